@@ -1,0 +1,36 @@
+# make demo   build both DLLs and run the demo installer under Wine
+# make test   build everything and run every test
+# make bench  run the benchmark program under Wine
+SHELL := /bin/bash
+export QVNSIS_DEPS_CACHE ?= /var/cache/qvnsis-deps
+
+.PHONY: all packages deps build demo test bench clean
+
+all: build
+
+packages:
+	@bash scripts/install-packages.sh
+
+deps: packages
+	@bash scripts/build-deps.sh
+
+build: deps
+	@cmake --preset x86-unicode >/dev/null
+	@cmake --build --preset x86-unicode
+	@cmake --preset amd64-unicode >/dev/null
+	@cmake --build --preset amd64-unicode
+
+test: build
+	@ctest --preset amd64-unicode
+
+demo: build
+	@bash examples/run-demo.sh
+
+bench: build
+	@bash tests/testbed/testbed.sh start build/amd64-unicode/bench-testbed >/dev/null
+	@bash tests/testbed/testbed.sh run build/amd64-unicode/bench-testbed \
+	    build/amd64-unicode/bin/qvnsis_bench.exe; status=$$?; \
+	  bash tests/testbed/testbed.sh stop build/amd64-unicode/bench-testbed >/dev/null; exit $$status
+
+clean:
+	rm -rf build dist

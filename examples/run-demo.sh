@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the demo installer against the 64-bit DLL, runs it silently under Wine in a fresh prefix,
+# and prints what it did.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+state=build/demo
+testbed=tests/testbed/testbed.sh
+mkdir -p "$state"
+
+makensis -V2 -DQVNSIS_DLL="$PWD/dist/amd64-unicode/qvnsis.dll" -DOUTFILE="$PWD/$state/qvnsis-demo-setup.exe" \
+  examples/demo.nsi
+
+bash "$testbed" start "$state" >/dev/null
+trap 'bash "$testbed" stop "$state" >/dev/null' EXIT
+
+echo "== running the demo installer silently under Wine"
+status=0
+bash "$testbed" run "$state" "$PWD/$state/qvnsis-demo-setup.exe" /S || status=$?
+echo "   exit code: $status"
+
+# The log lives in the Wine user's temporary directory.
+log=$(find "$state/prefix/drive_c/users" -path '*/Temp/Tovin-*.log' -newer "$state/qvnsis-demo-setup.exe" \
+  | sort | tail -n 1)
+if [ -z "$log" ]; then
+  echo "no log file was written" >&2
+  exit 1
+fi
+echo "== the day's log: ${log#"$state/prefix/"}"
+iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r'

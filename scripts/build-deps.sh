@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Builds the third-party libraries for both targets from Debian's own source packages into a
+# per-machine cache. A cache whose stamp matches this script and the package versions is reused.
+#   usage: build-deps.sh        (prints nothing when the cache is current)
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+cache=${QVNSIS_DEPS_CACHE:-/var/cache/qvnsis-deps}
+jobs=$(nproc)
+
+src_versions() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -rV; }
+
+# The newest source version the mirrors still serve (an index can name one a mirror has dropped).
+fetch_source() {
+  local v
+  for v in $(src_versions "$1"); do
+    if apt-get source --download-only "$1=$v" >/dev/null 2>&1; then return 0; fi
+  done
+  echo "cannot download the source of $1" >&2
+  return 1
+}
+
+stamp_text() {
+  sha256sum "$here/build-deps.sh" "$here/../cmake/toolchain-x86.cmake" "$here/../cmake/toolchain-x64.cmake" | awk '{print $1}'
+  for p in sqlite3 libpng1.6 libjpeg-turbo; do echo "$p $(src_versions "$p" | tr '\n' ' ')"; done
+  dpkg-query -W -f='${Version}\n' googletest libz-mingw-w64-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix
+}
+
+want=$(stamp_text)
+if [ -f "$cache/stamp" ] && [ "$(cat "$cache/stamp")" = "$want" ]; then
+  exit 0
+fi
+
+echo "building third-party libraries into $cache"
+rm -rf "$cache"
+mkdir -p "$cache/src"
+cd "$cache/src"
+for p in sqlite3 libpng1.6 libjpeg-turbo; do fetch_source "$p"; done
+for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null; done
+
+sqlite_dir=$(ls -d sqlite3-*/ | head -n1)
+png_dir=$(ls -d libpng1.6-*/ | head -n1)
+jpeg_dir=$(ls -d libjpeg-turbo-*/ | head -n1)
+
+# SQLite: its amalgamation, made once and compiled for each target.
+mkdir -p "$cache/src/sqlite-bld"
+(cd "$cache/src/sqlite-bld" && "../$sqlite_dir/configure" >/dev/null && make -s sqlite3.c >/dev/null)
+
+declare -A triple=([x86]=i686-w64-mingw32 [x64]=x86_64-w64-mingw32)
+declare -A cc=([x86]=i686-w64-mingw32-gcc-win32 [x64]=x86_64-w64-mingw32-gcc-posix)
+
+for t in x86 x64; do
+  prefix="$cache/$t"
+  tc="$here/../cmake/toolchain-$t.cmake"
+  mkdir -p "$prefix/lib" "$prefix/include"
+
+  # Windows XP is the oldest system the product loads on.
+  "${cc[$t]}" -O2 -D_WIN32_WINNT=0x0501 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION \
+    -c "$cache/src/sqlite-bld/sqlite3.c" -o "$cache/src/sqlite3-$t.o"
+  "${triple[$t]}-ar" rcs "$prefix/lib/libsqlite3.a" "$cache/src/sqlite3-$t.o"
+  cp "$cache/src/sqlite-bld/sqlite3.h" "$cache/src/sqlite-bld/sqlite3ext.h" "$prefix/include/"
+
+  cmake -S "$cache/src/$png_dir" -B "$cache/src/png-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DPNG_SHARED=OFF -DPNG_TESTS=OFF \
+    -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DCMAKE_C_FLAGS="-D_WIN32_WINNT=0x0501" >/dev/null
+  cmake --build "$cache/src/png-$t" -j "$jobs" --target png_static >/dev/null
+  cmake --install "$cache/src/png-$t" >/dev/null 2>&1 || true
+  cp "$cache/src/png-$t"/libpng*.a "$prefix/lib/" 2>/dev/null || true
+  [ -f "$prefix/lib/libpng.a" ] || cp "$(ls "$prefix"/lib/libpng16*.a | head -n1)" "$prefix/lib/libpng.a"
+  cp "$cache/src/$png_dir"/png.h "$cache/src/$png_dir"/pngconf.h "$cache/src/png-$t"/pnglibconf.h "$prefix/include/"
+
+  cmake -S "$cache/src/$jpeg_dir" -B "$cache/src/jpeg-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DENABLE_SHARED=OFF \
+    -DWITH_TURBOJPEG=OFF -DCMAKE_C_FLAGS="-D_WIN32_WINNT=0x0501" >/dev/null
+  cmake --build "$cache/src/jpeg-$t" -j "$jobs" --target jpeg-static >/dev/null
+  cp "$cache/src/jpeg-$t/libjpeg.a" "$prefix/lib/libjpeg.a"
+  cp "$cache/src/$jpeg_dir"/jpeglib.h "$cache/src/$jpeg_dir"/jmorecfg.h "$cache/src/$jpeg_dir"/jerror.h \
+     "$cache/src/jpeg-$t"/jconfig.h "$prefix/include/"
+
+  # Boost: headers only, in a folder of their own so the cross compiler never sees /usr/include.
+  mkdir -p "$prefix/boost-include"
+  ln -sfn /usr/include/boost "$prefix/boost-include/boost"
+done
+
+# GoogleTest runs only in the 64-bit test executables.
+cmake -S /usr/src/googletest -B "$cache/src/gtest-x64" -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/toolchain-x64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$cache/x64" -Dgtest_disable_pthreads=OFF \
+  -DBUILD_GMOCK=ON -DCMAKE_CXX_FLAGS="-static-libgcc -static-libstdc++" >/dev/null
+cmake --build "$cache/src/gtest-x64" -j "$jobs" >/dev/null
+cmake --install "$cache/src/gtest-x64" >/dev/null
+
+rm -rf "$cache/src"
+echo "$want" > "$cache/stamp"
+echo "third-party libraries ready in $cache"

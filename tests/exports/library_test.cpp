@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <process.h>
+
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::wstring TodayFile(const std::wstring& dir) {
+  SYSTEMTIME t = {};
+  GetLocalTime(&t);
+  wchar_t name[64];
+  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
+  return dir + name;
+}
+
+std::vector<std::wstring> Messages(const std::wstring& file) {
+  std::vector<std::wstring> messages;
+  for (const auto& line : qvtest::ReadLogLines(file)) messages.push_back(line.substr(line.find(L"] ") + 2));
+  return messages;
+}
+
+// The real DLL, loaded for the scope.
+class Library {
+ public:
+  Library() : module_(LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str())) {}
+  ~Library() {
+    if (module_) FreeLibrary(module_);
+  }
+  explicit operator bool() const { return module_ != nullptr; }
+  template <typename F>
+  F get(const char* name) const {
+    return reinterpret_cast<F>(GetProcAddress(module_, name));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+using LogFn = void(__cdecl*)(const wchar_t*);
+
+}  // namespace
+
+TEST(Library, LoadingLogsOneStartedLineAndThreadsAddNothing) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  Library library;
+  ASSERT_TRUE(library);
+
+  HANDLE thread = reinterpret_cast<HANDLE>(
+      _beginthreadex(nullptr, 0, [](void*) -> unsigned { return 0; }, nullptr, 0, nullptr));
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+
+  const auto messages = Messages(TodayFile(dir.path()));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], L"DllMain: started");
+}
+
+TEST(Library, QVNSIS_LogWritesTheMessageUnchangedAndIgnoresNullAndEmpty) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  Library library;
+  ASSERT_TRUE(library);
+  const auto log = library.get<LogFn>("QVNSIS_Log");
+  ASSERT_NE(log, nullptr);
+
+  log(nullptr);
+  log(L"");
+  log(L"Installer: step 3 of 7 \u00FC (err: 5)");
+
+  const auto messages = Messages(TodayFile(dir.path()));
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], L"DllMain: started");
+  EXPECT_EQ(messages[1], L"Installer: step 3 of 7 \u00FC (err: 5)");
+}
+
+TEST(Library, QVNSIS_LogSurvivesAMissingTemporaryDirectory) {
+  qvtest::ScopedTempDir dir;
+  const std::wstring missing = dir.path() + L"gone\\";
+  qvtest::ScopedTempEnv env(missing);
+  Library library;
+  ASSERT_TRUE(library);
+  library.get<LogFn>("QVNSIS_Log")(L"nowhere");
+  EXPECT_FALSE(qvtest::FileExists(missing));
+}

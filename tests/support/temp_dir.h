@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qvtest {
+
+// A fresh directory removed with its contents at the end of the test.
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+  // With a trailing backslash.
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+// Points TMP and TEMP (what GetTempPathW reads, here and in children) at `directory` for the
+// scope. The directory should end with a backslash.
+class ScopedTempEnv {
+ public:
+  explicit ScopedTempEnv(const std::wstring& directory);
+  ~ScopedTempEnv();
+  ScopedTempEnv(const ScopedTempEnv&) = delete;
+  ScopedTempEnv& operator=(const ScopedTempEnv&) = delete;
+
+ private:
+  std::wstring oldTmp_, oldTemp_;
+};
+
+bool FileExists(const std::wstring& path);
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// The file's UTF-16LE content after its byte-order mark, split at "\r\n" (the last, empty
+// piece dropped). Empty when the file does not exist.
+std::vector<std::wstring> ReadLogLines(const std::wstring& path);
+
+}  // namespace qvtest

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The Wine test bed: a fresh prefix, its own Xvfb display and a persistent wineserver for one
+# ctest run.
+#   testbed.sh start STATE_DIR   remove the old prefix, start Xvfb and wineserver, boot the prefix
+#   testbed.sh stop STATE_DIR    stop this prefix's wineserver and this run's Xvfb
+#   testbed.sh run STATE_DIR EXE [ARGS...]   run a Windows program in the prefix
+set -euo pipefail
+
+cmd=$1
+state=$(mkdir -p "$2" && cd "$2" && pwd)
+shift 2
+
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver64
+export WINEPREFIX="$state/prefix"
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+stop() {
+  if [ -d "$WINEPREFIX" ]; then "$WINESERVER" -k >/dev/null 2>&1 || true; fi
+  if [ -f "$state/xvfb.pid" ]; then
+    kill "$(cat "$state/xvfb.pid")" >/dev/null 2>&1 || true
+    rm -f "$state/xvfb.pid" "$state/display"
+  fi
+}
+
+case "$cmd" in
+  start)
+    stop
+    rm -rf "$WINEPREFIX"
+    # A display number nobody uses: its lock file and socket are both absent.
+    n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    echo ":$n" >"$state/display"
+    export DISPLAY=":$n"
+    mkdir -p "$WINEPREFIX"
+    # Detached from our output, or ctest would wait for the server to close it.
+    "$WINESERVER" -p </dev/null >"$state/wineserver.log" 2>&1
+    "$WINE" wineboot -i >"$state/wineboot.log" 2>&1
+    # The tests look up the Windows version of a child by its executable's name here.
+    "$WINE" reg add 'HKCU\Software\Wine\AppDefaults' /f >/dev/null 2>&1
+    echo "test bed ready: prefix $WINEPREFIX, display :$n"
+    ;;
+  stop)
+    stop
+    echo "test bed stopped"
+    ;;
+  run)
+    DISPLAY=$(cat "$state/display")
+    export DISPLAY
+    exec "$WINE" "$@"
+    ;;
+  *)
+    echo "usage: $0 start|stop|run STATE_DIR ..." >&2
+    exit 2
+    ;;
+esac
