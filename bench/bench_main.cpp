@@ -44,10 +44,10 @@ struct Row {
   std::string name;
   double ours;
   double baseline;
-  double goal;
+  double goal;  // 0: the row explains another and has no goal of its own
 };
 
-Row LogLineRow(const std::wstring& scratch) {
+std::vector<Row> LogLineRows(const std::wstring& scratch) {
   SetEnvironmentVariableW(L"TMP", scratch.c_str());
   SetEnvironmentVariableW(L"TEMP", scratch.c_str());
   HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
@@ -69,19 +69,37 @@ Row LogLineRow(const std::wstring& scratch) {
     CloseHandle(file);
   };
   auto libraryLine = [&] { log(message.c_str()); };
+  // What the design itself asks of every line beyond the append: read "OutputDebug" and take
+  // and give back the log mutex. Under Wine each of these is a wineserver round trip.
+  auto designFloor = [&] {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      DWORD value = 0, size = sizeof(value);
+      RegQueryValueExW(key, L"OutputDebug", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+      RegCloseKey(key);
+    }
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, "tovin_log_mutex");
+    WaitForSingleObject(mutex, 20);
+    rawAppend();
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+  };
 
   // Warm both paths, then measure them in alternating rounds so drift hits both alike.
   MeasurePerCall(1, 200, rawAppend);
   MeasurePerCall(1, 200, libraryLine);
-  std::vector<double> ours, baseline;
+  std::vector<double> ours, baseline, floor;
   for (int i = 0; i < 5; ++i) {
     baseline.push_back(MeasurePerCall(1, 1000, rawAppend));
     ours.push_back(MeasurePerCall(1, 1000, libraryLine));
+    floor.push_back(MeasurePerCall(1, 1000, designFloor));
   }
   std::sort(ours.begin(), ours.end());
   std::sort(baseline.begin(), baseline.end());
+  std::sort(floor.begin(), floor.end());
   FreeLibrary(library);
-  return {"QVNSIS_Log line vs raw open-append-close", ours[2], baseline[2], 1.3};
+  return {{"QVNSIS_Log line vs raw open-append-close", ours[2], baseline[2], 1.3},
+          {"QVNSIS_Log line vs append+registry+mutex", ours[2], floor[2], 0}};
 }
 
 void DeleteScratch(const std::wstring& dir) {
@@ -104,7 +122,7 @@ int main() {
   CreateDirectoryW(scratch.c_str(), nullptr);
 
   std::vector<Row> rows;
-  rows.push_back(LogLineRow(scratch));
+  for (const Row& row : LogLineRows(scratch)) rows.push_back(row);
 
   std::printf("| %-44s | %12s | %12s | %7s | %6s |\n", "benchmark", "ours (us)", "baseline (us)", "ratio",
               "goal");
@@ -113,10 +131,14 @@ int main() {
   bool allMet = true;
   for (const Row& row : rows) {
     const double ratio = row.ours / row.baseline;
-    const bool met = ratio <= row.goal;
-    allMet = allMet && met;
-    std::printf("| %-44s | %12.1f | %13.1f | %6.2fx | %s%4.2fx |\n", row.name.c_str(), row.ours, row.baseline,
-                ratio, met ? "<=" : "> ", row.goal);
+    char goal[16] = "     -";
+    if (row.goal > 0) {
+      const bool met = ratio <= row.goal;
+      allMet = allMet && met;
+      std::snprintf(goal, sizeof(goal), "%s%4.2fx", met ? "<=" : "> ", row.goal);
+    }
+    std::printf("| %-44s | %12.1f | %13.1f | %6.2fx | %s |\n", row.name.c_str(), row.ours, row.baseline,
+                ratio, goal);
   }
   DeleteScratch(scratch);
   std::printf("%s\n", allMet ? "every goal met" : "some goal missed");

@@ -70,10 +70,10 @@ void AppendToFile(const std::wstring& path, const std::wstring& line) {
   ScopedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
+  const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
 
   std::wstring bytes;
-  LARGE_INTEGER size = {};
-  if (GetFileSizeEx(file.get(), &size) && size.QuadPart == 0) bytes.push_back(L'\xFEFF');
+  if (created) bytes.push_back(L'\xFEFF');
   bytes += line;
   // One write per line, so readers and other writers never see half a line.
   const DWORD byteCount = static_cast<DWORD>(bytes.size() * sizeof(wchar_t));
