@@ -39,8 +39,12 @@ int64_t localMidnightSeconds(int year, int month, int day) {
 }
 
 int64_t localMidnightSeconds(const std::wstring& dateText) {
+  // Only the low byte of each character counts, so a stray wide character cannot pass for a digit
+  // any more than its low byte does.
+  std::string narrow;
+  for (wchar_t c : dateText) narrow.push_back(static_cast<char>(c & 0xFF));
   int year = 0, month = 0, day = 0;
-  if (swscanf(dateText.c_str(), L"%d-%d-%d", &year, &month, &day) != 3) return -1;
+  if (sscanf(narrow.c_str(), "%d-%d-%d", &year, &month, &day) != 3) return -1;
   return localMidnightSeconds(year, month, day);
 }
 

@@ -18,7 +18,8 @@ std::wstring todayText();
 // system. -1 when the date does not exist or lies before 1970.
 int64_t localMidnightSeconds(int year, int month, int day);
 
-// The same for a "YYYY-MM-DD" text; -1 when the text does not hold such a date.
+// The same for a "YYYY-MM-DD" text (each character reduced to its low byte; "2013-1-5" is
+// 5 January 2013); -1 when the text does not hold such a date.
 int64_t localMidnightSeconds(const std::wstring& dateText);
 
 }  // namespace QVDate

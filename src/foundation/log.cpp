@@ -122,8 +122,7 @@ void DeleteOldDayFiles(const std::wstring& directory, const SYSTEMTIME& today) {
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     const std::wstring name = found.cFileName;
-    std::wstring datePart = name.size() > 6 ? name.substr(6, 10) : std::wstring();
-    for (wchar_t& c : datePart) c = static_cast<wchar_t>(c & 0xFF);
+    const std::wstring datePart = name.size() > 6 ? name.substr(6, 10) : std::wstring();
     const int64_t fileDay = QVDate::localMidnightSeconds(datePart);
     if (fileDay == -1 || fileDay < cutoff) DeleteFileW((directory + name).c_str());
   } while (FindNextFileW(search, &found));
