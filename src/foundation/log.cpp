@@ -5,6 +5,8 @@
 #include "foundation/qv_mutex_lock.h"
 #include "foundation/qv_reg_key.h"
 #include "foundation/scoped_handle.h"
+#include "foundation/settings_names.h"
+#include "foundation/system_folders.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,13 +31,6 @@ volatile LONG g_lineCount = 0;
 QVCritSec g_cleanupLock;
 std::wstring g_lastCleanupDate;
 
-std::wstring TempDirectory() {
-  wchar_t buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathW(MAX_PATH, buffer);
-  if (length == 0 || length > MAX_PATH) return std::wstring();
-  return std::wstring(buffer, length);
-}
-
 void EnsureIdentity() {
   if (g_identityReady) return;
   QVCritLock lock(&g_identityLock);
@@ -52,10 +47,10 @@ void EnsureIdentity() {
 // "OutputDebug" is read as a 4-byte number whatever its registry type; longer values count as 0.
 bool DebugOutputEnabled() {
   QVRegKey key;
-  if (key.open(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", KEY_READ) != ERROR_SUCCESS) return false;
+  if (key.open(HKEY_CURRENT_USER, QVSettings::kKeyPath, KEY_READ) != ERROR_SUCCESS) return false;
   DWORD value = 0;
   DWORD size = sizeof(value);
-  if (RegQueryValueExW(key.get(), L"OutputDebug", nullptr, nullptr,
+  if (RegQueryValueExW(key.get(), QVSettings::kOutputDebug, nullptr, nullptr,
                        reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
     return false;
   }
@@ -131,7 +126,7 @@ void DeleteOldDayFiles(const std::wstring& directory, const SYSTEMTIME& today) {
 
 void WriteLineAt(const std::wstring& message, const SYSTEMTIME& now) noexcept {
   try {
-    const std::wstring directory = TempDirectory();
+    const std::wstring directory = QVPaths::getTempDir();
     if (directory.empty() || message.empty()) return;
 
     EnsureIdentity();
