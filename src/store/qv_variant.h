@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 
 // Type codes of the value family. Stored with objects and chosen by table templates, so the
 // numbers never change. The localizable wide-string classes share the codes of their plain

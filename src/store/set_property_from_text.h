@@ -6,7 +6,7 @@ class QVObject;
 
 enum class QVTextParseResult {
   Applied,          // the parsed value was handed to setProperty
-  Ignored,          // no such property, a type without a text form, or the wrong part count
+  Ignored,          // no such property, a type without a text form, or too few or many values
   InvalidArgument,  // the text does not begin with a number
   OutOfRange,       // the number does not fit its type
 };
