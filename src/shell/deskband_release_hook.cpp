@@ -6,8 +6,8 @@
 
 QVDeskbandReleaseHook::QVDeskbandReleaseHook() {
   const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, GetModuleInstance(), 0);
-  SetSharedDeskbandHook(hook);
-  installed_ = hook != nullptr;
+  // A failed installation leaves nothing to remove.
+  if (hook) SetSharedDeskbandHook(hook);
 }
 
 QVDeskbandReleaseHook::~QVDeskbandReleaseHook() {

@@ -13,10 +13,4 @@ class QVDeskbandReleaseHook {
 
   QVDeskbandReleaseHook(const QVDeskbandReleaseHook&) = delete;
   QVDeskbandReleaseHook& operator=(const QVDeskbandReleaseHook&) = delete;
-
-  // Whether the hook could be installed.
-  explicit operator bool() const { return installed_; }
-
- private:
-  bool installed_ = false;
 };

@@ -21,10 +21,23 @@ std::wstring DayFile(const std::wstring& dir) {
   return dir + name;
 }
 
-std::wstring DefaultTempDirectory() {
+// Where Explorer may keep its log: its temporary directory is whatever its own environment says
+// (the user's one when it was started from a user's process, the Windows directory when Wine
+// started it at boot without TMP and TEMP), so every place GetTempPathW can answer is read.
+std::vector<std::wstring> ExplorerLogFiles() {
+  std::vector<std::wstring> dirs;
   wchar_t path[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, path);
-  return path;
+  if (GetTempPathW(MAX_PATH, path)) dirs.push_back(path);
+  if (GetEnvironmentVariableW(L"USERPROFILE", path, MAX_PATH)) dirs.push_back(std::wstring(path) + L"\\");
+  if (GetWindowsDirectoryW(path, MAX_PATH)) dirs.push_back(std::wstring(path) + L"\\");
+  std::vector<std::wstring> files;
+  for (const auto& dir : dirs) {
+    const std::wstring file = DayFile(dir);
+    bool known = false;
+    for (const auto& f : files) known = known || _wcsicmp(f.c_str(), file.c_str()) == 0;
+    if (!known) files.push_back(file);
+  }
+  return files;
 }
 
 // The messages of `file` written by process `pid`. A line is "<name:10> <pid> [<time>] <message>".
@@ -42,6 +55,13 @@ std::vector<std::wstring> MessagesOf(const std::wstring& file, DWORD pid) {
 size_t CountOf(const std::vector<std::wstring>& messages, const std::wstring& message) {
   size_t count = 0;
   for (const auto& m : messages) count += m == message;
+  return count;
+}
+
+// How often Explorer (process `pid`) has logged the release today in `files`.
+size_t ReleasesLoggedBy(const std::vector<std::wstring>& files, DWORD pid) {
+  size_t count = 0;
+  for (const auto& file : files) count += CountOf(MessagesOf(file, pid), kReleasedLine);
   return count;
 }
 
@@ -146,18 +166,18 @@ QV_TEST_CHILD(free_deskband_on_own_desktop) {
 TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
   const DWORD explorer = ExplorerProcessId();
   ASSERT_NE(explorer, 0u) << "the test bed runs Wine's explorer.exe with its taskbar window";
-  // Explorer's copy of the library logs to Explorer's own temporary directory.
-  const std::wstring explorerLog = DayFile(DefaultTempDirectory());
+  const std::vector<std::wstring> explorerLogs = ExplorerLogFiles();
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
 
   for (int run = 1; run <= 2; ++run) {
     SCOPED_TRACE("run " + std::to_string(run));
-    const size_t releasedBefore = CountOf(MessagesOf(explorerLog, explorer), kReleasedLine);
+    const size_t releasedBefore = ReleasesLoggedBy(explorerLogs, explorer);
     const Rundll32Run rundll32 = RunFreeDeskbandThroughRundll32();
     ASSERT_EQ(rundll32.exitCode, 0u);
 
-    EXPECT_EQ(CountOf(MessagesOf(explorerLog, explorer), kReleasedLine), releasedBefore + 1);
+    // Explorer's copy of the library logs to Explorer's own temporary directory.
+    EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore + 1);
     const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
                                                 L"RunFreeDeskbandW: success event signalled"};
     EXPECT_EQ(MessagesOf(DayFile(dir.path()), rundll32.pid), expected);
@@ -172,8 +192,8 @@ TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
 
 TEST(RunFreeDeskbandW, WithoutATaskbarTimesOutAndLeavesNoHook) {
   const DWORD explorer = ExplorerProcessId();
-  const std::wstring explorerLog = DayFile(DefaultTempDirectory());
-  const size_t releasedBefore = CountOf(MessagesOf(explorerLog, explorer), kReleasedLine);
+  const std::vector<std::wstring> explorerLogs = ExplorerLogFiles();
+  const size_t releasedBefore = ReleasesLoggedBy(explorerLogs, explorer);
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
 
@@ -186,5 +206,5 @@ TEST(RunFreeDeskbandW, WithoutATaskbarTimesOutAndLeavesNoHook) {
   const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
                                               L"RunFreeDeskbandW: success event timed out"};
   EXPECT_EQ(messages, expected);
-  EXPECT_EQ(CountOf(MessagesOf(explorerLog, explorer), kReleasedLine), releasedBefore);
+  EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore);
 }

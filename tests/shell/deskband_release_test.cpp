@@ -69,6 +69,33 @@ QV_TEST_CHILD(release_if_in_explorer) {
   return (released ? 1 : 0) | (asked ? 2 : 0);
 }
 
+// As in Explorer across two runs of the release: two releases further apart than COM's unload
+// delay. Exit code: 0 when the dropped server is gone afterwards, 1 when it is still loaded; 10
+// and up for a broken set-up.
+QV_TEST_CHILD(release_twice_in_explorer) {
+  SetEnvironmentVariableW(L"QVTEST_COM_RECORD", args.at(0).c_str());
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 10;
+  IUnknown* object = nullptr;
+  if (FAILED(CoCreateInstance(kRecordingServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                              reinterpret_cast<void**>(&object)))) {
+    return 11;
+  }
+  object->Release();
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, PassOn, nullptr, GetCurrentThreadId());
+  if (!hook) return 12;
+  SetSharedDeskbandHook(hook);
+  bool released = ReleaseIfInExplorer();
+  // Well past the 500 ms a library must have been unused before COM frees it.
+  Sleep(1500);
+  released = ReleaseIfInExplorer() && released;
+  const bool loaded = GetModuleHandleW(L"recording_com_server.dll") != nullptr;
+  SetSharedDeskbandHook(nullptr);
+  UnhookWindowsHookEx(hook);
+  CoUninitialize();
+  if (!released) return 13;
+  return loaded ? 1 : 0;
+}
+
 }  // namespace
 
 TEST(ReleaseIfInExplorer, FreesUnusedLibrariesOnlyInExplorerWhileTheHookIsInstalled) {
@@ -95,4 +122,13 @@ TEST(ReleaseIfInExplorer, FreesUnusedLibrariesOnlyInExplorerWhileTheHookIsInstal
                   .exitCode,
               c.expected);
   }
+}
+
+TEST(ReleaseIfInExplorer, ASecondReleaseFreesWhatTheFirstFoundUnused) {
+  ScopedRecordingServer server;
+  qvtest::ScopedTempDir dir;
+  qvtest::ChildOptions options;
+  options.exeName = L"EXPLORER.EXE";
+  EXPECT_EQ(qvtest::RunChild(L"release_twice_in_explorer", {dir.path() + L"record.txt"}, options).exitCode,
+            0u);
 }
