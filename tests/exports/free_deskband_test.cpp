@@ -161,6 +161,66 @@ QV_TEST_CHILD(free_deskband_on_own_desktop) {
   return static_cast<int>(outcome.code);
 }
 
+// Plays a hung taskbar: a "Shell_TrayWnd" window on the desktop of its own whose thread stops
+// handling messages; RunFreeDeskbandW is then called on another thread of that desktop. Exit
+// code as for free_deskband_on_own_desktop, 5 when the stand-in could not be made.
+QV_TEST_CHILD(free_deskband_with_hung_taskbar) {
+  struct Shared {
+    HDESK desktop = nullptr;
+    ScopedHandle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    ScopedHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    DWORD code = 1;
+  } shared;
+  const std::wstring name = qvtest::UniqueName(L"qvnsis_hung_taskbar");
+  shared.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  if (!shared.desktop) return 5;
+
+  auto hungTaskbar = [](void* context) -> DWORD {
+    auto* s = static_cast<Shared*>(context);
+    if (!SetThreadDesktop(s->desktop)) return 0;
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Shell_TrayWnd";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    SetEvent(s->ready.get());
+    // Hung: no message is handled until the test is done.
+    WaitForSingleObject(s->stop.get(), INFINITE);
+    if (window) DestroyWindow(window);
+    return 0;
+  };
+  auto caller = [](void* context) -> DWORD {
+    auto* s = static_cast<Shared*>(context);
+    if (!SetThreadDesktop(s->desktop)) return 0;
+    if (!FindWindowW(L"Shell_TrayWnd", nullptr)) {
+      s->code = 5;
+      return 0;
+    }
+    HMODULE library = LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str());
+    const auto entry =
+        library ? reinterpret_cast<EntryFn>(GetProcAddress(library, "RunFreeDeskbandW")) : nullptr;
+    if (entry) {
+      entry(nullptr, nullptr, const_cast<wchar_t*>(L""), SW_SHOWNORMAL);
+      s->code = SharedHookOf(library) ? 3 : 0;
+    } else {
+      s->code = 4;
+    }
+    if (library) FreeLibrary(library);
+    return 0;
+  };
+
+  ScopedHandle taskbarThread(CreateThread(nullptr, 0, hungTaskbar, &shared, 0, nullptr));
+  WaitForSingleObject(shared.ready.get(), INFINITE);
+  ScopedHandle callerThread(CreateThread(nullptr, 0, caller, &shared, 0, nullptr));
+  WaitForSingleObject(callerThread.get(), INFINITE);
+  SetEvent(shared.stop.get());
+  WaitForSingleObject(taskbarThread.get(), INFINITE);
+  CloseDesktop(shared.desktop);
+  return static_cast<int>(shared.code);
+}
+
 }  // namespace
 
 TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
@@ -190,21 +250,29 @@ TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
   FreeLibrary(library);
 }
 
-TEST(RunFreeDeskbandW, WithoutATaskbarTimesOutAndLeavesNoHook) {
+// Without a taskbar, and with a taskbar that does not answer, the call still returns, reports a
+// time-out and takes its hook away.
+TEST(RunFreeDeskbandW, WithoutAnAnsweringTaskbarTimesOutAndLeavesNoHook) {
   const DWORD explorer = ExplorerProcessId();
   const std::vector<std::wstring> explorerLogs = ExplorerLogFiles();
   const size_t releasedBefore = ReleasesLoggedBy(explorerLogs, explorer);
-  qvtest::ScopedTempDir dir;
-  qvtest::ScopedTempEnv env(dir.path());
 
-  ASSERT_EQ(qvtest::RunChild(L"free_deskband_on_own_desktop", {}).exitCode, 0u);
+  for (const wchar_t* child : {L"free_deskband_on_own_desktop", L"free_deskband_with_hung_taskbar"}) {
+    SCOPED_TRACE(testing::Message() << child);
+    qvtest::ScopedTempDir dir;
+    qvtest::ScopedTempEnv env(dir.path());
+    qvtest::ChildOptions options;
+    // A call that never comes back shows as a child killed at this limit.
+    options.timeoutMs = 60000;
+    ASSERT_EQ(qvtest::RunChild(child, {}, options).exitCode, 0u);
 
-  std::vector<std::wstring> messages;
-  for (const auto& line : qvtest::ReadLogLines(DayFile(dir.path()))) {
-    messages.push_back(line.substr(line.find(L"] ") + 2));
+    std::vector<std::wstring> messages;
+    for (const auto& line : qvtest::ReadLogLines(DayFile(dir.path()))) {
+      messages.push_back(line.substr(line.find(L"] ") + 2));
+    }
+    const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
+                                                L"RunFreeDeskbandW: success event timed out"};
+    EXPECT_EQ(messages, expected);
   }
-  const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
-                                              L"RunFreeDeskbandW: success event timed out"};
-  EXPECT_EQ(messages, expected);
   EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore);
 }
