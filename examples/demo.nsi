@@ -29,5 +29,12 @@ Section "Install"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(p 0) ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "") ?c'
 
+  ; Make Explorer let go of the deskband library. rundll32.exe by its full path: a bare name
+  ; would run whatever rundll32.exe sits beside an elevated installer. Two runs, because COM frees
+  ; a library only after it has been unused for the release's delay.
+  ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunFreeDeskbandW'
+  Sleep 1000
+  ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunFreeDeskbandW'
+
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow finished") ?c'
 SectionEnd

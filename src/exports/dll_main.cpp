@@ -8,5 +8,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
   if (reason == DLL_PROCESS_ATTACH) {
     Log::WriteLine(L"DllMain: started");
   }
+  // The Explorer release is not run from here, although the release hook is what loads the
+  // library into Explorer: this code holds the loader lock, and CoFreeUnusedLibrariesEx takes
+  // COM's apartment lock (which COM holds while it loads servers, so Explorer could deadlock)
+  // and may FreeLibrary other servers. The hook procedure runs on the same thread right after
+  // the load, outside the lock, and performs the release there.
   return TRUE;
 }
