@@ -74,6 +74,12 @@ bool QVRegKey::setDword(HKEY key, const wchar_t* name, DWORD value) {
                         sizeof(value)) == ERROR_SUCCESS;
 }
 
+bool QVRegKey::setQword(HKEY key, const wchar_t* name, uint64_t value) {
+  if (!key) return false;
+  return RegSetValueExW(key, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value),
+                        sizeof(value)) == ERROR_SUCCESS;
+}
+
 bool QVRegKey::setString(HKEY key, const wchar_t* name, const std::wstring& value) {
   if (!key) return false;
   const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));

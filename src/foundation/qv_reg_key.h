@@ -61,6 +61,10 @@ class QVRegKey {
   static bool setDword(HKEY key, const wchar_t* name, DWORD value);
   bool setDword(const wchar_t* name, DWORD value) { return setDword(key_, name, value); }
 
+  // Writes a REG_QWORD of 8 bytes, little-endian. True on success.
+  static bool setQword(HKEY key, const wchar_t* name, uint64_t value);
+  bool setQword(const wchar_t* name, uint64_t value) { return setQword(key_, name, value); }
+
   // Writes a REG_SZ: the text and its terminating NUL, (length + 1) x 2 bytes. True on success.
   static bool setString(HKEY key, const wchar_t* name, const std::wstring& value);
   bool setString(const wchar_t* name, const std::wstring& value) {

@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "support/child_process.h"
+#include "support/library.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -21,22 +22,7 @@ std::vector<std::wstring> Messages(const std::wstring& file) {
   return messages;
 }
 
-// The real DLL, loaded for the scope.
-class Library {
- public:
-  Library() : module_(LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str())) {}
-  ~Library() {
-    if (module_) FreeLibrary(module_);
-  }
-  explicit operator bool() const { return module_ != nullptr; }
-  template <typename F>
-  F get(const char* name) const {
-    return reinterpret_cast<F>(GetProcAddress(module_, name));
-  }
-
- private:
-  HMODULE module_;
-};
+using qvtest::Library;
 
 using LogFn = void(__cdecl*)(const wchar_t*);
 

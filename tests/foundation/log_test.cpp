@@ -3,9 +3,9 @@
 #include <regex>
 
 #include "foundation/log.h"
-#include "foundation/qv_reg_key.h"
 #include "foundation/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/registry.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -47,18 +47,15 @@ bool EndsWith(const std::wstring& text, const std::wstring& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// HKCU\SOFTWARE\Tovin "OutputDebug" set for the scope and removed afterwards.
+// HKCU\SOFTWARE\Tovin "OutputDebug" set for the scope; the key is put back as it was.
 class ScopedOutputDebug {
  public:
-  ScopedOutputDebug(DWORD type, const std::string& bytes) {
-    key_.create(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", KEY_ALL_ACCESS);
-    RegSetValueExW(key_.get(), L"OutputDebug", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                   static_cast<DWORD>(bytes.size()));
+  ScopedOutputDebug(DWORD type, const std::string& bytes) : saved_(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin") {
+    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"OutputDebug", type, bytes);
   }
-  ~ScopedOutputDebug() { RegDeleteValueW(key_.get(), L"OutputDebug"); }
 
  private:
-  QVRegKey key_;
+  qvtest::ScopedRegistryKey saved_;
 };
 
 // Writes `count` lines "<tag> <i> <payload>" through Log::WriteLine.
@@ -253,7 +250,7 @@ TEST(LogDebugOutput, OnlyTheMessageAndALineFeedReachTheDebugger) {
     qvtest::ChildOptions options;
     options.captureDebugOutput = true;
     const auto result = qvtest::RunChild(L"log_lines", {L"1", L"debugged"}, options);
-    ASSERT_EQ(result.exitCode, 0u) << c.what;
+    ASSERT_EQ(result.exitCode, 0u) << c.what << ", failure " << result.failure;
     int ours = 0;
     for (const auto& s : result.debugOutput) {
       if (s.find(L"debugged") == std::wstring::npos) continue;

@@ -99,6 +99,7 @@ ChildResult DebugToEnd(HANDLE process, DWORD timeoutMs) {
     if (!WaitForDebugEvent(&event, 1000)) {
       if (GetTickCount64() > deadline) {
         TerminateProcess(process, 0xFFFFFFFF);
+        result.failure = WAIT_TIMEOUT;
         return result;
       }
       continue;
@@ -154,7 +155,11 @@ bool RunChildIfRequested(int* exitCode) {
 ChildResult RunChild(const std::wstring& name, const ChildArgs& args, const ChildOptions& options) {
   if (options.captureDebugOutput) {
     ScopedHandle process = Start(name, args, options, DEBUG_ONLY_THIS_PROCESS);
-    if (!process) return ChildResult();
+    if (!process) {
+      ChildResult failed;
+      failed.failure = GetLastError();
+      return failed;
+    }
     return DebugToEnd(process.get(), options.timeoutMs);
   }
   RunningChild child(name, args, options);

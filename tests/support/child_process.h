@@ -40,6 +40,8 @@ struct ChildOptions {
 
 struct ChildResult {
   DWORD exitCode = 0xFFFFFFFF;
+  // Why there is no exit code: the error of a failed start, or WAIT_TIMEOUT.
+  DWORD failure = 0;
   std::vector<std::wstring> debugOutput;
 };
 
