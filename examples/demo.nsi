@@ -29,6 +29,17 @@ Section "Install"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(p 0) ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "") ?c'
 
+  ; The default per-user installation directory and a localised text.
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_GetInstallDir(w .r0, i ${NSIS_MAX_STRLEN}) ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: default install directory: $0") ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_GetLanguageString(i 105, w .r1, i ${NSIS_MAX_STRLEN}) ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: string 105 in the installer language: $1") ?c'
+
+  ; Record the install date (HKCU\SOFTWARE\Tovin InstallDate, InstallDate2, ClientId); the
+  ; second call finds it set and writes nothing.
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetInstallDate() ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetInstallDate() ?c'
+
   ; Make Explorer let go of the deskband library. rundll32.exe by its full path: a bare name
   ; would run whatever rundll32.exe sits beside an elevated installer. Two runs, because COM frees
   ; a library only after it has been unused for the release's delay.

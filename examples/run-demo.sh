@@ -28,3 +28,6 @@ if [ -z "$log" ]; then
 fi
 echo "== the day's log: ${log#"$state/prefix/"}"
 iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r'
+
+echo "== what the exports changed in the registry"
+bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin' /s 2>/dev/null | tr -d '\r' | sed '/^$/d'

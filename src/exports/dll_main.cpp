@@ -2,10 +2,12 @@
 
 #include "foundation/log.h"
 #include "foundation/module_instance.h"
+#include "foundation/thread_locale_manager.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   SetModuleInstance(instance);
   if (reason == DLL_PROCESS_ATTACH) {
+    ThreadLocaleManager::Init();
     Log::WriteLine(L"DllMain: started");
   }
   // The Explorer release is not run from here, although the release hook is what loads the

@@ -1,0 +1,24 @@
+#include "foundation/localized_string.h"
+
+#include <windows.h>
+
+#include "foundation/module_instance.h"
+#include "foundation/thread_locale_manager.h"
+
+bool LoadStringResource(int id, StringResource* resource) {
+  SyncThreadLangId();
+  const wchar_t* text = nullptr;
+  // A zero buffer size asks for a pointer into the resource itself.
+  const int length = LoadStringW(GetModuleInstance(), static_cast<UINT>(id),
+                                 reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0 || !text) return false;
+  resource->text = text;
+  resource->length = length;
+  return true;
+}
+
+std::wstring GetLocalizedString(int id) {
+  StringResource resource;
+  if (LoadStringResource(id, &resource)) return std::wstring(resource.text, resource.length);
+  return L"string id " + std::to_wstring(id) + L" missing";
+}
