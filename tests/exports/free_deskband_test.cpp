@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -49,6 +51,14 @@ std::vector<std::wstring> MessagesOf(const std::wstring& file, DWORD pid) {
     const size_t text = line.find(L"] ");
     if (linePid == pid && text != std::wstring::npos) messages.push_back(line.substr(text + 2));
   }
+  return messages;
+}
+
+// A run's own lines: what the library's start-up writes before "DllMain: started" (the Windows
+// version, the language) is not this entry point's business.
+std::vector<std::wstring> FromStarted(std::vector<std::wstring> messages) {
+  const auto started = std::find(messages.begin(), messages.end(), L"DllMain: started");
+  messages.erase(messages.begin(), started);
   return messages;
 }
 
@@ -240,7 +250,7 @@ TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
     EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore + 1);
     const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
                                                 L"RunFreeDeskbandW: success event signalled"};
-    EXPECT_EQ(MessagesOf(DayFile(dir.path()), rundll32.pid), expected);
+    EXPECT_EQ(FromStarted(MessagesOf(DayFile(dir.path()), rundll32.pid)), expected);
   }
 
   // Explorer keeps the library loaded, so its shared data is still the one the runs used.
@@ -272,7 +282,7 @@ TEST(RunFreeDeskbandW, WithoutAnAnsweringTaskbarTimesOutAndLeavesNoHook) {
     }
     const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
                                                 L"RunFreeDeskbandW: success event timed out"};
-    EXPECT_EQ(messages, expected);
+    EXPECT_EQ(FromStarted(messages), expected);
   }
   EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore);
 }
