@@ -61,11 +61,7 @@ int64_t LocalMidnight(int year, int month, int day) {
 }
 
 std::vector<std::wstring> LogMessages(const std::wstring& dir) {
-  std::vector<std::wstring> messages;
-  for (const auto& line : qvtest::ReadLogLines(dir + L"Tovin-" + TodayText() + L".log")) {
-    messages.push_back(line.substr(line.find(L"] ") + 2));
-  }
-  return messages;
+  return qvtest::ReadLogMessages(qvtest::TodayLogFile(dir));
 }
 
 bool Contains(const std::vector<std::wstring>& lines, const std::wstring& line) {

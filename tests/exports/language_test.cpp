@@ -34,13 +34,7 @@ void RunOnThread(const std::function<void()>& body) {
 }
 
 std::vector<std::wstring> TodayMessages(const std::wstring& dir) {
-  SYSTEMTIME t = {};
-  GetLocalTime(&t);
-  wchar_t name[64];
-  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
-  std::vector<std::wstring> messages;
-  for (const auto& line : qvtest::ReadLogLines(dir + name)) messages.push_back(line.substr(line.find(L"] ") + 2));
-  return messages;
+  return qvtest::ReadLogMessages(qvtest::TodayLogFile(dir));
 }
 
 // Under an emulated Windows XP the thread locale carries the language. A worker thread set to

@@ -10,18 +10,8 @@
 
 namespace {
 
-std::wstring TodayFile(const std::wstring& dir) {
-  SYSTEMTIME t = {};
-  GetLocalTime(&t);
-  wchar_t name[64];
-  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
-  return dir + name;
-}
-
-std::vector<std::wstring> Messages(const std::wstring& file) {
-  std::vector<std::wstring> messages;
-  for (const auto& line : qvtest::ReadLogLines(file)) messages.push_back(line.substr(line.find(L"] ") + 2));
-  return messages;
+std::vector<std::wstring> Messages(const std::wstring& dir) {
+  return qvtest::ReadLogMessages(qvtest::TodayLogFile(dir));
 }
 
 using qvtest::Library;
@@ -35,7 +25,7 @@ TEST(Library, LoadingLogsOneStartedLineAndThreadsAddNothing) {
   qvtest::ScopedTempEnv env(dir.path());
   Library library;
   ASSERT_TRUE(library);
-  const auto atLoad = Messages(TodayFile(dir.path()));
+  const auto atLoad = Messages(dir.path());
   EXPECT_EQ(std::count(atLoad.begin(), atLoad.end(), L"DllMain: started"), 1);
   ASSERT_FALSE(atLoad.empty());
   EXPECT_EQ(atLoad.back(), L"DllMain: started") << "the language manager starts before it";
@@ -45,7 +35,7 @@ TEST(Library, LoadingLogsOneStartedLineAndThreadsAddNothing) {
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
 
-  EXPECT_EQ(Messages(TodayFile(dir.path())), atLoad) << "thread attach and detach write nothing";
+  EXPECT_EQ(Messages(dir.path()), atLoad) << "thread attach and detach write nothing";
 }
 
 TEST(Library, QVNSIS_LogWritesTheMessageUnchangedAndIgnoresNullAndEmpty) {
@@ -56,12 +46,12 @@ TEST(Library, QVNSIS_LogWritesTheMessageUnchangedAndIgnoresNullAndEmpty) {
   const auto log = library.get<LogFn>("QVNSIS_Log");
   ASSERT_NE(log, nullptr);
 
-  const size_t atLoad = Messages(TodayFile(dir.path())).size();
+  const size_t atLoad = Messages(dir.path()).size();
   log(nullptr);
   log(L"");
   log(L"Installer: step 3 of 7 \u00FC (err: 5)");
 
-  const auto messages = Messages(TodayFile(dir.path()));
+  const auto messages = Messages(dir.path());
   ASSERT_EQ(messages.size(), atLoad + 1);
   EXPECT_EQ(messages.back(), L"Installer: step 3 of 7 \u00FC (err: 5)");
 }
