@@ -40,6 +40,15 @@ Section "Install"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetInstallDate() ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetInstallDate() ?c'
 
+  ; Explorer's "Add to Tovin Menu" verb and the tovin: URL protocol, per user under
+  ; HKCU\Software\Classes. They name the engine under InstallDir, which the installer records
+  ; first; a second run overwrites the same values.
+  WriteRegExpandStr HKCU "SOFTWARE\Tovin" "InstallDir" "%LOCALAPPDATA%\Tovin"
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterContextMenuHandlers() ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterProtocolHandler() ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterContextMenuHandlers() ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterProtocolHandler() ?c'
+
   ; Make Explorer let go of the deskband library. rundll32.exe by its full path: a bare name
   ; would run whatever rundll32.exe sits beside an elevated installer. Two runs, because COM frees
   ; a library only after it has been unused for the release's delay.

@@ -31,3 +31,7 @@ iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r'
 
 echo "== what the exports changed in the registry"
 bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin' /s 2>/dev/null | tr -d '\r' | sed '/^$/d'
+for key in 'HKCU\Software\Classes\AllFileSystemObjects\shell\tovin' 'HKCU\Software\Classes\Directory\shell\tovin' \
+  'HKCU\Software\Classes\Drive\shell\tovin' 'HKCU\Software\Classes\lnkfile\shell\tovin' 'HKCU\Software\Classes\tovin'; do
+  bash "$testbed" run "$state" reg query "$key" /s 2>/dev/null | tr -d '\r' | sed '/^$/d'
+done

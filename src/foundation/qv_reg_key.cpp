@@ -80,9 +80,22 @@ bool QVRegKey::setQword(HKEY key, const wchar_t* name, uint64_t value) {
                         sizeof(value)) == ERROR_SUCCESS;
 }
 
-bool QVRegKey::setString(HKEY key, const wchar_t* name, const std::wstring& value) {
+namespace {
+
+// The text and its terminating NUL: (length + 1) x 2 bytes.
+bool SetText(HKEY key, const wchar_t* name, DWORD type, const std::wstring& value) {
   if (!key) return false;
   const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
                         bytes) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool QVRegKey::setString(HKEY key, const wchar_t* name, const std::wstring& value) {
+  return SetText(key, name, REG_SZ, value);
+}
+
+bool QVRegKey::setExpandString(HKEY key, const wchar_t* name, const std::wstring& value) {
+  return SetText(key, name, REG_EXPAND_SZ, value);
 }

@@ -71,6 +71,13 @@ class QVRegKey {
     return setString(key_, name, value);
   }
 
+  // Writes a REG_EXPAND_SZ the same way: placeholders stay unexpanded until the reader expands
+  // them. True on success.
+  static bool setExpandString(HKEY key, const wchar_t* name, const std::wstring& value);
+  bool setExpandString(const wchar_t* name, const std::wstring& value) {
+    return setExpandString(key_, name, value);
+  }
+
  private:
   HKEY key_ = nullptr;
 };

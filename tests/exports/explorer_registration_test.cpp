@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/library.h"
+#include "support/registry.h"
+#include "support/temp_dir.h"
+
+// The two registration exports of the real DLL, with the menu text of the installer's language.
+// Wine takes the language from LANG at process start: ctest starts the ExplorerExportsDe suite
+// with a German LANG.
+
+namespace {
+
+const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
+const wchar_t* const kClassKeys[] = {
+    L"Software\\Classes\\AllFileSystemObjects", L"Software\\Classes\\Directory",
+    L"Software\\Classes\\Drive", L"Software\\Classes\\lnkfile", L"Software\\Classes\\tovin",
+};
+const wchar_t* const kVerbKeys[] = {
+    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin",
+    L"Software\\Classes\\Directory\\shell\\tovin",
+    L"Software\\Classes\\Drive\\shell\\tovin",
+    L"Software\\Classes\\lnkfile\\shell\\tovin",
+};
+
+std::wstring Text(const std::wstring& key, const wchar_t* name, DWORD* type) {
+  qvtest::RegistryValue value;
+  if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, key, name, &value)) return L"<missing>";
+  *type = value.type;
+  if (value.bytes.size() < 2 || value.bytes.size() % 2 != 0 ||
+      value.bytes.compare(value.bytes.size() - 2, 2, std::string(2, '\0')) != 0) {
+    return L"<not a terminated wide string>";
+  }
+  return std::wstring(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / 2 - 1);
+}
+
+std::vector<std::wstring> LogMessages(const std::wstring& dir) {
+  SYSTEMTIME t = {};
+  GetLocalTime(&t);
+  wchar_t name[64];
+  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
+  std::vector<std::wstring> messages;
+  for (const auto& line : qvtest::ReadLogLines(dir + name)) messages.push_back(line.substr(line.find(L"] ") + 2));
+  return messages;
+}
+
+// Installs into a directory with spaces, calls both exports twice through the real DLL and
+// checks the registrations with `menuText` and the log.
+void RegisterThroughTheLibrary(const std::wstring& menuText) {
+  qvtest::ScopedRegistryKey savedSettings(HKEY_CURRENT_USER, kTovinKey);
+  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> savedClasses;
+  for (const wchar_t* key : kClassKeys) {
+    savedClasses.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
+  }
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                                         qvtest::WideBytes(L"C:\\Users\\Jo Doe\\Tovin Apps")));
+  {
+    qvtest::Library library;
+    auto contextMenu = library.get<void(__cdecl*)()>("QVNSIS_RegisterContextMenuHandlers");
+    auto protocol = library.get<void(__cdecl*)()>("QVNSIS_RegisterProtocolHandler");
+    ASSERT_NE(contextMenu, nullptr);
+    ASSERT_NE(protocol, nullptr);
+    for (int run = 0; run < 2; ++run) {
+      contextMenu();
+      protocol();
+    }
+  }
+
+  DWORD type = REG_NONE;
+  for (const wchar_t* verbKey : kVerbKeys) {
+    EXPECT_EQ(Text(verbKey, L"", &type), menuText) << verbKey;
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(Text(std::wstring(verbKey) + L"\\command", L"", &type),
+              L"\"C:\\Users\\Jo Doe\\Tovin Apps\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"")
+        << verbKey;
+    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+  }
+  EXPECT_EQ(Text(L"Software\\Classes\\tovin", L"", &type), L"URL:Tovin Protocol");
+  EXPECT_EQ(Text(L"Software\\Classes\\tovin", L"URL Protocol", &type), L"");
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(Text(L"Software\\Classes\\tovin\\shell\\open\\command", L"", &type),
+            L"\"C:\\Users\\Jo Doe\\Tovin Apps\\Engine\\tovin.exe\" %1");
+  EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+
+  std::vector<std::wstring> expected = {L"DllMain: started"};
+  for (int run = 0; run < 2; ++run) {
+    expected.push_back(L"PlatformExplorerUtils::RegisterContextMenuHandlers: registering");
+    expected.push_back(L"PlatformExplorerUtils::RegisterProtocolHandler: registering");
+  }
+  // What loading logs ahead of the entry point's line (the language set-up) is not ours to check.
+  const std::vector<std::wstring> log = LogMessages(logDir.path());
+  const auto start = std::find(log.begin(), log.end(), L"DllMain: started");
+  EXPECT_EQ(std::vector<std::wstring>(start, log.end()), expected);
+}
+
+}  // namespace
+
+TEST(ExplorerExports, RegisterWithTheEnglishMenuText) { RegisterThroughTheLibrary(L"Add to Tovin Menu"); }
+
+TEST(ExplorerExportsDe, RegisterWithTheGermanMenuText) {
+  RegisterThroughTheLibrary(L"Zum Tovin-Men\u00fc hinzuf\u00fcgen");
+}
