@@ -24,6 +24,8 @@ Section "Install"
 
   ; Loading the library logs "DllMain: started"; every message is one line of the day's log.
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow started") ?c'
+  ; The system's description: "Version: Win7 (64bit) - OS Language: en (0409) - UI Language: en (0409)".
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_LogStartupInfo() ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: a message with non-ASCII text: Zürich, Tōkyō") ?c'
   ; NULL and empty messages write nothing.
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(p 0) ?c'

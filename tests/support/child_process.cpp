@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "foundation/qv_reg_key.h"
+#include "support/temp_dir.h"
 
 namespace qvtest {
 namespace {
@@ -41,6 +42,13 @@ std::wstring PrepareExecutable(const ChildOptions& options) {
   CreateDirectoryW(folder.c_str(), nullptr);
   const std::wstring path = folder + exeName;
   CopyFileW(SelfPath().c_str(), path.c_str(), FALSE);
+
+  const std::wstring manifestPath = path + L".manifest";
+  if (options.manifest.empty()) {
+    DeleteFileW(manifestPath.c_str());
+  } else {
+    WriteFileBytes(manifestPath, options.manifest);
+  }
 
   const std::wstring appKey = L"Software\\Wine\\AppDefaults\\" + exeName;
   if (options.windowsVersion.empty()) {

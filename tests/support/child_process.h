@@ -33,6 +33,9 @@ struct ChildOptions {
   std::wstring exeName;
   // Windows version Wine reports to the child: "winxp", "win7", "win8", "win81".
   std::wstring windowsVersion;
+  // Written beside the child's copy as "<exe>.manifest" (needs exeName or windowsVersion), e.g. to
+  // declare the Windows releases it supports; without it any such file is removed.
+  std::string manifest;
   // Starts the child under this process as its debugger and collects its debug output.
   bool captureDebugOutput = false;
   DWORD timeoutMs = 120000;

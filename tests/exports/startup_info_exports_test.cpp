@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "support/child_process.h"
+#include "support/log_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// Loads the real library (args: its path) and calls QVNSIS_LogStartupInfo twice, as an installer
+// may.
+QV_TEST_CHILD(log_startup_info_twice) {
+  const HMODULE library = LoadLibraryW(args.at(0).c_str());
+  if (!library) return 2;
+  using LogStartupInfoFn = void(__cdecl*)();
+  const auto logStartupInfo = reinterpret_cast<LogStartupInfoFn>(GetProcAddress(library, "QVNSIS_LogStartupInfo"));
+  if (!logStartupInfo) return 3;
+  logStartupInfo();
+  logStartupInfo();
+  FreeLibrary(library);
+  return 0;
+}
+
+}  // namespace
+
+// Through the real DLL under three releases: the version line once per process, then the
+// description, without a source name, on each call; the 64-bit DLL describes 64-bit Windows.
+TEST(Library, QVNSIS_LogStartupInfoWritesTheSystemDescription) {
+  struct Case { const wchar_t* wine; const wchar_t* version; const wchar_t* name; } cases[] = {
+      {L"winxp", L"5\\.1\\.\\d+; WindowsVersion = 5", L"WinXP"},
+      {L"win7", L"6\\.1\\.\\d+; WindowsVersion = 7", L"Win7"},
+      {L"win81", L"6\\.2\\.\\d+; WindowsVersion = 8", L"Win8"},
+  };
+  const std::wregex description(LR"(Version: (\S+) \(64bit\) - OS Language: [a-z]{2,3} \([0-9a-f]{4}\) - )"
+                                LR"(UI Language: [a-z]{2,3} \([0-9a-f]{4}\))");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.wine);
+    qvtest::ScopedTempDir dir;
+    qvtest::ScopedTempEnv env(dir.path());
+    qvtest::ChildOptions options;
+    options.windowsVersion = c.wine;
+    ASSERT_EQ(qvtest::RunChild(L"log_startup_info_twice", {qvtest::ExecutableDirectory() + L"qvnsis.dll"}, options).exitCode, 0u);
+
+    const auto messages = qvtest::LogMessages(qvtest::TodayLogFile(dir.path()));
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0], L"DllMain: started");
+    EXPECT_TRUE(std::regex_match(messages[1], std::wregex(std::wstring(L"QVOS::getWindowsVersion: ") + c.version)))
+        << messages[1];
+    std::wsmatch m;
+    ASSERT_TRUE(std::regex_match(messages[2], m, description)) << messages[2];
+    EXPECT_EQ(m.str(1), c.name);
+    EXPECT_EQ(messages[3], messages[2]);
+  }
+}

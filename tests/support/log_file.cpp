@@ -1,0 +1,36 @@
+#include "support/log_file.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "support/temp_dir.h"
+
+namespace qvtest {
+
+std::wstring TodayLogFile(const std::wstring& directory) {
+  SYSTEMTIME t = {};
+  GetLocalTime(&t);
+  wchar_t name[64];
+  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
+  return directory + name;
+}
+
+std::vector<std::wstring> LogMessages(const std::wstring& file) {
+  std::vector<std::wstring> messages;
+  for (const auto& line : ReadLogLines(file)) {
+    const size_t end = line.find(L"] ");
+    messages.push_back(end == std::wstring::npos ? line : line.substr(end + 2));
+  }
+  return messages;
+}
+
+std::vector<std::wstring> LogMessagesOf(const std::wstring& file, const std::wstring& source) {
+  std::vector<std::wstring> messages;
+  for (const auto& message : LogMessages(file)) {
+    if (message.compare(0, source.size(), source) == 0) messages.push_back(message.substr(source.size()));
+  }
+  return messages;
+}
+
+}  // namespace qvtest

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qvtest {
+
+// "<directory>Tovin-YYYY-MM-DD.log" for today's local date.
+std::wstring TodayLogFile(const std::wstring& directory);
+
+// The messages of a log file: each line without its process, id and time prefix.
+std::vector<std::wstring> LogMessages(const std::wstring& file);
+
+// The messages that begin with `source` (for example L"_ShellExecute: "), without it.
+std::vector<std::wstring> LogMessagesOf(const std::wstring& file, const std::wstring& source);
+
+}  // namespace qvtest
