@@ -31,3 +31,5 @@ iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r'
 
 echo "== what the exports changed in the registry"
 bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin' /s 2>/dev/null | tr -d '\r' | sed '/^$/d'
+echo "== the imported favourites"
+bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin\Sideload\Favorites' 2>/dev/null | tr -d '\r' | sed '/^$/d'

@@ -29,8 +29,14 @@ std::wstring DecodeUtf8(const std::vector<char>& bytes) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   std::wstring_convert<std::codecvt_utf8_utf16<wchar_t, 0x10FFFF>, wchar_t> converter;
-  return converter.from_bytes(first, last);
+  std::wstring text = converter.from_bytes(first, last);
+  // libstdc++ stops quietly before a sequence cut short at the end, dropping the tail of the
+  // file; the converter's own count shows it.
+  if (converter.converted() != static_cast<size_t>(last - first)) {
+    throw std::range_error("bad conversion");
+  }
 #pragma GCC diagnostic pop
+  return text;
 }
 
 bool HasUtf16LeMark(const std::vector<char>& bytes) {

@@ -165,7 +165,9 @@ TEST_F(Favorites, TextInNeitherEncodingStoresNothing) {
   const std::string cases[] = {
       "Caf\xE9\r\nna\xEFve\r\n"s,
       "\xE9\0a\0\n\0"s,
-      "\xC3"s,  // a sequence cut short
+      "\xC3"s,                    // a sequence cut short
+      "app1\r\nCaf\xC3\r\n"s,      // ... and one cut by what follows
+      "app1\r\nOK \xE2\x9C"s,       // ... and at the end, after valid lines
   };
   for (const std::string& bytes : cases) {
     SCOPED_TRACE(testing::PrintToString(bytes));
