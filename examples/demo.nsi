@@ -50,6 +50,10 @@ Section "Install"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterProtocolHandler() ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterContextMenuHandlers() ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterProtocolHandler() ?c'
+  ; Import the favourites the platform sideloads at its next start (HKCU\SOFTWARE\Tovin\Sideload\
+  ; Favorites "0", "1", ...); the shipped file is UTF-8 with a blank line, which takes no number.
+  File "/oname=$PLUGINSDIR\favorites.txt" "favorites.txt"
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_LoadFavorites(w "$PLUGINSDIR\favorites.txt") ?c'
 
   ; Make Explorer let go of the deskband library. rundll32.exe by its full path: a bare name
   ; would run whatever rundll32.exe sits beside an elevated installer. Two runs, because COM frees

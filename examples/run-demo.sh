@@ -35,3 +35,5 @@ for key in 'HKCU\Software\Classes\AllFileSystemObjects\shell\tovin' 'HKCU\Softwa
   'HKCU\Software\Classes\Drive\shell\tovin' 'HKCU\Software\Classes\lnkfile\shell\tovin' 'HKCU\Software\Classes\tovin'; do
   bash "$testbed" run "$state" reg query "$key" /s 2>/dev/null | tr -d '\r' | sed '/^$/d'
 done
+echo "== the imported favourites"
+bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin\Sideload\Favorites' 2>/dev/null | tr -d '\r' | sed '/^$/d'

@@ -10,6 +10,7 @@
 #include "support/child_process.h"
 #include "support/library.h"
 #include "support/registry.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -61,7 +62,7 @@ int64_t LocalMidnight(int year, int month, int day) {
 }
 
 std::vector<std::wstring> LogMessages(const std::wstring& dir) {
-  return qvtest::ReadLogMessages(qvtest::TodayLogFile(dir));
+  return qvtest::LogMessages(qvtest::TodayLogFile(dir));
 }
 
 bool Contains(const std::vector<std::wstring>& lines, const std::wstring& line) {

@@ -7,6 +7,7 @@
 #include "foundation/thread_locale_manager.h"
 #include "support/child_process.h"
 #include "support/library.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 // Wine picks resources by the process's UI language, which it takes from LANG when the process
@@ -34,7 +35,7 @@ void RunOnThread(const std::function<void()>& body) {
 }
 
 std::vector<std::wstring> TodayMessages(const std::wstring& dir) {
-  return qvtest::ReadLogMessages(qvtest::TodayLogFile(dir));
+  return qvtest::LogMessages(qvtest::TodayLogFile(dir));
 }
 
 // Under an emulated Windows XP the thread locale carries the language. A worker thread set to

@@ -6,12 +6,13 @@
 
 #include "support/child_process.h"
 #include "support/library.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 std::vector<std::wstring> Messages(const std::wstring& dir) {
-  return qvtest::ReadLogMessages(qvtest::TodayLogFile(dir));
+  return qvtest::LogMessages(qvtest::TodayLogFile(dir));
 }
 
 using qvtest::Library;

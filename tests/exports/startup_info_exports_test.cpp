@@ -42,14 +42,16 @@ TEST(Library, QVNSIS_LogStartupInfoWritesTheSystemDescription) {
     options.windowsVersion = c.wine;
     ASSERT_EQ(qvtest::RunChild(L"log_startup_info_twice", {qvtest::ExecutableDirectory() + L"qvnsis.dll"}, options).exitCode, 0u);
 
+    // Loading logs the version (asked by the language manager), the language and the start.
     const auto messages = qvtest::LogMessages(qvtest::TodayLogFile(dir.path()));
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0], L"DllMain: started");
-    EXPECT_TRUE(std::regex_match(messages[1], std::wregex(std::wstring(L"QVOS::getWindowsVersion: ") + c.version)))
-        << messages[1];
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_TRUE(std::regex_match(messages[0], std::wregex(std::wstring(L"QVOS::getWindowsVersion: ") + c.version)))
+        << messages[0];
+    EXPECT_EQ(messages[1].rfind(L"ThreadLocaleManager::Init: ", 0), 0u) << messages[1];
+    EXPECT_EQ(messages[2], L"DllMain: started");
     std::wsmatch m;
-    ASSERT_TRUE(std::regex_match(messages[2], m, description)) << messages[2];
+    ASSERT_TRUE(std::regex_match(messages[3], m, description)) << messages[3];
     EXPECT_EQ(m.str(1), c.name);
-    EXPECT_EQ(messages[3], messages[2]);
+    EXPECT_EQ(messages[4], messages[3]);
   }
 }

@@ -96,21 +96,4 @@ std::vector<std::wstring> ReadLogLines(const std::wstring& path) {
   return lines;
 }
 
-std::wstring TodayLogFile(const std::wstring& directory) {
-  SYSTEMTIME t = {};
-  GetLocalTime(&t);
-  wchar_t name[64];
-  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
-  return directory + name;
-}
-
-std::vector<std::wstring> ReadLogMessages(const std::wstring& path) {
-  std::vector<std::wstring> messages;
-  for (const auto& line : ReadLogLines(path)) {
-    const size_t text = line.find(L"] ");
-    if (text != std::wstring::npos) messages.push_back(line.substr(text + 2));
-  }
-  return messages;
-}
-
 }  // namespace qvtest

@@ -38,9 +38,5 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // The file's UTF-16LE content after its byte-order mark, split at "\r\n" (the last, empty
 // piece dropped). Empty when the file does not exist.
 std::vector<std::wstring> ReadLogLines(const std::wstring& path);
-// Today's day file of the log in `directory` ("Tovin-YYYY-MM-DD.log", local date).
-std::wstring TodayLogFile(const std::wstring& directory);
-// The messages of a day file: each line without its process, id and time.
-std::vector<std::wstring> ReadLogMessages(const std::wstring& path);
 
 }  // namespace qvtest
