@@ -40,6 +40,16 @@ Section "Install"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetInstallDate() ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetInstallDate() ?c'
 
+  ; Pin the app store in the installed-apps database: an installation directory first, so the
+  ; database lands in $LOCALAPPDATA\Tovin\Tovines (without one the work stays in a private
+  ; temporary database). The first call creates the file and its four tables; the second finds
+  ; "+pinned" already set and writes nothing. $0 is 1 when the database mutex was released.
+  WriteRegStr HKCU "SOFTWARE\Tovin" "InstallDir" "$LOCALAPPDATA\Tovin"
+  CreateDirectory "$LOCALAPPDATA\Tovin\Tovines"
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PinAppStore() i .r0 ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: QVNSIS_PinAppStore returned $0") ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PinAppStore() i .r0 ?c'
+
   ; Make Explorer let go of the deskband library. rundll32.exe by its full path: a bare name
   ; would run whatever rundll32.exe sits beside an elevated installer. Two runs, because COM frees
   ; a library only after it has been unused for the release's delay.

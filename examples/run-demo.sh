@@ -31,3 +31,7 @@ iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r'
 
 echo "== what the exports changed in the registry"
 bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin' /s 2>/dev/null | tr -d '\r' | sed '/^$/d'
+
+echo "== the installed-apps database's \"features\" rows (id_or_folder | feature_list)"
+bash "$testbed" run "$state" "$PWD/build/amd64-unicode/bin/dump_sqlite_table.exe" \
+  '%LOCALAPPDATA%\Tovin\Tovines\installed_tovines.db' features | tr -d '\r'
