@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,15 @@ std::vector<std::wstring> MessagesOf(const std::wstring& file, DWORD pid) {
     const size_t text = line.find(L"] ");
     if (linePid == pid && text != std::wstring::npos) messages.push_back(line.substr(text + 2));
   }
+  return messages;
+}
+
+// Drops what the library's language set-up logs on every load, ahead of "DllMain: started".
+std::vector<std::wstring> WithoutLoadLines(std::vector<std::wstring> messages) {
+  const auto atLoad = [](const std::wstring& m) {
+    return m.rfind(L"QVOS::getWindowsVersion: ", 0) == 0 || m.rfind(L"ThreadLocaleManager::Init: ", 0) == 0;
+  };
+  messages.erase(std::remove_if(messages.begin(), messages.end(), atLoad), messages.end());
   return messages;
 }
 
@@ -240,7 +250,7 @@ TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
     EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore + 1);
     const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
                                                 L"RunFreeDeskbandW: success event signalled"};
-    EXPECT_EQ(MessagesOf(DayFile(dir.path()), rundll32.pid), expected);
+    EXPECT_EQ(WithoutLoadLines(MessagesOf(DayFile(dir.path()), rundll32.pid)), expected);
   }
 
   // Explorer keeps the library loaded, so its shared data is still the one the runs used.
@@ -272,7 +282,7 @@ TEST(RunFreeDeskbandW, WithoutAnAnsweringTaskbarTimesOutAndLeavesNoHook) {
     }
     const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
                                                 L"RunFreeDeskbandW: success event timed out"};
-    EXPECT_EQ(messages, expected);
+    EXPECT_EQ(WithoutLoadLines(messages), expected);
   }
   EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore);
 }
