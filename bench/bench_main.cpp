@@ -2,6 +2,8 @@
 // Run with `make bench` (under wine64); it prints one table.
 #include <windows.h>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -102,6 +104,136 @@ std::vector<Row> LogLineRows(const std::wstring& scratch) {
           {"QVNSIS_Log line vs append+registry+mutex", ours[2], floor[2], 0}};
 }
 
+std::string Utf8(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(size > 0 ? size - 1 : 0, '\0');
+  if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], size, nullptr, nullptr);
+  return out;
+}
+
+// QVNSIS_PinAppStore on an installed-apps database of 10,000 "features" rows, against the select,
+// delete and insert it issues, run directly through SQLite on a second connection kept open.
+// Before each call the first connection puts the app store's list back to "-pinned,+other", so
+// every call writes, and both sides find their page cache stale alike.
+std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
+  const std::wstring installDir = scratch + L"Tovin";
+  const std::wstring appsDir = installDir + L"\\Tovines";
+  CreateDirectoryW(installDir.c_str(), nullptr);
+  CreateDirectoryW(appsDir.c_str(), nullptr);
+  const std::wstring dbPath = appsDir + L"\\installed_tovines.db";
+
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                  &key, nullptr);
+  std::wstring oldInstallDir;
+  wchar_t oldValue[MAX_PATH] = {};
+  DWORD oldSize = sizeof(oldValue);
+  const bool hadInstallDir = RegQueryValueExW(key, L"InstallDir", nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(oldValue), &oldSize) == ERROR_SUCCESS;
+  RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(installDir.c_str()),
+                 static_cast<DWORD>((installDir.size() + 1) * sizeof(wchar_t)));
+
+  const std::string app = "6cad4a268d116ece1738f7d93d9c172411e20b8f";
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(Utf8(dbPath).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  std::string setup =
+      "BEGIN;"
+      "CREATE TABLE tovines (tovin_id TEXT,hash TEXT,hashcheck TEXT,disabled TEXT,install_time INT,"
+      "install_source TEXT,install_campaign TEXT);"
+      "CREATE TABLE tovinstate (tovin_id TEXT,state_id TEXT,value TEXT);"
+      "CREATE TABLE settings (id_or_folder TEXT,name TEXT,value TEXT,type TEXT);"
+      "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);";
+  for (int i = 0; i < 9999; ++i) {
+    char row[160];
+    std::snprintf(row, sizeof(row), "INSERT INTO features VALUES ('%040d', '+f%d,-pinned,+other');", i, i);
+    setup += row;
+  }
+  setup += "INSERT INTO features VALUES ('" + app + "', '-pinned,+other');COMMIT;";
+  sqlite3_exec(db, setup.c_str(), nullptr, nullptr, nullptr);
+
+  const std::string where = "id_or_folder = '" + app + "'";
+  const std::string reset = "UPDATE features SET feature_list = '-pinned,+other' WHERE " + where;
+  const std::string select = "SELECT ROWID, features.* FROM features WHERE " + where + ";";
+  const std::string remove = "delete from features where " + where;
+  const std::string insert =
+      "insert into features (id_or_folder, feature_list) values ('" + app + "', '+pinned,+other')";
+
+  HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
+  auto pin = reinterpret_cast<int(__cdecl*)()>(GetProcAddress(library, "QVNSIS_PinAppStore"));
+  if (!pin) {
+    std::fprintf(stderr, "cannot load QVNSIS_PinAppStore\n");
+    ExitProcess(1);
+  }
+  auto direct = [&](sqlite3* connection) {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(connection, select.c_str(), -1, &statement, nullptr);
+    sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    sqlite3_exec(connection, remove.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_exec(connection, insert.c_str(), nullptr, nullptr, nullptr);
+  };
+  sqlite3* kept = nullptr;
+  sqlite3_open_v2(Utf8(dbPath).c_str(), &kept, SQLITE_OPEN_READWRITE, nullptr);
+  auto baseline = [&] {
+    sqlite3_exec(db, reset.c_str(), nullptr, nullptr, nullptr);
+    direct(kept);
+  };
+  // The same, opening and closing the file each time as the export must.
+  auto reopened = [&] {
+    sqlite3* connection = nullptr;
+    sqlite3_exec(db, reset.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_open_v2(Utf8(dbPath).c_str(), &connection, SQLITE_OPEN_READWRITE, nullptr);
+    direct(connection);
+    sqlite3_close(connection);
+  };
+  auto ours = [&] {
+    sqlite3_exec(db, reset.c_str(), nullptr, nullptr, nullptr);
+    pin();
+  };
+
+  MeasurePerCall(1, 20, baseline);
+  MeasurePerCall(1, 20, ours);
+  std::vector<double> oursTimes, baseTimes, reopenTimes;
+  for (int i = 0; i < 5; ++i) {
+    baseTimes.push_back(MeasurePerCall(1, 50, baseline));
+    oursTimes.push_back(MeasurePerCall(1, 50, ours));
+    reopenTimes.push_back(MeasurePerCall(1, 50, reopened));
+  }
+  std::sort(oursTimes.begin(), oursTimes.end());
+  std::sort(baseTimes.begin(), baseTimes.end());
+  std::sort(reopenTimes.begin(), reopenTimes.end());
+
+  // The export must have written what the direct statements write.
+  sqlite3_exec(db, reset.c_str(), nullptr, nullptr, nullptr);
+  pin();
+  sqlite3_stmt* check = nullptr;
+  sqlite3_prepare_v2(db, ("SELECT count(*), max(feature_list) FROM features WHERE " + where).c_str(), -1,
+                     &check, nullptr);
+  const bool wrote = sqlite3_step(check) == SQLITE_ROW && sqlite3_column_int(check, 0) == 1 &&
+                     std::string(reinterpret_cast<const char*>(sqlite3_column_text(check, 1))) ==
+                         "+pinned,+other";
+  sqlite3_finalize(check);
+  if (!wrote) {
+    std::fprintf(stderr, "QVNSIS_PinAppStore did not write the expected row\n");
+    ExitProcess(1);
+  }
+
+  FreeLibrary(library);
+  sqlite3_close(kept);
+  sqlite3_close(db);
+  if (hadInstallDir) {
+    RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(oldValue), oldSize);
+  } else {
+    RegDeleteValueW(key, L"InstallDir");
+  }
+  RegCloseKey(key);
+  DeleteFileW(dbPath.c_str());
+  RemoveDirectoryW(appsDir.c_str());
+  RemoveDirectoryW(installDir.c_str());
+  return {{"QVNSIS_PinAppStore, 10k rows vs direct SQL", oursTimes[2], baseTimes[2], 1.5},
+          {"QVNSIS_PinAppStore vs direct SQL+open/close", oursTimes[2], reopenTimes[2], 0}};
+}
+
 void DeleteScratch(const std::wstring& dir) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((dir + L"*").c_str(), &found);
@@ -123,6 +255,7 @@ int main() {
 
   std::vector<Row> rows;
   for (const Row& row : LogLineRows(scratch)) rows.push_back(row);
+  for (const Row& row : PinAppStoreRows(scratch)) rows.push_back(row);
 
   std::printf("| %-44s | %12s | %12s | %7s | %6s |\n", "benchmark", "ours (us)", "baseline (us)", "ratio",
               "goal");

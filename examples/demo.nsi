@@ -54,6 +54,15 @@ Section "Install"
   ; Favorites "0", "1", ...); the shipped file is UTF-8 with a blank line, which takes no number.
   File "/oname=$PLUGINSDIR\favorites.txt" "favorites.txt"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_LoadFavorites(w "$PLUGINSDIR\favorites.txt") ?c'
+  ; Pin the app store in the installed-apps database: an installation directory first, so the
+  ; database lands in $LOCALAPPDATA\Tovin\Tovines (without one the work stays in a private
+  ; temporary database). The first call creates the file and its four tables; the second finds
+  ; "+pinned" already set and writes nothing. $0 is 1 when the database mutex was released.
+  WriteRegStr HKCU "SOFTWARE\Tovin" "InstallDir" "$LOCALAPPDATA\Tovin"
+  CreateDirectory "$LOCALAPPDATA\Tovin\Tovines"
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PinAppStore() i .r0 ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: QVNSIS_PinAppStore returned $0") ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PinAppStore() i .r0 ?c'
 
   ; Make Explorer let go of the deskband library. rundll32.exe by its full path: a bare name
   ; would run whatever rundll32.exe sits beside an elevated installer. Two runs, because COM frees

@@ -37,3 +37,7 @@ for key in 'HKCU\Software\Classes\AllFileSystemObjects\shell\tovin' 'HKCU\Softwa
 done
 echo "== the imported favourites"
 bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin\Sideload\Favorites' 2>/dev/null | tr -d '\r' | sed '/^$/d'
+
+echo "== the installed-apps database's \"features\" rows (id_or_folder | feature_list)"
+bash "$testbed" run "$state" "$PWD/build/amd64-unicode/bin/dump_sqlite_table.exe" \
+  '%LOCALAPPDATA%\Tovin\Tovines\installed_tovines.db' features | tr -d '\r'

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+class QVObjectDatabase;
+
+// Sets `feature` in the "features" row of `appId` (see QVSetFeatureInList), creating the row
+// when the app has none, all under the database mutex. Failures leave the table as it was.
+void QVSetAppFeature(QVObjectDatabase& db, const std::string& feature, const std::string& appId);

@@ -1,0 +1,22 @@
+#include "store/tovin_record.h"
+
+#include "store/qv_variants.h"
+
+TovinRecord::TovinRecord() {
+  // Value and default both hold the initial value, so a fresh record writes no attributes.
+  const auto addString = [this](const char* name) {
+    addProperty(name, QVVariantType::String);
+    setProperty(name, QVVariantString(), true);
+  };
+  addProperty("ROWID", QVVariantType::Int64);
+  setProperty("ROWID", QVVariantInt64(0), true);
+  addString("tovin_id");
+  addString("hash");
+  addString("hashcheck");
+  addProperty("disabled", QVVariantType::Bool);
+  setProperty("disabled", QVVariantBool(false), true);
+  addProperty("install_time", QVVariantType::Int64);
+  setProperty("install_time", QVVariantInt64(-1), true);
+  addString("install_source");
+  addString("install_campaign");
+}
