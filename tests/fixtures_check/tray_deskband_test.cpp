@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstring>
+#include <vector>
+
+#include "support/fake_deskband.h"
+#include "support/fixture_records.h"
+#include "support/temp_dir.h"
+#include "support/tray_server_registration.h"
+
+// The taskbar's deskband interface, as a caller sees it. Not in an anonymous namespace: with no
+// implementation in sight there, GCC proves its pure methods uncallable and drops the calls.
+namespace tray_check {
+struct ITrayDeskBand : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE ShowDeskBand(REFCLSID clsid) = 0;
+  virtual HRESULT STDMETHODCALLTYPE HideDeskBand(REFCLSID clsid) = 0;
+  virtual HRESULT STDMETHODCALLTYPE IsDeskBandShown(REFCLSID clsid) = 0;
+  virtual HRESULT STDMETHODCALLTYPE DeskBandRegistrationChanged() = 0;
+};
+}  // namespace tray_check
+
+namespace {
+
+using tray_check::ITrayDeskBand;
+
+const CLSID kClsidTrayDeskBand = {
+    0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
+const IID kIidTrayDeskBand = {
+    0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
+
+class ComScope {
+ public:
+  ComScope() { CoInitialize(nullptr); }
+  ~ComScope() { CoUninitialize(); }
+};
+
+CLSID ClassId(int number) {
+  CLSID clsid = {};
+  CLSIDFromString(qvtest::DeskbandClsidText(number).c_str(), &clsid);
+  return clsid;
+}
+
+DWORD WindowProcess(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return pid;
+}
+
+// A deskband command record laid out by hand: command, text, second text, value.
+std::vector<unsigned char> CommandRecord(int command, const std::wstring& text,
+                                         const std::wstring& second, int value) {
+  std::vector<unsigned char> record(17416, 0);
+  std::memcpy(&record[0], &command, 4);
+  std::memcpy(&record[4], text.c_str(), text.size() * sizeof(wchar_t));
+  std::memcpy(&record[16388], second.c_str(), second.size() * sizeof(wchar_t));
+  std::memcpy(&record[17412], &value, 4);
+  return record;
+}
+
+LRESULT SendRecord(HWND window, WPARAM wParam, std::vector<unsigned char>& record,
+                   ULONG_PTR id = 1) {
+  COPYDATASTRUCT data = {};
+  data.dwData = id;
+  data.cbData = static_cast<DWORD>(record.size());
+  data.lpData = record.data();
+  return SendMessageW(window, WM_COPYDATA, wParam, reinterpret_cast<LPARAM>(&data));
+}
+
+}  // namespace
+
+// Without the registration there is no taskbar deskband object, as in Wine and before
+// Windows 7. With it, ShowDeskBand places the registered build's window below the taskbar (in a
+// process of its own) and HideDeskBand takes it away; every call is recorded.
+TEST(FakeTrayDeskBand, ShowsAndHidesTheBandBelowTheTaskbar) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedDeskbandCleanup cleanup;
+  ComScope com;
+  ITrayDeskBand* tray = nullptr;
+  EXPECT_EQ(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand,
+                             reinterpret_cast<void**>(&tray)),
+            REGDB_E_CLASSNOTREG);
+
+  const std::wstring trayRecord = dir.path() + L"tray_record.txt";
+  qvtest::ScopedTrayDeskBandServer server(trayRecord);
+  const std::wstring folder = dir.path() + L"Tovin Platform\\";
+  const std::wstring library = qvtest::InstallDeskbandLibrary(folder, 2);
+  ASSERT_EQ(qvtest::RunRegsvr32(L"/s \"" + library + L"\""), 0u);
+
+  ASSERT_EQ(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand,
+                             reinterpret_cast<void**>(&tray)),
+            S_OK);
+  EXPECT_EQ(tray->IsDeskBandShown(ClassId(2)), S_FALSE);
+  EXPECT_EQ(tray->ShowDeskBand(ClassId(4)), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(tray->DeskBandRegistrationChanged(), S_OK);
+  EXPECT_EQ(tray->ShowDeskBand(ClassId(2)), S_OK);
+
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  ASSERT_NE(taskbar, nullptr);
+  HWND band = qvtest::FindDeskbandWindow();
+  ASSERT_NE(band, nullptr);
+  EXPECT_TRUE(IsChild(taskbar, band));
+  EXPECT_NE(WindowProcess(band), GetCurrentProcessId());
+  EXPECT_NE(WindowProcess(band), WindowProcess(taskbar));
+  EXPECT_EQ(tray->IsDeskBandShown(ClassId(2)), S_OK);
+
+  EXPECT_EQ(tray->HideDeskBand(ClassId(2)), S_OK);
+  EXPECT_FALSE(IsWindow(band));
+  EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
+  tray->Release();
+
+  const std::wstring clsid2 = qvtest::DeskbandClsidText(2);
+  const std::vector<qvtest::Record> expected = {
+      {L"IsDeskBandShown", clsid2, L"0x00000001"},
+      {L"ShowDeskBand", qvtest::DeskbandClsidText(4), L"0x80040154"},
+      {L"DeskBandRegistrationChanged", L"", L"0x00000000"},
+      {L"ShowDeskBand", clsid2, L"0x00000000"},
+      {L"IsDeskBandShown", clsid2, L"0x00000000"},
+      {L"HideDeskBand", clsid2, L"0x00000000"},
+  };
+  EXPECT_EQ(qvtest::ReadRecords(trayRecord), expected);
+  const std::wstring deskbandRecord = qvtest::DeskbandRecordPath(folder);
+  EXPECT_EQ(qvtest::RecordsOfKind(deskbandRecord, L"window-created").size(), 1u);
+  EXPECT_EQ(qvtest::RecordsOfKind(deskbandRecord, L"window-destroyed").size(), 1u);
+  EXPECT_TRUE(qvtest::RecordsOfKind(deskbandRecord, L"command").empty());
+}
+
+// The deskband window, placed below the taskbar without the tray object, records each command
+// record as received, refuses other WM_COPYDATA data, and closes on command 25.
+TEST(FakeDeskbandWindow, RecordsCommandsAndClosesOnCommand25) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedDeskbandCleanup cleanup;
+  const std::wstring folder = dir.path() + L"Tovin Platform\\";
+  const std::wstring library = qvtest::InstallDeskbandLibrary(folder, 0);
+  ScopedHandle host = qvtest::StartBandHost(library, qvtest::DeskbandClsidText(0));
+  ASSERT_TRUE(host);
+  HWND band = qvtest::WaitForDeskbandWindow();
+  ASSERT_NE(band, nullptr);
+
+  auto shown = CommandRecord(60, L"", L"", 0);
+  auto texts = CommandRecord(7, L"caf\u00e9\ttab", L"second", -3);
+  auto dirty = CommandRecord(8, L"x", L"", 0);
+  dirty[100] = 0x41;  // past the text's terminator: not a zero-filled record
+  auto wrongId = CommandRecord(60, L"", L"", 0);
+  auto shortRecord = std::vector<unsigned char>(17415, 0);
+  auto close = CommandRecord(25, L"", L"", 0);
+  EXPECT_EQ(SendRecord(band, 0, shown), TRUE);
+  EXPECT_EQ(SendRecord(band, 5, texts), TRUE);
+  EXPECT_EQ(SendRecord(band, 0, dirty), TRUE);
+  EXPECT_EQ(SendRecord(band, 0, wrongId, 2), FALSE);
+  EXPECT_EQ(SendRecord(band, 0, shortRecord), FALSE);
+  EXPECT_TRUE(IsWindow(band));
+  EXPECT_EQ(SendRecord(band, 0, close), TRUE);
+  EXPECT_FALSE(IsWindow(band));
+  EXPECT_EQ(WaitForSingleObject(host.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+
+  const std::vector<qvtest::Record> expected = {
+      {L"command", L"0", L"60", L"", L"", L"0", L"0", L"1"},
+      {L"command", L"0", L"7", L"caf\u00e9\ttab", L"second", L"-3", L"5", L"1"},
+      {L"command", L"0", L"8", L"x", L"", L"0", L"0", L"0"},
+      {L"copydata-rejected", L"0", L"2", L"17416"},
+      {L"copydata-rejected", L"0", L"1", L"17415"},
+      {L"command", L"0", L"25", L"", L"", L"0", L"0", L"1"},
+      {L"window-destroyed", L"0"},
+  };
+  std::vector<qvtest::Record> records = qvtest::ReadRecords(qvtest::DeskbandRecordPath(folder));
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.front()[0], L"window-created");
+  records.erase(records.begin());
+  EXPECT_EQ(records, expected);
+}

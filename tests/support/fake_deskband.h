@@ -1,0 +1,51 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "foundation/scoped_handle.h"
+
+// The fake deskband libraries qvdeskband_N.dll (N = 0..4) and their window. Each library records
+// into "qvdeskband_record.txt" beside itself:
+//   DllRegisterServer | DllUnregisterServer <N> <class id text> <Win32 result>
+//   RunExplorerPromptHelper <N> <1 when it signalled the ready event, else 0> <command line>
+//   window-created <N> <window handle> <parent handle>   window-destroyed <N>
+//   command <N> <command> <text> <second text> <value> <wParam> <1 when zero-filled, else 0>
+//   copydata-rejected <N> <dwData> <cbData>
+// The window of class "TovinDeskBandClass2" is titled with its class id text and closes itself
+// after recording command 25.
+namespace qvtest {
+
+// The braced class identifier of deskband build `number`.
+std::wstring DeskbandClsidText(int number);
+
+// Copies qvdeskband_<number>.dll into `directory` (with a trailing backslash); its full path.
+std::wstring InstallDeskbandLibrary(const std::wstring& directory, int number);
+
+inline std::wstring DeskbandRecordPath(const std::wstring& directory) {
+  return directory + L"qvdeskband_record.txt";
+}
+
+// Runs regsvr32.exe from the system directory with `arguments` to its end; its exit code.
+DWORD RunRegsvr32(const std::wstring& arguments);
+
+// The first window of class "TovinDeskBandClass2" below the "Shell_TrayWnd" window, or null.
+HWND FindDeskbandWindow();
+HWND WaitForDeskbandWindow(DWORD timeoutMs = 10000);
+
+// Places the deskband window of `library` below the taskbar as Explorer would, without the
+// taskbar's deskband object (as on systems before Windows 7). The band host process.
+ScopedHandle StartBandHost(const std::wstring& library, const std::wstring& clsidText);
+
+// For the test's scope: on the way out, closes every deskband window below the taskbar and
+// removes the per-user class registration of all five builds.
+class ScopedDeskbandCleanup {
+ public:
+  ScopedDeskbandCleanup() = default;
+  ~ScopedDeskbandCleanup();
+  ScopedDeskbandCleanup(const ScopedDeskbandCleanup&) = delete;
+  ScopedDeskbandCleanup& operator=(const ScopedDeskbandCleanup&) = delete;
+};
+
+}  // namespace qvtest
