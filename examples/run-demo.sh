@@ -30,13 +30,13 @@ echo "== the day's log: ${log#"$state/prefix/"}"
 iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r'
 
 echo "== what the exports changed in the registry"
-bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin' /s 2>/dev/null | tr -d '\r' | sed '/^$/d'
+bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin' /s 2>/dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r' | sed '/^$/d'
 for key in 'HKCU\Software\Classes\AllFileSystemObjects\shell\tovin' 'HKCU\Software\Classes\Directory\shell\tovin' \
   'HKCU\Software\Classes\Drive\shell\tovin' 'HKCU\Software\Classes\lnkfile\shell\tovin' 'HKCU\Software\Classes\tovin'; do
-  bash "$testbed" run "$state" reg query "$key" /s 2>/dev/null | tr -d '\r' | sed '/^$/d'
+  bash "$testbed" run "$state" reg query "$key" /s 2>/dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r' | sed '/^$/d'
 done
 echo "== the imported favourites"
-bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin\Sideload\Favorites' 2>/dev/null | tr -d '\r' | sed '/^$/d'
+bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin\Sideload\Favorites' 2>/dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r' | sed '/^$/d'
 
 echo "== the installed-apps database's \"features\" rows (id_or_folder | feature_list)"
 bash "$testbed" run "$state" "$PWD/build/amd64-unicode/bin/dump_sqlite_table.exe" \
