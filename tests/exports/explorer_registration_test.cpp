@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/library.h"
+#include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 
@@ -38,15 +39,7 @@ std::wstring Text(const std::wstring& key, const wchar_t* name, DWORD* type) {
   return std::wstring(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / 2 - 1);
 }
 
-std::vector<std::wstring> LogMessages(const std::wstring& dir) {
-  SYSTEMTIME t = {};
-  GetLocalTime(&t);
-  wchar_t name[64];
-  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
-  std::vector<std::wstring> messages;
-  for (const auto& line : qvtest::ReadLogLines(dir + name)) messages.push_back(line.substr(line.find(L"] ") + 2));
-  return messages;
-}
+std::vector<std::wstring> LogMessages(const std::wstring& dir) { return qvtest::TodaysLogMessages(dir); }
 
 // Installs into a directory with spaces, calls both exports twice through the real DLL and
 // checks the registrations with `menuText` and the log.

@@ -10,6 +10,7 @@
 #include "foundation/scoped_handle.h"
 #include "support/child_process.h"
 #include "support/library.h"
+#include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 
@@ -28,14 +29,6 @@ QV_TEST_CHILD(load_favorites) {
   if (!fn) return 2;
   fn(args.at(0) == L"null" ? nullptr : args.at(0).c_str());
   return 0;
-}
-
-std::wstring TodayFile(const std::wstring& dir) {
-  SYSTEMTIME t = {};
-  GetLocalTime(&t);
-  wchar_t name[64];
-  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
-  return dir + name;
 }
 
 // UTF-16LE bytes of a text, without terminator.
@@ -78,7 +71,7 @@ class Favorites : public testing::Test {
     qvtest::ScopedTempEnv logEnv(logDir.path());
     EXPECT_EQ(qvtest::RunChild(L"load_favorites", {path}).exitCode, 0u);
     std::vector<std::wstring> messages;
-    for (const auto& line : qvtest::ReadLogLines(TodayFile(logDir.path()))) {
+    for (const auto& line : qvtest::ReadLogLines(qvtest::TodayLogFile(logDir.path()))) {
       messages.push_back(line.substr(line.find(L"] ") + 2));
     }
     const auto loaded = std::find(messages.rbegin(), messages.rend(), L"DllMain: started");

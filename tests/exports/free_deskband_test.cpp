@@ -7,6 +7,7 @@
 
 #include "foundation/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -14,14 +15,6 @@ namespace {
 using EntryFn = void(__stdcall*)(HWND, HINSTANCE, wchar_t*, int);
 
 const wchar_t kReleasedLine[] = L"UnloadLibrariesHookProc: unloaded libraries from explorer";
-
-std::wstring DayFile(const std::wstring& dir) {
-  SYSTEMTIME t = {};
-  GetLocalTime(&t);
-  wchar_t name[64];
-  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
-  return dir + name;
-}
 
 // Where Explorer may keep its log: its temporary directory is whatever its own environment says
 // (the user's one when it was started from a user's process, the Windows directory when Wine
@@ -34,7 +27,7 @@ std::vector<std::wstring> ExplorerLogFiles() {
   if (GetWindowsDirectoryW(path, MAX_PATH)) dirs.push_back(std::wstring(path) + L"\\");
   std::vector<std::wstring> files;
   for (const auto& dir : dirs) {
-    const std::wstring file = DayFile(dir);
+    const std::wstring file = qvtest::TodayLogFile(dir);
     bool known = false;
     for (const auto& f : files) known = known || _wcsicmp(f.c_str(), file.c_str()) == 0;
     if (!known) files.push_back(file);
@@ -250,7 +243,7 @@ TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
     EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore + 1);
     const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
                                                 L"RunFreeDeskbandW: success event signalled"};
-    EXPECT_EQ(FromStarted(MessagesOf(DayFile(dir.path()), rundll32.pid)), expected);
+    EXPECT_EQ(FromStarted(MessagesOf(qvtest::TodayLogFile(dir.path()), rundll32.pid)), expected);
   }
 
   // Explorer keeps the library loaded, so its shared data is still the one the runs used.
@@ -277,7 +270,7 @@ TEST(RunFreeDeskbandW, WithoutAnAnsweringTaskbarTimesOutAndLeavesNoHook) {
     ASSERT_EQ(qvtest::RunChild(child, {}, options).exitCode, 0u);
 
     std::vector<std::wstring> messages;
-    for (const auto& line : qvtest::ReadLogLines(DayFile(dir.path()))) {
+    for (const auto& line : qvtest::ReadLogLines(qvtest::TodayLogFile(dir.path()))) {
       messages.push_back(line.substr(line.find(L"] ") + 2));
     }
     const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",

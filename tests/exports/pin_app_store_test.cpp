@@ -11,7 +11,7 @@
 #include "foundation/scoped_handle.h"
 #include "support/child_process.h"
 #include "support/library.h"
-#include "support/log_messages.h"
+#include "support/log_file.h"
 #include "support/registry.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"

@@ -8,7 +8,7 @@
 
 #include "store/installed_apps_schema.h"
 #include "store/qv_object_database.h"
-#include "support/log_messages.h"
+#include "support/log_file.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
 

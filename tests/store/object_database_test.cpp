@@ -8,7 +8,7 @@
 #include "store/qv_variants.h"
 #include "store/tovin_record.h"
 #include "store/tovin_state_record.h"
-#include "support/log_messages.h"
+#include "support/log_file.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
 

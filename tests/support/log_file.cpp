@@ -33,4 +33,8 @@ std::vector<std::wstring> LogMessagesOf(const std::wstring& file, const std::wst
   return messages;
 }
 
+std::vector<std::wstring> TodaysLogMessages(const std::wstring& directory) {
+  return LogMessages(TodayLogFile(directory));
+}
+
 }  // namespace qvtest

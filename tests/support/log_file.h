@@ -11,6 +11,9 @@ std::wstring TodayLogFile(const std::wstring& directory);
 // The messages of a log file: each line without its process, id and time prefix.
 std::vector<std::wstring> LogMessages(const std::wstring& file);
 
+// The messages of today's log file in `directory` (with a trailing backslash).
+std::vector<std::wstring> TodaysLogMessages(const std::wstring& directory);
+
 // The messages that begin with `source` (for example L"_ShellExecute: "), without it.
 std::vector<std::wstring> LogMessagesOf(const std::wstring& file, const std::wstring& source);
 
