@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/qv_deskband_util.h"
+#include "support/log_file.h"
+#include "support/registry.h"
+#include "support/temp_dir.h"
+
+// The deskband window lives below Wine's taskbar, the "Shell_TrayWnd" window of its explorer.exe:
+// the tests create their own windows there as its children, as the deskband does in Explorer.
+
+namespace {
+
+const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
+const wchar_t kBuild2Key[] = L"Software\\Classes\\CLSID\\{9531985D-5D9D-49F8-9818-E811892F902B}";
+const wchar_t kBuild2Text[] = L"{9531985D-5D9D-49F8-9818-E811892F902B}";
+const wchar_t kWindowSource[] = L"QVDeskbandUtil::GetDeskBandHWND: ";
+const wchar_t kShowSource[] = L"QVDeskbandUtil::Show: ";
+
+// A window class of this test for the scope. Class names compare without case, so only one of
+// the spellings can be registered at a time.
+class ScopedWindowClass {
+ public:
+  explicit ScopedWindowClass(const wchar_t* name) : name_(name) {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = name;
+    registered_ = RegisterClassW(&windowClass) != 0;
+  }
+  ~ScopedWindowClass() { UnregisterClassW(name_, GetModuleHandleW(nullptr)); }
+  explicit operator bool() const { return registered_; }
+
+ private:
+  const wchar_t* name_;
+  bool registered_ = false;
+};
+
+// A child window of `parent` for the scope.
+class ScopedChildWindow {
+ public:
+  ScopedChildWindow(const wchar_t* className, HWND parent)
+      : window_(CreateWindowExW(0, className, L"", WS_CHILD, 0, 0, 10, 10, parent, nullptr,
+                                GetModuleHandleW(nullptr), nullptr)) {}
+  ~ScopedChildWindow() { destroy(); }
+  void destroy() {
+    if (window_) DestroyWindow(window_);
+    window_ = nullptr;
+  }
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+// InstallDir pointing at a fresh directory that holds `library`.
+class ScopedInstallation {
+ public:
+  explicit ScopedInstallation(const std::wstring& library) : settings_(HKEY_CURRENT_USER, kTovinKey) {
+    qvtest::WriteFileBytes(dir_.path() + library, "MZ");
+    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                               qvtest::WideBytes(dir_.path().substr(0, dir_.path().size() - 1)));
+  }
+
+ private:
+  qvtest::ScopedRegistryKey settings_;
+  qvtest::ScopedTempDir dir_;
+};
+
+}  // namespace
+
+TEST(DeskbandWindow, FoundBelowTheTaskbarCachedAndReplacedWhenRecreated) {
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  const HWND tray = QVDeskbandUtil::FindTrayWindow();
+  ASSERT_NE(tray, nullptr);
+  EXPECT_EQ(ClassName(tray), L"Shell_TrayWnd");
+  EXPECT_EQ(GetParent(tray), nullptr);
+
+  EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
+  {
+    // Same name but for letter case: not the deskband's window.
+    ScopedWindowClass lowerCase(L"tovindeskbandclass2");
+    ASSERT_TRUE(lowerCase);
+    ScopedChildWindow impostor(L"tovindeskbandclass2", tray);
+    ASSERT_NE(impostor.get(), nullptr);
+    EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
+  }
+
+  ScopedWindowClass deskbandClass(L"TovinDeskBandClass2");
+  ASSERT_TRUE(deskbandClass);
+  // A band container between the taskbar and the band, as in Explorer.
+  ScopedWindowClass containerClass(L"QvTestBandContainer");
+  ScopedChildWindow container(L"QvTestBandContainer", tray);
+  ASSERT_NE(container.get(), nullptr);
+  ScopedChildWindow first(L"TovinDeskBandClass2", container.get());
+  ASSERT_NE(first.get(), nullptr);
+  EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), first.get());
+  EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), first.get());
+
+  // Explorer recreates the band: the cached handle is dropped once and the new window found.
+  first.destroy();
+  ScopedChildWindow second(L"TovinDeskBandClass2", container.get());
+  ASSERT_NE(second.get(), nullptr);
+  EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), second.get());
+  EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), second.get());
+
+  // Gone for good: dropped once more, then nothing is found and nothing more is logged.
+  second.destroy();
+  EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
+  EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
+
+  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kWindowSource),
+            (std::vector<std::wstring>{L"deskband window handle changed", L"deskband window handle changed"}));
+}
+
+TEST(DeskbandShow, AnExistingWindowIsDetectedAtOnce) {
+  qvtest::ScopedRegistryKey build(HKEY_CURRENT_USER, kBuild2Key);
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuild2Key, L"", REG_SZ, qvtest::WideBytes(L"x")));
+  ScopedInstallation installation(L"qvdeskband_2.dll");
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  ScopedWindowClass deskbandClass(L"TovinDeskBandClass2");
+  ASSERT_TRUE(deskbandClass);
+  ScopedChildWindow band(L"TovinDeskBandClass2", QVDeskbandUtil::FindTrayWindow());
+  ASSERT_NE(band.get(), nullptr);
+
+  EXPECT_TRUE(QVDeskbandUtil::Show());
+  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource),
+            (std::vector<std::wstring>{L"attempt 1", L"detect = 0", L"GetDeskBandHWND returned a value"}));
+  // The taskbar's announcement of a band was not made.
+  EXPECT_EQ(GlobalFindAtomW(kBuild2Text), 0);
+}
+
+TEST(DeskbandShow, WithoutTheTaskbarInterfaceEveryAttemptAnnouncesTheBandAndFails) {
+  qvtest::ScopedRegistryKey build(HKEY_CURRENT_USER, kBuild2Key);
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuild2Key, L"", REG_SZ, qvtest::WideBytes(L"x")));
+  ScopedInstallation installation(L"qvdeskband_2.dll");
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  // Wine's taskbar has no ITrayDeskBand, as Windows before 7.
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  ASSERT_EQ(GlobalFindAtomW(kBuild2Text), 0);
+
+  EXPECT_FALSE(QVDeskbandUtil::Show());
+  const ATOM announced = GlobalFindAtomW(kBuild2Text);
+  EXPECT_NE(announced, 0);
+  if (announced) GlobalDeleteAtom(announced);
+  CoUninitialize();
+
+  std::vector<std::wstring> expected = {L"attempt 1", L"detect = 0", L"could not detect deskband"};
+  for (int attempt = 2; attempt <= 5; ++attempt) {
+    expected.push_back(L"attempt " + std::to_wstring(attempt));
+    for (int detect = 0; detect < 10; ++detect) {
+      expected.push_back(L"detect = " + std::to_wstring(detect));
+      expected.push_back(L"detect sleep");
+    }
+    expected.push_back(L"could not detect deskband");
+  }
+  expected.push_back(L"failed");
+  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource), expected);
+}
