@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 
 #include <memory>
@@ -124,6 +125,56 @@ TEST(DeskbandWindow, FoundBelowTheTaskbarCachedAndReplacedWhenRecreated) {
 
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kWindowSource),
             (std::vector<std::wstring>{L"deskband window handle changed", L"deskband window handle changed"}));
+}
+
+TEST(DeskbandWindow, BandIndexIsThePositionOfTheBandHoldingTheWindow) {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_COOL_CLASSES};
+  ASSERT_TRUE(InitCommonControlsEx(&controls));
+  ScopedWindowClass deskbandClass(L"TovinDeskBandClass2");
+  ScopedWindowClass otherClass(L"QvTestOtherBand");
+  ASSERT_TRUE(deskbandClass);
+  ASSERT_TRUE(otherClass);
+  // The taskbar's band container, with the deskband's band among others.
+  ScopedChildWindow rebar(REBARCLASSNAMEW, QVDeskbandUtil::FindTrayWindow());
+  ASSERT_NE(rebar.get(), nullptr);
+  ScopedChildWindow other1(L"QvTestOtherBand", rebar.get());
+  ScopedChildWindow other2(L"QvTestOtherBand", rebar.get());
+  ScopedChildWindow band(L"TovinDeskBandClass2", rebar.get());
+
+  int index = 99, count = 99;
+  // Not in any band yet.
+  EXPECT_FALSE(QVDeskbandUtil::GetBandIndex(&index, &count));
+  EXPECT_EQ(count, 0);
+
+  const HWND children[] = {other1.get(), band.get(), other2.get()};
+  const UINT ids[] = {30, 10, 20};
+  for (int i = 0; i < 3; ++i) {
+    REBARBANDINFOW info = {};
+    info.cbSize = REBARBANDINFOW_V3_SIZE;
+    info.fMask = RBBIM_CHILD | RBBIM_ID;
+    info.hwndChild = children[i];
+    info.wID = ids[i];
+    ASSERT_TRUE(SendMessageW(rebar.get(), RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&info)));
+  }
+  EXPECT_TRUE(QVDeskbandUtil::GetBandIndex(&index, &count));
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(count, 3);
+  // The count is optional.
+  index = 99;
+  EXPECT_TRUE(QVDeskbandUtil::GetBandIndex(&index, nullptr));
+  EXPECT_EQ(index, 1);
+
+  // The band moved to the front.
+  ASSERT_TRUE(SendMessageW(rebar.get(), RB_MOVEBAND, 1, 0));
+  EXPECT_TRUE(QVDeskbandUtil::GetBandIndex(&index, &count));
+  EXPECT_EQ(index, 0);
+
+  // The window's band removed: not found among the others.
+  ASSERT_TRUE(SendMessageW(rebar.get(), RB_DELETEBAND, 0, 0));
+  index = 99;
+  EXPECT_FALSE(QVDeskbandUtil::GetBandIndex(&index, &count));
+  EXPECT_EQ(index, -1);
+  EXPECT_EQ(count, 2);
 }
 
 TEST(DeskbandShow, AnExistingWindowIsDetectedAtOnce) {
