@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/qv_deskband_util.h"
+#include "support/child_process.h"
 #include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
@@ -23,6 +24,8 @@ const wchar_t kBuild2Key[] = L"Software\\Classes\\CLSID\\{9531985D-5D9D-49F8-981
 const wchar_t kBuild2Text[] = L"{9531985D-5D9D-49F8-9818-E811892F902B}";
 const wchar_t kWindowSource[] = L"QVDeskbandUtil::GetDeskBandHWND: ";
 const wchar_t kShowSource[] = L"QVDeskbandUtil::Show: ";
+const wchar_t kBuild1Key[] = L"Software\\Classes\\CLSID\\{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}";
+const wchar_t kTrayServerKey[] = L"Software\\Classes\\CLSID\\{E6442437-6C68-4F52-94DD-2CFED267EFB9}";
 
 // A window class of this test for the scope. Class names compare without case, so only one of
 // the spellings can be registered at a time.
@@ -222,4 +225,52 @@ TEST(DeskbandShow, WithoutTheTaskbarInterfaceEveryAttemptAnnouncesTheBandAndFail
   }
   expected.push_back(L"failed");
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource), expected);
+}
+
+TEST(DeskbandShow, TheTaskbarInterfaceIsToldAndTheBandShownIsDetectedByTheNextAttempt) {
+  // The fixtures' ITrayDeskBand; Wine's COM finds in-process classes under HKLM.
+  qvtest::ScopedRegistryKey trayServer(HKEY_LOCAL_MACHINE, kTrayServerKey);
+  const std::wstring serverKey = std::wstring(kTrayServerKey) + L"\\InprocServer32";
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_LOCAL_MACHINE, serverKey, L"", REG_SZ,
+                                         qvtest::WideBytes(qvtest::ExecutableDirectory() + L"fake_tray_deskband.dll")));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_LOCAL_MACHINE, serverKey, L"ThreadingModel", REG_SZ,
+                                         qvtest::WideBytes(L"Apartment")));
+  qvtest::ScopedRegistryKey build(HKEY_CURRENT_USER, kBuild1Key);
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuild1Key, L"", REG_SZ, qvtest::WideBytes(L"x")));
+  // An installation directory with a space, holding the library with the prompt helper.
+  qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
+  qvtest::ScopedTempDir root;
+  const std::wstring installDir = root.path() + L"Tovin Apps";
+  const std::wstring library = installDir + L"\\qvdeskband_1.dll";
+  ASSERT_TRUE(CreateDirectoryW(installDir.c_str(), nullptr));
+  ASSERT_TRUE(CopyFileW((qvtest::ExecutableDirectory() + L"self_registering_library.dll").c_str(),
+                        library.c_str(), FALSE));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                                         qvtest::WideBytes(installDir)));
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  const std::wstring record = root.path() + L"tray.txt";
+  SetEnvironmentVariableW(L"QVTEST_TRAY_RECORD", record.c_str());
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+
+  EXPECT_TRUE(QVDeskbandUtil::Show());
+  const HWND band = QVDeskbandUtil::GetDeskBandHWND();
+  EXPECT_NE(band, nullptr);
+  if (band) DestroyWindow(band);
+  CoUninitialize();
+  SetEnvironmentVariableW(L"QVTEST_TRAY_RECORD", nullptr);
+
+  const std::string calls = qvtest::ReadFileBytes(record);
+  EXPECT_TRUE(std::wstring(reinterpret_cast<const wchar_t*>(calls.data()), calls.size() / 2) ==
+              L"DeskBandRegistrationChanged\nShowDeskBand {D23F0824-128B-4F33-8C5C-7FD0A6A3A450}\n");
+  // The helper ran from the system's rundll32.exe with the library path quoted once.
+  const std::string helper = qvtest::ReadFileBytes(library + L".helper.txt");
+  EXPECT_TRUE(std::wstring(reinterpret_cast<const wchar_t*>(helper.data()), helper.size() / 2) ==
+              L"rundll32.exe \"" + library + L"\",RunExplorerPromptHelper");
+  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource),
+            (std::vector<std::wstring>{
+                L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
+                L"notifying tray of deskband registration change", L"started ExplorerPromptHelper",
+                L"TovinExplorerPromptHelperReadyEvent return = 0", L"ITrayDeskBand::ShowDeskBand returned success",
+                L"attempt 2", L"detect = 0", L"GetDeskBandHWND returned a value"}));
 }
