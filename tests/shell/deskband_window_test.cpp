@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/deskband_command_message.h"
 #include "shell/qv_deskband_util.h"
 #include "support/child_process.h"
 #include "support/log_file.h"
@@ -82,6 +83,28 @@ class ScopedInstallation {
   qvtest::ScopedRegistryKey settings_;
   qvtest::ScopedTempDir dir_;
 };
+
+// The deskband window's side of a command: what it was sent.
+struct ReceivedCommand {
+  int messages = 0;
+  WPARAM wParam = 99;
+  int32_t command = 0;
+  int32_t value = 0;
+  std::wstring text;
+};
+ReceivedCommand g_command;
+
+LRESULT CALLBACK DeskbandReceiver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_COPYDATA) return DefWindowProcW(window, message, wParam, lParam);
+  const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+  const auto* record = static_cast<const DeskbandCommandMessage*>(data->lpData);
+  ++g_command.messages;
+  g_command.wParam = wParam;
+  g_command.command = record->command;
+  g_command.value = record->value;
+  g_command.text = record->text;
+  return 7;
+}
 
 }  // namespace
 
@@ -273,4 +296,29 @@ TEST(DeskbandShow, TheTaskbarInterfaceIsToldAndTheBandShownIsDetectedByTheNextAt
                 L"notifying tray of deskband registration change", L"started ExplorerPromptHelper",
                 L"TovinExplorerPromptHelperReadyEvent return = 0", L"ITrayDeskBand::ShowDeskBand returned success",
                 L"attempt 2", L"detect = 0", L"GetDeskBandHWND returned a value"}));
+}
+
+TEST(DeskbandWindow, CommandsGoToTheDeskbandWindow) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = DeskbandReceiver;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"TovinDeskBandClass2";
+  ASSERT_TRUE(RegisterClassW(&windowClass));
+  {
+    ScopedChildWindow band(L"TovinDeskBandClass2", QVDeskbandUtil::FindTrayWindow());
+    ASSERT_NE(band.get(), nullptr);
+    uint64_t result = 0;
+    EXPECT_EQ(QVDeskbandUtil::SendCommand(60, L"start", &result, L"", 1), kDeskbandCommandSent);
+    EXPECT_EQ(g_command.messages, 1);
+    EXPECT_EQ(g_command.wParam, 0u);
+    EXPECT_EQ(g_command.command, 60);
+    EXPECT_EQ(g_command.value, 1);
+    EXPECT_EQ(g_command.text, L"start");
+    EXPECT_EQ(result, 7u);
+    // Too long: refused before anything is sent.
+    EXPECT_EQ(QVDeskbandUtil::SendCommand(25, L"", nullptr, std::wstring(512, L'x'), 0),
+              kDeskbandCommandSecondTextTooLong);
+    EXPECT_EQ(g_command.messages, 1);
+  }
+  UnregisterClassW(L"TovinDeskBandClass2", GetModuleHandleW(nullptr));
 }
