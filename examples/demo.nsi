@@ -64,6 +64,15 @@ Section "Install"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: QVNSIS_PinAppStore returned $0") ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PinAppStore() i .r0 ?c'
 
+  ; The deskband: registered for the user? (Re-)register the build the installer names, then
+  ; ask the taskbar to show it. Each answers 1 or 0.
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_IsDeskbandRegistered() i .r0 ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: deskband registered: $0") ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterDeskband() i .r0 ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: deskband registration: $0") ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_ShowDeskband() i .r0 ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: deskband shown: $0") ?c'
+
   ; Make Explorer let go of the deskband library. rundll32.exe by its full path: a bare name
   ; would run whatever rundll32.exe sits beside an elevated installer. Two runs, because COM frees
   ; a library only after it has been unused for the release's delay.

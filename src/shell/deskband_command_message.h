@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The command record the deskband window receives with WM_COPYDATA (dwData 1). Its layout is
+// shared with the deskband library, which may be built for the other word size: little-endian,
+// every field at a fixed offset, 17416 bytes in all.
+struct DeskbandCommandMessage {
+  int32_t command;
+  wchar_t text[8192];        // terminated; all zero when empty
+  wchar_t secondText[512];   // terminated; all zero when empty
+  int32_t value;
+};
+
+static_assert(offsetof(DeskbandCommandMessage, command) == 0, "command offset");
+static_assert(offsetof(DeskbandCommandMessage, text) == 4, "text offset");
+static_assert(offsetof(DeskbandCommandMessage, secondText) == 16388, "second text offset");
+static_assert(offsetof(DeskbandCommandMessage, value) == 17412, "value offset");
+static_assert(sizeof(DeskbandCommandMessage) == 17416, "record size");
+
+// COPYDATASTRUCT.dwData of every command record.
+inline constexpr ULONG_PTR kDeskbandCommandDataId = 1;
+
+// Commands the library sends.
+inline constexpr int kDeskbandCommandClose = 25;
+inline constexpr int kDeskbandCommandStartScreen = 60;  // value 1: Start screen hidden, 0: shown
+
+// What SendDeskbandCommand answers. Nothing is sent in the error cases.
+enum DeskbandCommandResult : int {
+  kDeskbandCommandSent = 0,
+  kDeskbandCommandTextTooLong = 2,        // 8192 characters or more
+  kDeskbandCommandSecondTextTooLong = 3,  // 512 characters or more
+  kDeskbandCommandNoMemory = 4,
+};
+
+// Sends `command` with its texts and value to `target` (SendMessageW, so it returns once the
+// window has handled it). `result`, when given, receives what SendMessageW returned, zero-extended
+// to 64 bits.
+int SendDeskbandCommand(HWND target, WPARAM wParam, int command, const std::wstring& text,
+                        uint64_t* result, const std::wstring& secondText, int value);
