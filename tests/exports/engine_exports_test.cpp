@@ -411,9 +411,10 @@ TEST(StopTovinExport, ADeskbandThatStaysIsGivenUpAfterFiveSeconds) {
   DestroyWindow(band);
   UnregisterClassW(L"TovinDeskBandClass2", GetModuleHandleW(nullptr));
 
-  // One command per 500 ms round while under 5 seconds have passed.
+  // One command per 500 ms round while under 5 seconds have passed: ten, or eleven when the
+  // sleeps and the tick counter's steps fall just short.
   EXPECT_GE(g_closeCommands, 2);
-  EXPECT_LE(g_closeCommands, 10);
+  EXPECT_LE(g_closeCommands, 11);
   EXPECT_EQ(platform.messagesOf(kRemoveSource), Strings{L"couldn't close deskband"});
   // No engine executable in the installation.
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
