@@ -26,14 +26,16 @@ constexpr DWORD kRoundSleepMs = 500;
 bool RemoveDeskBandFromTaskBar() {
   {
     const ComInitializer com(COINIT_APARTMENTTHREADED);
-    // Absent before Windows 7: the command to the deskband window alone has to do.
-    QVComPtr<ITrayDeskBand> tray;
-    if (FAILED(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand, tray.putVoid()))) {
-      tray.reset();
-    }
-
-    const DWORD start = GetTickCount();
     if (QVDeskbandUtil::GetDeskBandHWND()) {
+      // Only wanted while there is a deskband to take down: an uninstaller without one does not
+      // pay for the lookup (which Wine, for a class nobody registered, makes in seconds). Absent
+      // before Windows 7: the command to the deskband window alone has to do. Released before
+      // COM is uninitialised.
+      QVComPtr<ITrayDeskBand> tray;
+      if (FAILED(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand, tray.putVoid()))) {
+        tray.reset();
+      }
+      const DWORD start = GetTickCount();
       do {
         if (GetTickCount() - start >= kRemovalMs) break;
         if (tray) tray->HideDeskBand(kClsidPlatformDeskband);
@@ -43,7 +45,6 @@ bool RemoveDeskBandFromTaskBar() {
         Sleep(kRoundSleepMs);
       } while (QVDeskbandUtil::GetDeskBandHWND());
     }
-    // The tray object goes before COM is uninitialised.
   }
 
   if (QVDeskbandUtil::GetDeskBandHWND()) {
