@@ -272,8 +272,11 @@ TEST(StopTovinExport, WithoutAnInstallationStillSweeps) {
 
   wchar_t oldDirectory[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, oldDirectory);
-  ASSERT_TRUE(SetCurrentDirectoryW(platform.root().c_str()));
-  const std::wstring driveRoot = platform.root().substr(0, 3);
+  // The system drive of the test bed's own prefix (the test folders lie on the host's drive).
+  wchar_t windows[MAX_PATH] = {};
+  ASSERT_NE(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(windows));
+  const std::wstring driveRoot = std::wstring(windows).substr(0, 3);
   const std::wstring planted = driveRoot + L"tovin.exe";
   ASSERT_FALSE(qvtest::FileExists(planted));
   ASSERT_TRUE(CopyFileW(other.exePath().c_str(), planted.c_str(), TRUE));
