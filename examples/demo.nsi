@@ -80,5 +80,18 @@ Section "Install"
   Sleep 1000
   ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunFreeDeskbandW'
 
+!ifdef QVNSIS_FIXTURES
+  ; Bring the platform up as the installer's last step, with the menu disabled: the launch
+  ; sleeps LaunchPlatformDelayMs, then starts the engine (the tests' stand-in tovin.exe, which
+  ; records its start in tovin_record.txt beside it and leaves).
+  CreateDirectory "$LOCALAPPDATA\Tovin\Engine"
+  File "/oname=$LOCALAPPDATA\Tovin\Engine\tovin.exe" "${QVNSIS_FIXTURES}\tovin.exe"
+  WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 0
+  WriteRegDWORD HKCU "SOFTWARE\Tovin" "MenuEnabled" 0
+  WriteRegDWORD HKCU "SOFTWARE\Tovin" "LaunchPlatformDelayMs" 500
+  ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunLaunchPlatformW'
+  Sleep 1000
+!endif
+
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow finished") ?c'
 SectionEnd
