@@ -4,6 +4,14 @@
 
 #include <sqlite3.h>
 
+// GDI+'s headers expect min and max, and the property types that WIN32_LEAN_AND_MEAN leaves out.
+#include <objidl.h>
+#include <algorithm>
+using std::max;
+using std::min;
+#include <gdiplus.h>
+#include <png.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -391,6 +399,217 @@ std::vector<Row> IsDeskbandRegisteredRows(const std::wstring& scratch) {
           {"IsDeskbandRegistered (none) vs reg probes", oursTimes[2], probeTimes[2], 0}};
 }
 
+// Removes the day logs the library wrote into the scratch directory, so each round starts alike.
+void DeleteScratchLogs(const std::wstring& dir) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((dir + L"Tovin-*.log").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    DeleteFileW((dir + found.cFileName).c_str());
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+// Window images: QVNSIS_SetWindowImageFromFile of a 1920 x 1080 PNG into a 640 x 360 control,
+// against GDI+ alone loading the same file and drawing it, with the same filter, into a DIB of the
+// control's size.
+std::vector<Row> WindowImageRows(const std::wstring& scratch) {
+  const int width = 1920, height = 1080;
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  uint32_t noise = 12345;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      noise = noise * 1103515245u + 12345u;
+      uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+      p[0] = static_cast<uint8_t>(x * 255 / width + (noise >> 28));
+      p[1] = static_cast<uint8_t>(y * 255 / height + (noise >> 29));
+      p[2] = static_cast<uint8_t>((x + y) / 12 + (noise >> 27));
+    }
+  }
+  png_image image = {};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = width;
+  image.height = height;
+  image.format = PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr);
+  std::vector<uint8_t> encoded(size);
+  if (!size || !png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr)) {
+    std::fprintf(stderr, "cannot encode the benchmark PNG\n");
+    ExitProcess(1);
+  }
+  const std::wstring path = scratch + L"banner-1920x1080.png";
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, encoded.data(), static_cast<DWORD>(size), &written, nullptr);
+  CloseHandle(file);
+
+  HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
+  auto setImage = reinterpret_cast<void(__cdecl*)(HWND, const wchar_t*)>(
+      GetProcAddress(library, "QVNSIS_SetWindowImageFromFile"));
+  if (!setImage) {
+    std::fprintf(stderr, "cannot load QVNSIS_SetWindowImageFromFile\n");
+    ExitProcess(1);
+  }
+  HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, 640, 360, nullptr, nullptr,
+                                 nullptr, nullptr);
+  SetWindowPos(control, nullptr, 0, 0, 640, 360, SWP_NOZORDER | SWP_NOACTIVATE);
+
+  namespace Gdip = Gdiplus::DllExports;
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  Gdiplus::GdiplusStartup(&token, &input, nullptr);
+  auto gdiplusAlone = [&] {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = 640;
+    info.bmiHeader.biHeight = -360;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP target = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, target);
+    Gdiplus::GpImage* picture = nullptr;
+    Gdip::GdipLoadImageFromFile(path.c_str(), &picture);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    Gdip::GdipCreateFromHDC(dc, &graphics);
+    Gdip::GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeHighQualityBicubic);
+    Gdip::GdipDrawImageRectRectI(graphics, picture, 0, 0, 640, 360, 0, 0, width, height, Gdiplus::UnitPixel,
+                                 nullptr, nullptr, nullptr);
+    Gdip::GdipDeleteGraphics(graphics);
+    Gdip::GdipDisposeImage(picture);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(target);
+  };
+  auto ours = [&] { setImage(control, path.c_str()); };
+
+  MeasurePerCall(1, 2, gdiplusAlone);
+  MeasurePerCall(1, 2, ours);
+  std::vector<double> oursTimes, baseTimes;
+  for (int i = 0; i < 5; ++i) {
+    baseTimes.push_back(MeasurePerCall(1, 4, gdiplusAlone));
+    oursTimes.push_back(MeasurePerCall(1, 4, ours));
+  }
+  std::sort(oursTimes.begin(), oursTimes.end());
+  std::sort(baseTimes.begin(), baseTimes.end());
+
+  // The export must have shown a picture of the control's size.
+  BITMAP shown = {};
+  HBITMAP bitmap = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  if (!bitmap || !GetObjectW(bitmap, sizeof(shown), &shown) || shown.bmWidth != 640 || shown.bmHeight != 360) {
+    std::fprintf(stderr, "QVNSIS_SetWindowImageFromFile did not show a 640 x 360 bitmap\n");
+    ExitProcess(1);
+  }
+  DestroyWindow(control);
+  DeleteObject(bitmap);
+  FreeLibrary(library);
+  DeleteFileW(path.c_str());
+  return {{"SetWindowImageFromFile 1920x1080 vs GDI+", oursTimes[2], baseTimes[2], 1.5}};
+}
+
+// A favourites file of `entries` lines of `entryBytes` bytes each (ASCII, CRLF).
+void WriteFavorites(const std::wstring& path, int entries, size_t entryBytes) {
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(entries) * (entryBytes + 2));
+  for (int i = 0; i < entries; ++i) {
+    std::string entry = "app" + std::to_string(i) + "-";
+    entry.resize(entryBytes, static_cast<char>('a' + i % 26));
+    bytes += entry + "\r\n";
+  }
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+// QVNSIS_LoadFavorites of 10,000 entries against the registry writes and log lines it must make,
+// made directly; and a 64 MB file against four times a 16 MB one, which shows the import's cost
+// grows with the file and no faster.
+std::vector<Row> FavoritesRows(const std::wstring& scratch) {
+  SetEnvironmentVariableW(L"TMP", scratch.c_str());
+  SetEnvironmentVariableW(L"TEMP", scratch.c_str());
+  HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
+  auto load = reinterpret_cast<void(__cdecl*)(const wchar_t*)>(GetProcAddress(library, "QVNSIS_LoadFavorites"));
+  auto log = reinterpret_cast<void(__cdecl*)(const wchar_t*)>(GetProcAddress(library, "QVNSIS_Log"));
+  if (!load || !log) {
+    std::fprintf(stderr, "cannot load QVNSIS_LoadFavorites\n");
+    ExitProcess(1);
+  }
+  const wchar_t* const favoritesKey = L"SOFTWARE\\Tovin\\Sideload\\Favorites";
+  HKEY sideload = nullptr;
+  const bool hadSideload =
+      RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload", 0, KEY_READ, &sideload) == ERROR_SUCCESS;
+  if (sideload) RegCloseKey(sideload);
+
+  const int entries = 10000;
+  const std::wstring path = scratch + L"favorites.txt";
+  WriteFavorites(path, entries, 40);
+  std::vector<std::wstring> texts;
+  for (int i = 0; i < entries; ++i) {
+    std::wstring entry = L"app" + std::to_wstring(i) + L"-";
+    entry.resize(40, static_cast<wchar_t>(L'a' + i % 26));
+    texts.push_back(entry);
+  }
+  const std::wstring entered = L"QVNSIS_LoadFavorites: entered with: " + path;
+  auto direct = [&] {
+    log(entered.c_str());
+    log(L"QVNSIS_LoadFavorites: loading in data from file");
+    log(L"QVNSIS_LoadFavorites: loaded data from file");
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, favoritesKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    for (int i = 0; i < entries; ++i) {
+      log((L"QVNSIS_LoadFavorites: Adding favorite to sideloading: " + texts[i]).c_str());
+      RegSetValueExW(key, std::to_wstring(i).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(texts[i].c_str()),
+                     static_cast<DWORD>((texts[i].size() + 1) * sizeof(wchar_t)));
+    }
+    RegCloseKey(key);
+  };
+  auto ours = [&] { load(path.c_str()); };
+  auto clearLog = [&] { DeleteScratchLogs(scratch); };
+
+  MeasurePerCall(1, 1, direct);
+  MeasurePerCall(1, 1, ours);
+  std::vector<double> oursTimes, baseTimes;
+  for (int i = 0; i < 3; ++i) {
+    clearLog();
+    baseTimes.push_back(MeasurePerCall(1, 1, direct));
+    clearLog();
+    oursTimes.push_back(MeasurePerCall(1, 1, ours));
+  }
+  std::sort(oursTimes.begin(), oursTimes.end());
+  std::sort(baseTimes.begin(), baseTimes.end());
+
+  // Large files: long entries, so the registry and the log see few, big lines.
+  const std::wstring quarter = scratch + L"favorites-16mb.txt";
+  const std::wstring whole = scratch + L"favorites-64mb.txt";
+  WriteFavorites(quarter, 256, 64 * 1024 - 2);
+  WriteFavorites(whole, 1024, 64 * 1024 - 2);
+  std::vector<double> quarterTimes, wholeTimes;
+  for (int i = 0; i < 3; ++i) {
+    clearLog();
+    quarterTimes.push_back(MeasurePerCall(1, 1, [&] { load(quarter.c_str()); }));
+    clearLog();
+    wholeTimes.push_back(MeasurePerCall(1, 1, [&] { load(whole.c_str()); }));
+  }
+  std::sort(quarterTimes.begin(), quarterTimes.end());
+  std::sort(wholeTimes.begin(), wholeTimes.end());
+  clearLog();
+
+  FreeLibrary(library);
+  if (hadSideload) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, favoritesKey);
+  } else {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload");
+  }
+  DeleteFileW(path.c_str());
+  DeleteFileW(quarter.c_str());
+  DeleteFileW(whole.c_str());
+  return {{"LoadFavorites 10k entries vs reg writes+log", oursTimes[1], baseTimes[1], 1.2},
+          {"LoadFavorites 64 MB vs 4 x 16 MB", wholeTimes[1], 4 * quarterTimes[1], 1.2}};
+}
+
 void DeleteScratch(const std::wstring& dir) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((dir + L"*").c_str(), &found);
@@ -413,6 +632,8 @@ int main() {
   std::vector<Row> rows;
   for (const Row& row : LogLineRows(scratch)) rows.push_back(row);
   for (const Row& row : PinAppStoreRows(scratch)) rows.push_back(row);
+  for (const Row& row : WindowImageRows(scratch)) rows.push_back(row);
+  for (const Row& row : FavoritesRows(scratch)) rows.push_back(row);
   for (const Row& row : StopTovinRows(scratch)) rows.push_back(row);
   for (const Row& row : IsDeskbandRegisteredRows(scratch)) rows.push_back(row);
 

@@ -80,16 +80,47 @@ Section "Install"
   Sleep 1000
   ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunFreeDeskbandW'
 
+  ; Window images: a window of the demo's own holding a 320 x 120 static bitmap control (WS_CHILD |
+  ; WS_VISIBLE | SS_BITMAP); the sample picture is stretched over it. The library carries no IMAGE
+  ; resources, so asking for one only logs "can't load resource BANNER", as a missing file logs
+  ; "can't load file"; the control keeps its picture.
+  File "/oname=$PLUGINSDIR\banner.png" "banner.png"
+  System::Call 'user32::CreateWindowExW(i 0, w "STATIC", w "qvnsis demo", i 0x80000000, i 0, i 0, i 400, i 200, p 0, p 0, p 0, p 0) p .r2'
+  System::Call 'user32::CreateWindowExW(i 0, w "STATIC", w "", i 0x5000000E, i 10, i 10, i 320, i 120, p r2, p 0, p 0, p 0) p .r3'
+  System::Call 'user32::SetWindowPos(p r3, p 0, i 10, i 10, i 320, i 120, i 0x14)'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetWindowImageFromFile(p r3, w "$PLUGINSDIR\banner.png") ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetWindowImage(p r3, w "BANNER") ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetWindowImageFromFile(p r3, w "$PLUGINSDIR\missing.png") ?c'
+  ; STM_GETIMAGE, then the bitmap's BITMAP record: type, width, height.
+  System::Call 'user32::SendMessageW(p r3, i 0x173, i 0, p 0) p .r4'
+  System::Call '*(i, i, i, i, i, i, p) p .r5'
+  System::Call 'gdi32::GetObjectW(p r4, i 32, p r5) i .r6'
+  System::Call '*$5(i .r7, i .r8, i .r9)'
+  System::Free $5
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: the image control shows a $8 x $9 bitmap") ?c'
+  System::Call 'user32::DestroyWindow(p r2)'
+  System::Call 'gdi32::DeleteObject(p r4)'
+!ifdef QVNSIS_FIXTURES
+  ; Bring the platform up as the installer's last step, with the menu disabled: the launch
+  ; sleeps LaunchPlatformDelayMs, then starts the engine (the tests' stand-in tovin.exe, which
+  ; records its start in tovin_record.txt beside it and leaves).
+  CreateDirectory "$LOCALAPPDATA\Tovin\Engine"
+  File "/oname=$LOCALAPPDATA\Tovin\Engine\tovin.exe" "${QVNSIS_FIXTURES}\tovin.exe"
+  WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 0
+  WriteRegDWORD HKCU "SOFTWARE\Tovin" "MenuEnabled" 0
+  WriteRegDWORD HKCU "SOFTWARE\Tovin" "LaunchPlatformDelayMs" 500
+  ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunLaunchPlatformW'
+  Sleep 1000
+!endif
+
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow finished") ?c'
 SectionEnd
 
-; The platform engine: the demo ships the simulated engine (FAKE_ENGINE, a tovin.exe that records
-; each start beside itself in tovin_record.txt) where the installer puts the real one.
-!ifdef FAKE_ENGINE
+; The platform engine, kept running this time (the simulated engine placed above, which records
+; each start beside itself) so that the uninstall flow has one to stop.
+!ifdef QVNSIS_FIXTURES
 Section "Engine"
-  CreateDirectory "$LOCALAPPDATA\Tovin\Engine"
-  SetOutPath "$LOCALAPPDATA\Tovin\Engine"
-  File "/oname=tovin.exe" "${FAKE_ENGINE}"
+  WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 1
   ; Start it as a fresh installation does (not awaited), then wait for its window.
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovin(i 1) ?c'
   StrCpy $1 0

@@ -1,13 +1,16 @@
 #include "foundation/com_initializer.h"
 
+#include <objbase.h>
+
 #include "foundation/log.h"
 
-ComInitializer::ComInitializer(COINIT model) : result_(CoInitializeEx(nullptr, model)) {
+ComInitializer::ComInitializer(DWORD concurrencyModel)
+    : result_(CoInitializeEx(nullptr, concurrencyModel)) {
   if (result_ == RPC_E_CHANGED_MODE) {
     Log::Stream() << L"ComInitializer::ComInitializer: CoInitializeEx returned RPC_E_CHANGED_MODE";
   }
 }
 
 ComInitializer::~ComInitializer() {
-  if (result_ == S_OK || result_ == S_FALSE) CoUninitialize();
+  if (initialized()) CoUninitialize();
 }

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/scoped_handle.h"
+#include "support/fake_engine.h"
+#include "support/fixture_records.h"
+#include "support/library.h"
+#include "support/log_file.h"
+#include "support/registry.h"
+#include "support/temp_dir.h"
+
+// RunLaunchPlatformW of the real DLL, started by the system's rundll32.exe as the installer does,
+// with the platform's menu disabled: a delay, then the engine.
+
+namespace {
+
+const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
+const wchar_t kSource[] = L"RunLaunchPlatformW: ";
+
+// rundll32.exe "<dll>",RunLaunchPlatformW, left running.
+ScopedHandle StartLaunchThroughRundll32() {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring exe = std::wstring(system) + L"\\rundll32.exe";
+  std::wstring line = L"\"" + exe + L"\" \"" + qvtest::LibraryPath() + L"\",RunLaunchPlatformW";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return ScopedHandle();
+  }
+  CloseHandle(info.hThread);
+  return ScopedHandle(info.hProcess);
+}
+
+// The platform installed with its engine, the menu disabled.
+class MenuDisabledPlatform {
+ public:
+  MenuDisabledPlatform()
+      : settings_(HKEY_CURRENT_USER, kTovinKey), logEnv_(logDir_.path()), engine_(root_.path() + L"Engine\\") {
+    // Each start records itself and leaves at once.
+    engine_.setBehaviour(qvtest::EngineQuit::kObey, 0, false);
+    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                               qvtest::WideBytes(root_.path().substr(0, root_.path().size() - 1)));
+    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"MenuEnabled", REG_DWORD, qvtest::DwordBytes(0));
+  }
+  const qvtest::FakeEngineInstall& engine() const { return engine_; }
+  std::wstring logFile() const { return qvtest::TodayLogFile(logDir_.path()); }
+
+ private:
+  qvtest::ScopedRegistryKey settings_;
+  qvtest::ScopedTempDir root_;
+  qvtest::ScopedTempDir logDir_;
+  qvtest::ScopedTempEnv logEnv_;
+  qvtest::FakeEngineInstall engine_;
+};
+
+}  // namespace
+
+TEST(LaunchPlatformExport, MenuDisabledStartsTheEngineAfterTheConfiguredDelay) {
+  MenuDisabledPlatform platform;
+  qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", REG_DWORD,
+                             qvtest::DwordBytes(0));
+
+  ScopedHandle rundll32 = StartLaunchThroughRundll32();
+  ASSERT_TRUE(rundll32);
+  ASSERT_EQ(WaitForSingleObject(rundll32.get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD exitCode = 1;
+  GetExitCodeProcess(rundll32.get(), &exitCode);
+  EXPECT_EQ(exitCode, 0u) << "the entry point returned and took its own arguments off the stack";
+
+  ASSERT_EQ(qvtest::WaitForRecord(platform.engine().recordPath(), L"start").size(), 4u);
+  EXPECT_EQ(platform.engine().startArguments(), std::vector<std::wstring>{L""});
+  EXPECT_EQ(qvtest::LogMessagesOf(platform.logFile(), kSource),
+            std::vector<std::wstring>{L"menu not enabled; sleeping for 0msec"});
+  // No deskband work at all.
+  EXPECT_TRUE(qvtest::LogMessagesOf(platform.logFile(), L"QVDeskbandUtil::").empty());
+  EXPECT_EQ(qvtest::LogMessagesOf(platform.logFile(), L"_ShellExecute: ").size(), 1u);
+
+  // Without an installation there is no engine to start; nothing is started in its place.
+  qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovinKey);
+  qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"MenuEnabled", REG_DWORD, qvtest::DwordBytes(0));
+  qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", REG_DWORD,
+                             qvtest::DwordBytes(0));
+  rundll32 = StartLaunchThroughRundll32();
+  ASSERT_TRUE(rundll32);
+  ASSERT_EQ(WaitForSingleObject(rundll32.get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_EQ(qvtest::LogMessagesOf(platform.logFile(), kSource),
+            (std::vector<std::wstring>{L"menu not enabled; sleeping for 0msec", L"menu not enabled; sleeping for 0msec",
+                                       L"installation directory not found"}));
+  EXPECT_EQ(qvtest::LogMessagesOf(platform.logFile(), L"_ShellExecute: ").size(), 1u);
+  EXPECT_EQ(platform.engine().startArguments().size(), 1u);
+}
+
+TEST(LaunchPlatformExport, MenuDisabledWaitsFifteenSecondsByDefault) {
+  MenuDisabledPlatform platform;
+
+  ScopedHandle rundll32 = StartLaunchThroughRundll32();
+  ASSERT_TRUE(rundll32);
+  const std::vector<std::wstring> expected = {L"menu not enabled; sleeping for 15000msec"};
+  const ULONGLONG deadline = GetTickCount64() + 30000;
+  while (qvtest::LogMessagesOf(platform.logFile(), kSource) != expected && GetTickCount64() < deadline) Sleep(50);
+  ASSERT_EQ(qvtest::LogMessagesOf(platform.logFile(), kSource), expected);
+  // Well inside the delay: no engine yet, the entry point still asleep.
+  EXPECT_EQ(WaitForSingleObject(rundll32.get(), 2000), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_TRUE(platform.engine().startArguments().empty());
+  TerminateProcess(rundll32.get(), 1);
+  WaitForSingleObject(rundll32.get(), 5000);
+}

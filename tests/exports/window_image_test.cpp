@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support/image_files.h"
+#include "support/library.h"
+#include "support/log_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using SetImageFn = void(__cdecl*)(HWND, const wchar_t*);
+
+// A window of its own holding one static bitmap control with the given client size.
+class ImageControl {
+ public:
+  ImageControl(int width, int height) {
+    parent_ = CreateWindowExW(0, L"STATIC", L"images", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400, nullptr,
+                              nullptr, nullptr, nullptr);
+    control_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 10, 10, width, height,
+                               parent_, nullptr, nullptr, nullptr);
+    // A static bitmap control may shrink to its (absent) bitmap on creation: size it now.
+    SetWindowPos(control_, nullptr, 10, 10, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ~ImageControl() {
+    if (HBITMAP shown = bitmap()) DeleteObject(shown);
+    DestroyWindow(parent_);
+  }
+  HWND hwnd() const { return control_; }
+  HBITMAP bitmap() const {
+    return reinterpret_cast<HBITMAP>(SendMessageW(control_, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  }
+
+ private:
+  HWND parent_ = nullptr;
+  HWND control_ = nullptr;
+};
+
+// The bitmap's pixels as 0xRRGGBB, top row first, read back through GDI.
+std::vector<uint32_t> ReadBack(HBITMAP bitmap, int* width, int* height) {
+  BITMAP info = {};
+  if (!GetObjectW(bitmap, sizeof(info), &info)) return {};
+  *width = info.bmWidth;
+  *height = info.bmHeight;
+  BITMAPINFO request = {};
+  request.bmiHeader.biSize = sizeof(request.bmiHeader);
+  request.bmiHeader.biWidth = info.bmWidth;
+  request.bmiHeader.biHeight = -info.bmHeight;
+  request.bmiHeader.biPlanes = 1;
+  request.bmiHeader.biBitCount = 32;
+  request.bmiHeader.biCompression = BI_RGB;
+  std::vector<uint32_t> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight);
+  HDC dc = GetDC(nullptr);
+  const int rows = GetDIBits(dc, bitmap, 0, info.bmHeight, pixels.data(), &request, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  if (rows != info.bmHeight) return {};
+  for (auto& p : pixels) p &= 0xFFFFFF;
+  return pixels;
+}
+
+bool Near(uint32_t a, uint32_t b) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (d > 2 || d < -2) return false;
+  }
+  return true;
+}
+
+class WindowImage : public testing::Test {
+ protected:
+  std::vector<std::wstring> Logged() {
+    std::vector<std::wstring> lines;
+    for (const auto& m : qvtest::TodaysLogMessages(logDir_.path())) {
+      if (m.rfind(L"QVNSIS_SetWindowImage", 0) == 0) lines.push_back(m);
+    }
+    return lines;
+  }
+  std::wstring WriteFile(const std::wstring& name, const std::string& bytes) {
+    qvtest::WriteFileBytes(dir_.path() + name, bytes);
+    return dir_.path() + name;
+  }
+
+  qvtest::ScopedTempDir logDir_;
+  qvtest::ScopedTempEnv logEnv_{logDir_.path()};
+  qvtest::ScopedTempDir dir_;
+  qvtest::Library library_;
+  SetImageFn fromFile_ = library_.get<SetImageFn>("QVNSIS_SetWindowImageFromFile");
+  SetImageFn fromResource_ = library_.get<SetImageFn>("QVNSIS_SetWindowImage");
+};
+
+}  // namespace
+
+TEST_F(WindowImage, AFileIsStretchedOverTheWholeControl) {
+  ASSERT_NE(fromFile_, nullptr);
+  ImageControl control(200, 200);
+  const std::wstring png = WriteFile(L"banner.png", qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
+  fromFile_(control.hwnd(), png.c_str());
+
+  ASSERT_NE(control.bitmap(), nullptr);
+  int width = 0, height = 0;
+  const auto pixels = ReadBack(control.bitmap(), &width, &height);
+  ASSERT_EQ(width, 200);
+  ASSERT_EQ(height, 200);
+  ASSERT_EQ(pixels.size(), 200u * 200u);
+  for (int y : {0, 50, 100, 199}) {
+    for (int x : {0, 60, 90, 110, 140, 199}) {
+      SCOPED_TRACE(testing::Message() << "x " << x << " y " << y);
+      EXPECT_PRED2(Near, pixels[y * 200 + x], x < 100 ? 0xFF0000u : 0x0000FFu);
+    }
+  }
+  EXPECT_TRUE(Logged().empty());
+}
+
+TEST_F(WindowImage, ZeroSizedControlsReceiveNothingAndLogNothing) {
+  ASSERT_NE(fromFile_, nullptr);
+  const std::wstring png = WriteFile(L"banner.png", qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
+  for (SIZE size : {SIZE{0, 0}, SIZE{0, 50}, SIZE{50, 0}}) {
+    ImageControl control(size.cx, size.cy);
+    fromFile_(control.hwnd(), png.c_str());
+    EXPECT_EQ(control.bitmap(), nullptr);
+  }
+  EXPECT_TRUE(Logged().empty());
+}
+
+TEST_F(WindowImage, FailuresAreLoggedAndLeaveTheControlAsItWas) {
+  ASSERT_NE(fromFile_, nullptr);
+  ASSERT_NE(fromResource_, nullptr);
+  ImageControl control(50, 50);
+  const std::wstring text = WriteFile(L"notes.png", "neither a PNG nor a JPEG");
+  const std::wstring missing = dir_.path() + L"missing.jpg";
+  const std::wstring good = WriteFile(L"good.png", qvtest::TwoColourPng(10, 10, 0x00FF00, 0x00FF00));
+  fromFile_(control.hwnd(), good.c_str());
+  const HBITMAP shown = control.bitmap();
+  ASSERT_NE(shown, nullptr);
+
+  fromFile_(control.hwnd(), text.c_str());
+  fromFile_(control.hwnd(), missing.c_str());
+  fromFile_(control.hwnd(), nullptr);
+  // The library carries no pictures of its own.
+  fromResource_(control.hwnd(), L"BANNER");
+  fromResource_(control.hwnd(), nullptr);
+  fromFile_(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xDEAD0)), good.c_str());
+  EXPECT_EQ(control.bitmap(), shown);
+  EXPECT_EQ(Logged(), (std::vector<std::wstring>{
+                          L"QVNSIS_SetWindowImageFromFile: can't load file " + text,
+                          L"QVNSIS_SetWindowImageFromFile: can't load file " + missing,
+                          L"QVNSIS_SetWindowImageFromFile: can't load file ",
+                          L"QVNSIS_SetWindowImage: can't load resource BANNER",
+                          L"QVNSIS_SetWindowImage: can't load resource ",
+                          L"QVNSIS_SetWindowImageFromFile: can't get client rect",
+                      }));
+}
+
+TEST_F(WindowImage, RepaintingReleasesOurOldBitmapButNotTheInstallers) {
+  ASSERT_NE(fromFile_, nullptr);
+  ImageControl control(64, 64);
+  const std::wstring png = WriteFile(L"banner.png", qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
+  // The installer's own picture stays the installer's to delete.
+  HBITMAP installers = CreateBitmap(64, 64, 1, 32, nullptr);
+  ASSERT_NE(installers, nullptr);
+  SendMessageW(control.hwnd(), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(installers));
+  fromFile_(control.hwnd(), png.c_str());
+  EXPECT_EQ(GetObjectType(installers), static_cast<DWORD>(OBJ_BITMAP));
+  DeleteObject(installers);
+
+  HBITMAP first = control.bitmap();
+  ASSERT_NE(first, nullptr);
+  fromFile_(control.hwnd(), png.c_str());
+  EXPECT_NE(control.bitmap(), first);
+  EXPECT_EQ(GetObjectType(first), 0u) << "the replaced bitmap of ours was released";
+  EXPECT_EQ(GetObjectType(control.bitmap()), static_cast<DWORD>(OBJ_BITMAP));
+}
