@@ -242,6 +242,163 @@ std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
           {"QVNSIS_PinAppStore vs direct SQL+open/close", oursTimes[2], reopenTimes[2], 0}};
 }
 
+// QVNSIS_StopTovin against the fake engine, which quits 200 ms after "/QUIT" (no deskband, so
+// no removal rounds). Baseline: the engine's own exit, from starting "tovin.exe /QUIT" directly to
+// the end of the running engine's process. What the export adds beyond that is the goal: under
+// 100 ms, expressed as the ratio it allows against the baseline of this run.
+void StartProgram(const std::wstring& exe, const std::wstring& arguments, HANDLE* process) {
+  std::wstring line = L"\"" + exe + L"\" " + arguments;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  *process = nullptr;
+  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return;
+  CloseHandle(info.hThread);
+  *process = info.hProcess;
+}
+
+// Starts the engine and waits for its window; its process handle.
+HANDLE StartEngineWithWindow(const std::wstring& exe) {
+  HANDLE engine = nullptr;
+  StartProgram(exe, L"/PLATFORMINSTALLED", &engine);
+  if (!engine) {
+    std::fprintf(stderr, "cannot start the fake engine\n");
+    ExitProcess(1);
+  }
+  for (int i = 0; i < 500 && !FindWindowW(L"TOVIN_CLASS", nullptr); ++i) Sleep(10);
+  return engine;
+}
+
+std::vector<Row> StopTovinRows(const std::wstring& scratch) {
+  const std::wstring installDir = scratch + L"StopTovin";
+  const std::wstring engineDir = installDir + L"\\Engine\\";
+  CreateDirectoryW(installDir.c_str(), nullptr);
+  CreateDirectoryW(engineDir.c_str(), nullptr);
+  const std::wstring exe = engineDir + L"tovin.exe";
+  const std::wstring ini = engineDir + L"tovin_behaviour.ini";
+  CopyFileW((ExecutableDirectory() + L"tovin.exe").c_str(), exe.c_str(), FALSE);
+  WritePrivateProfileStringW(L"engine", L"quit", L"obey", ini.c_str());
+  WritePrivateProfileStringW(L"engine", L"quit_delay_ms", L"200", ini.c_str());
+  WritePrivateProfileStringW(L"engine", L"stay", L"1", ini.c_str());
+
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+  wchar_t oldValue[MAX_PATH] = {};
+  DWORD oldSize = sizeof(oldValue);
+  const bool hadInstallDir = RegQueryValueExW(key, L"InstallDir", nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(oldValue), &oldSize) == ERROR_SUCCESS;
+  RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(installDir.c_str()),
+                 static_cast<DWORD>((installDir.size() + 1) * sizeof(wchar_t)));
+
+  HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
+  auto stop = reinterpret_cast<int(__cdecl*)()>(GetProcAddress(library, "QVNSIS_StopTovin"));
+  if (!stop) {
+    std::fprintf(stderr, "cannot load QVNSIS_StopTovin\n");
+    ExitProcess(1);
+  }
+
+  std::vector<double> ours, baseline;
+  for (int i = 0; i < 7; ++i) {
+    HANDLE engine = StartEngineWithWindow(exe);
+    double start = NowMicroseconds();
+    HANDLE quitter = nullptr;
+    StartProgram(exe, L"/QUIT", &quitter);
+    WaitForSingleObject(engine, 10000);
+    baseline.push_back(NowMicroseconds() - start);
+    if (quitter) {
+      WaitForSingleObject(quitter, 10000);
+      CloseHandle(quitter);
+    }
+    CloseHandle(engine);
+
+    engine = StartEngineWithWindow(exe);
+    start = NowMicroseconds();
+    const int result = stop();
+    ours.push_back(NowMicroseconds() - start);
+    const bool ended = WaitForSingleObject(engine, 0) == WAIT_OBJECT_0;
+    CloseHandle(engine);
+    if (result != 1 || !ended) {
+      std::fprintf(stderr, "QVNSIS_StopTovin did not stop the engine\n");
+      ExitProcess(1);
+    }
+  }
+  std::sort(ours.begin(), ours.end());
+  std::sort(baseline.begin(), baseline.end());
+  FreeLibrary(library);
+
+  if (hadInstallDir) {
+    RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(oldValue), oldSize);
+  } else {
+    RegDeleteValueW(key, L"InstallDir");
+  }
+  RegCloseKey(key);
+  for (const wchar_t* name : {L"tovin.exe", L"tovin_behaviour.ini", L"tovin_record.txt"}) {
+    DeleteFileW((engineDir + name).c_str());
+  }
+  RemoveDirectoryW(engineDir.c_str());
+  RemoveDirectoryW(installDir.c_str());
+
+  const double allowedExtraUs = 100000;
+  const double base = baseline[baseline.size() / 2];
+  return {{"QVNSIS_StopTovin vs engine exit (+100ms max)", ours[ours.size() / 2], base,
+           (base + allowedExtraUs) / base}};
+}
+
+// QVNSIS_IsDeskbandRegistered with no build registered: every call searches again and logs
+// "NOT FOUND". Baselines: the registry probes the search makes (the class key and five subkeys),
+// alone and followed by one QVNSIS_Log line.
+std::vector<Row> IsDeskbandRegisteredRows(const std::wstring& scratch) {
+  SetEnvironmentVariableW(L"TMP", scratch.c_str());
+  SetEnvironmentVariableW(L"TEMP", scratch.c_str());
+  const wchar_t* const builds[] = {
+      L"{6513270E-269E-4D37-B2A7-4DE452E6B438}", L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}",
+      L"{9531985D-5D9D-49F8-9818-E811892F902B}", L"{36F675CC-81E7-4EF5-A8E2-5D940ED90475}",
+      L"{6B0D549B-6F03-475A-9600-A35A099950D8}"};
+  HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
+  auto isRegistered = reinterpret_cast<int(__cdecl*)()>(GetProcAddress(library, "QVNSIS_IsDeskbandRegistered"));
+  auto log = reinterpret_cast<void(__cdecl*)(const wchar_t*)>(GetProcAddress(library, "QVNSIS_Log"));
+  if (!isRegistered || !log) {
+    std::fprintf(stderr, "cannot load QVNSIS_IsDeskbandRegistered\n");
+    ExitProcess(1);
+  }
+  if (isRegistered() != 0) {
+    std::fprintf(stderr, "a deskband build is registered in this prefix\n");
+    ExitProcess(1);
+  }
+  auto probes = [&] {
+    HKEY classes = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID", 0, KEY_READ | KEY_WOW64_64KEY, &classes) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    for (const wchar_t* build : builds) {
+      HKEY subkey = nullptr;
+      if (RegOpenKeyExW(classes, build, 0, KEY_READ | KEY_WRITE, &subkey) == ERROR_SUCCESS) RegCloseKey(subkey);
+    }
+    RegCloseKey(classes);
+  };
+  auto probesAndLine = [&] {
+    probes();
+    log(L"QVDeskbandUtil::LoadInstalledCLSID: NOT FOUND");
+  };
+  auto ours = [&] { isRegistered(); };
+
+  MeasurePerCall(1, 200, probes);
+  MeasurePerCall(1, 200, ours);
+  std::vector<double> oursTimes, probeTimes, floorTimes;
+  for (int i = 0; i < 5; ++i) {
+    probeTimes.push_back(MeasurePerCall(1, 500, probes));
+    oursTimes.push_back(MeasurePerCall(1, 500, ours));
+    floorTimes.push_back(MeasurePerCall(1, 500, probesAndLine));
+  }
+  std::sort(oursTimes.begin(), oursTimes.end());
+  std::sort(probeTimes.begin(), probeTimes.end());
+  std::sort(floorTimes.begin(), floorTimes.end());
+  FreeLibrary(library);
+  return {{"IsDeskbandRegistered (none) vs probes+log", oursTimes[2], floorTimes[2], 1.3},
+          {"IsDeskbandRegistered (none) vs reg probes", oursTimes[2], probeTimes[2], 0}};
+}
+
 // Removes the day logs the library wrote into the scratch directory, so each round starts alike.
 void DeleteScratchLogs(const std::wstring& dir) {
   WIN32_FIND_DATAW found;
@@ -477,6 +634,8 @@ int main() {
   for (const Row& row : PinAppStoreRows(scratch)) rows.push_back(row);
   for (const Row& row : WindowImageRows(scratch)) rows.push_back(row);
   for (const Row& row : FavoritesRows(scratch)) rows.push_back(row);
+  for (const Row& row : StopTovinRows(scratch)) rows.push_back(row);
+  for (const Row& row : IsDeskbandRegisteredRows(scratch)) rows.push_back(row);
 
   std::printf("| %-44s | %12s | %12s | %7s | %6s |\n", "benchmark", "ours (us)", "baseline (us)", "ratio",
               "goal");

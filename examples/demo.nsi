@@ -115,3 +115,40 @@ Section "Install"
 
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow finished") ?c'
 SectionEnd
+
+; The platform engine, kept running this time (the simulated engine placed above, which records
+; each start beside itself) so that the uninstall flow has one to stop.
+!ifdef QVNSIS_FIXTURES
+Section "Engine"
+  WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 1
+  ; Start it as a fresh installation does (not awaited), then wait for its window.
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovin(i 1) ?c'
+  StrCpy $1 0
+  engine_window:
+    FindWindow $0 "TOVIN_CLASS"
+    StrCmp $0 0 0 engine_up
+    IntOp $1 $1 + 1
+    IntCmp $1 100 engine_up
+    Sleep 100
+    Goto engine_window
+  engine_up:
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: engine window: $0") ?c'
+
+  ; The uninstall flow, run by the uninstaller in place.
+  WriteUninstaller "$PLUGINSDIR\demo-uninstall.exe"
+  ExecWait '"$PLUGINSDIR\demo-uninstall.exe" /S _?=$PLUGINSDIR'
+SectionEnd
+
+Section "un.Stop platform"
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\qvnsis.dll" "${QVNSIS_DLL}"
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: uninstall flow started") ?c'
+  ; Takes the deskband down, asks the engine to quit ("/QUIT"), terminates what remains of the
+  ; session's engines; $0 is 1 when none is left.
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_StopTovin() i .r0 ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: QVNSIS_StopTovin returned $0") ?c'
+  ; The engine reports the uninstall ("/UNINSTALLING"); anything left of it is ended after.
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SendUninstallingStats() ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: uninstall flow finished") ?c'
+SectionEnd
+!endif

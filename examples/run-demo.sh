@@ -42,6 +42,6 @@ echo "== the installed-apps database's \"features\" rows (id_or_folder | feature
 bash "$testbed" run "$state" "$PWD/build/amd64-unicode/bin/dump_sqlite_table.exe" \
   '%LOCALAPPDATA%\Tovin\Tovines\installed_tovines.db' features | tr -d '\r'
 
-echo "== the engine's starts by RunLaunchPlatformW (event, pid, arguments, command line)"
+echo "== what the simulated engine received (event, pid, arguments, command line)"
 record=$(find "$state/prefix/drive_c/users" -path '*/Tovin/Engine/tovin_record.txt' | head -n 1)
 if [ -n "$record" ]; then iconv -f UTF-16 -t UTF-8 "$record" | tr -d '\r'; else echo "(no start recorded)"; fi

@@ -60,7 +60,8 @@ TEST(DeskbandExports, RegisterRunsTheSystemsRegsvr32OnTheNamedLibrary) {
   const std::wstring installDir = root.path() + L"Tovin Apps";
   const std::wstring library = installDir + L"\\qv deskband 1.dll";
   ASSERT_TRUE(CreateDirectoryW(installDir.c_str(), nullptr));
-  ASSERT_TRUE(CopyFileW((qvtest::ExecutableDirectory() + L"self_registering_library.dll").c_str(),
+  // The fake deskband library of build 1 registers its class naming its own file.
+  ASSERT_TRUE(CopyFileW((qvtest::ExecutableDirectory() + L"qvdeskband_1.dll").c_str(),
                         library.c_str(), FALSE));
   ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
                                          qvtest::WideBytes(installDir)));

@@ -11,9 +11,12 @@
 #include "shell/deskband_command_message.h"
 #include "shell/qv_deskband_util.h"
 #include "support/child_process.h"
+#include "support/fake_deskband.h"
+#include "support/fixture_records.h"
 #include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
+#include "support/tray_server_registration.h"
 
 // The deskband window lives below Wine's taskbar, the "Shell_TrayWnd" window of its explorer.exe:
 // the tests create their own windows there as its children, as the deskband does in Explorer.
@@ -26,7 +29,6 @@ const wchar_t kBuild2Text[] = L"{9531985D-5D9D-49F8-9818-E811892F902B}";
 const wchar_t kWindowSource[] = L"QVDeskbandUtil::GetDeskBandHWND: ";
 const wchar_t kShowSource[] = L"QVDeskbandUtil::Show: ";
 const wchar_t kBuild1Key[] = L"Software\\Classes\\CLSID\\{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}";
-const wchar_t kTrayServerKey[] = L"Software\\Classes\\CLSID\\{E6442437-6C68-4F52-94DD-2CFED267EFB9}";
 
 // A window class of this test for the scope. Class names compare without case, so only one of
 // the spellings can be registered at a time.
@@ -251,45 +253,36 @@ TEST(DeskbandShow, WithoutTheTaskbarInterfaceEveryAttemptAnnouncesTheBandAndFail
 }
 
 TEST(DeskbandShow, TheTaskbarInterfaceIsToldAndTheBandShownIsDetectedByTheNextAttempt) {
-  // The fixtures' ITrayDeskBand; Wine's COM finds in-process classes under HKLM.
-  qvtest::ScopedRegistryKey trayServer(HKEY_LOCAL_MACHINE, kTrayServerKey);
-  const std::wstring serverKey = std::wstring(kTrayServerKey) + L"\\InprocServer32";
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_LOCAL_MACHINE, serverKey, L"", REG_SZ,
-                                         qvtest::WideBytes(qvtest::ExecutableDirectory() + L"fake_tray_deskband.dll")));
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_LOCAL_MACHINE, serverKey, L"ThreadingModel", REG_SZ,
-                                         qvtest::WideBytes(L"Apartment")));
   qvtest::ScopedRegistryKey build(HKEY_CURRENT_USER, kBuild1Key);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuild1Key, L"", REG_SZ, qvtest::WideBytes(L"x")));
   // An installation directory with a space, holding the library with the prompt helper.
   qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
   qvtest::ScopedTempDir root;
   const std::wstring installDir = root.path() + L"Tovin Apps";
-  const std::wstring library = installDir + L"\\qvdeskband_1.dll";
-  ASSERT_TRUE(CreateDirectoryW(installDir.c_str(), nullptr));
-  ASSERT_TRUE(CopyFileW((qvtest::ExecutableDirectory() + L"self_registering_library.dll").c_str(),
-                        library.c_str(), FALSE));
+  const std::wstring library = qvtest::InstallDeskbandLibrary(installDir + L"\\", 1);
+  ASSERT_EQ(qvtest::RunRegsvr32(L"/s \"" + library + L"\""), 0u);
   ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
                                          qvtest::WideBytes(installDir)));
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
+  // The fixtures' ITrayDeskBand; Wine's COM finds in-process classes under HKLM.
   const std::wstring record = root.path() + L"tray.txt";
-  SetEnvironmentVariableW(L"QVTEST_TRAY_RECORD", record.c_str());
+  qvtest::ScopedTrayDeskBandServer tray(record);
+  // Closes the band's window (in the band host's process) on the way out.
+  qvtest::ScopedDeskbandCleanup cleanup;
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
 
   EXPECT_TRUE(QVDeskbandUtil::Show());
-  const HWND band = QVDeskbandUtil::GetDeskBandHWND();
-  EXPECT_NE(band, nullptr);
-  if (band) DestroyWindow(band);
+  EXPECT_NE(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
   CoUninitialize();
-  SetEnvironmentVariableW(L"QVTEST_TRAY_RECORD", nullptr);
 
-  const std::string calls = qvtest::ReadFileBytes(record);
-  EXPECT_TRUE(std::wstring(reinterpret_cast<const wchar_t*>(calls.data()), calls.size() / 2) ==
-              L"DeskBandRegistrationChanged\nShowDeskBand {D23F0824-128B-4F33-8C5C-7FD0A6A3A450}\n");
+  EXPECT_EQ(qvtest::ReadRecords(record),
+            (std::vector<qvtest::Record>{{L"DeskBandRegistrationChanged", L"", L"0x00000000"},
+                                         {L"ShowDeskBand", L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}", L"0x00000000"}}));
   // The helper ran from the system's rundll32.exe with the library path quoted once.
-  const std::string helper = qvtest::ReadFileBytes(library + L".helper.txt");
-  EXPECT_TRUE(std::wstring(reinterpret_cast<const wchar_t*>(helper.data()), helper.size() / 2) ==
-              L"rundll32.exe \"" + library + L"\",RunExplorerPromptHelper");
+  const auto helper = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(installDir + L"\\"), L"RunExplorerPromptHelper");
+  ASSERT_EQ(helper.size(), 1u);
+  ASSERT_EQ(helper[0].size(), 5u);
+  EXPECT_EQ(helper[0][4], L"rundll32.exe \"" + library + L"\",RunExplorerPromptHelper");
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource),
             (std::vector<std::wstring>{
                 L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",

@@ -20,6 +20,7 @@ enum class EngineQuit { kObey, kIgnore, kRestart, kResist };
 // e.g. "<install dir>\Engine". The engine records into "tovin_record.txt" beside itself:
 //   start <pid> <arguments exactly as given> <whole command line>
 //   quit-sent <pid> <pid of the engine window asked to close, 0 when none>   ("/QUIT" starts)
+//   ("/UNINSTALLING" starts record only their start and end at once, whatever the behaviour)
 //   close-request <pid> quit | quit-after-<ms> | ignored
 //   refuse-termination <pid> <Win32 result of protecting the process>
 //   keeper-start / keeper-restart <keeper pid> <new engine pid> / keeper-exit

@@ -1,0 +1,424 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/fake_deskband.h"
+#include "support/fake_engine.h"
+#include "support/fixture_records.h"
+#include "support/library.h"
+#include "support/log_file.h"
+#include "support/registry.h"
+#include "support/temp_dir.h"
+#include "support/tray_server_registration.h"
+
+// Starting and stopping the fake engine through the real DLL's exports.
+
+namespace {
+
+using qvtest::EngineQuit;
+using qvtest::FakeEngineInstall;
+using Strings = std::vector<std::wstring>;
+
+using StartAppExport = void(__cdecl*)(int, const char*);
+using RunTovinExport = void(__cdecl*)(int);
+using VoidExport = void(__cdecl*)();
+using StopExport = int(__cdecl*)();
+
+const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
+const wchar_t kStopSource[] = L"QVNSIS_StopTovin: ";
+const wchar_t kSweepSource[] = L"UltimateTerminateAllTovinProcesses: ";
+const wchar_t kRemoveSource[] = L"RemoveDeskBandFromTaskBar: ";
+const wchar_t kExecuteSource[] = L"_ShellExecute: ";
+
+// A recorded installation directory ("InstallDir" without a trailing backslash) and the log in a
+// folder of its own, for the scope.
+class ScopedPlatform {
+ public:
+  explicit ScopedPlatform(bool installed = true) : settings_(HKEY_CURRENT_USER, kTovinKey), logEnv_(logDir_.path()) {
+    installDir_ = root_.path() + L"Tovin Apps";
+    CreateDirectoryW(installDir_.c_str(), nullptr);
+    if (installed) {
+      qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                                 qvtest::WideBytes(installDir_));
+    }
+  }
+  const std::wstring& installDir() const { return installDir_; }
+  const std::wstring& root() const { return root_.path(); }
+  std::wstring log() const { return qvtest::TodayLogFile(logDir_.path()); }
+  Strings messagesOf(const wchar_t* source) const { return qvtest::LogMessagesOf(log(), source); }
+
+ private:
+  qvtest::ScopedRegistryKey settings_;
+  qvtest::ScopedTempDir root_;
+  qvtest::ScopedTempDir logDir_;
+  qvtest::ScopedTempEnv logEnv_;
+  std::wstring installDir_;
+};
+
+// Polls until the engine has recorded `count` starts; their argument texts.
+Strings WaitForStarts(const FakeEngineInstall& engine, size_t count) {
+  const ULONGLONG deadline = GetTickCount64() + 10000;
+  Strings starts = engine.startArguments();
+  while (starts.size() < count && GetTickCount64() < deadline) {
+    Sleep(20);
+    starts = engine.startArguments();
+  }
+  return starts;
+}
+
+// Whether process `pid` recorded its own exit (a terminated engine does not).
+bool RecordedExit(const FakeEngineInstall& engine, DWORD pid) {
+  for (const qvtest::Record& record : qvtest::RecordsOfKind(engine.recordPath(), L"exit")) {
+    if (record.size() > 1 && record[1] == std::to_wstring(pid)) return true;
+  }
+  return false;
+}
+
+// An engine started as the installer would have, with its window up.
+ScopedHandle StartEngineWithWindow(const FakeEngineInstall& engine) {
+  ScopedHandle process = engine.start(L"/PLATFORMINSTALLED");
+  if (process && !qvtest::WaitForEngineWindow(GetProcessId(process.get()))) return ScopedHandle();
+  return process;
+}
+
+bool Ended(const ScopedHandle& process, DWORD timeoutMs = 0) {
+  return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD ExitCode(const ScopedHandle& process) {
+  DWORD code = 0xFFFFFFFF;
+  GetExitCodeProcess(process.get(), &code);
+  return code;
+}
+
+}  // namespace
+
+TEST(EngineStartExports, ArgumentsForEveryFlagAndAppName) {
+  ScopedPlatform platform;
+  FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+  engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
+  qvtest::Library dll;
+  auto startApp = dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp");
+  auto runTovin = dll.get<RunTovinExport>("QVNSIS_RunTovin");
+  ASSERT_NE(startApp, nullptr);
+  ASSERT_NE(runTovin, nullptr);
+
+  struct Case {
+    int flag;
+    const char* app;  // null: QVNSIS_RunTovin with the flag
+    bool viaRunTovin;
+    std::wstring expected;
+  };
+  const Case cases[] = {
+      {1, "abc", false, L"/PLATFORMINSTALLED /OPEN\"abc\""},
+      {0, "abc", false, L" /OPEN\"abc\""},
+      {1, nullptr, false, L"/PLATFORMINSTALLED"},
+      {0, nullptr, false, L""},
+      {0, "", false, L" /OPEN\"\""},
+      // The installer's code page is not decoded: each byte is one character.
+      {7, "caf\xE9 \xC3\xA9", false, L"/PLATFORMINSTALLED /OPEN\"caf\u00e9 \u00c3\u00a9\""},
+      {1, nullptr, true, L"/PLATFORMINSTALLED"},
+      {0, nullptr, true, L""},
+  };
+  Strings expected;
+  for (const Case& c : cases) {
+    if (c.viaRunTovin) {
+      runTovin(c.flag);
+    } else {
+      startApp(c.flag, c.app);
+    }
+    expected.push_back(c.expected);
+    // Starts are not awaited: take them one at a time so that their order is known.
+    EXPECT_EQ(WaitForStarts(engine, expected.size()), expected);
+  }
+  EXPECT_TRUE(platform.messagesOf(L"QVNSIS_RunTovinAndStartApp: ").empty());
+}
+
+TEST(EngineStartExports, WithoutAnInstallationNothingIsStartedOrSwept) {
+  ScopedPlatform platform(/*installed=*/false);
+  // An engine already running (from a folder the library cannot know) is left alone.
+  FakeEngineInstall running(platform.root() + L"Elsewhere");
+  ScopedHandle engine = StartEngineWithWindow(running);
+  ASSERT_TRUE(engine);
+  qvtest::Library dll;
+  dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc");
+  dll.get<RunTovinExport>("QVNSIS_RunTovin")(1);
+  dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
+  dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+
+  const Strings notFound = {L"installation directory not found"};
+  EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndStartApp: "), (Strings{notFound[0], notFound[0]}));
+  EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndSideloadApps: "), notFound);
+  EXPECT_EQ(platform.messagesOf(L"QVNSIS_SendUninstallingStats: "), notFound);
+  EXPECT_TRUE(platform.messagesOf(kExecuteSource).empty());
+  EXPECT_TRUE(platform.messagesOf(kSweepSource).empty());
+  EXPECT_FALSE(Ended(engine, 200));
+  EXPECT_EQ(running.startArguments(), Strings{L"/PLATFORMINSTALLED"});
+}
+
+TEST(EngineStartExports, SideloadWaitsForTheEngine) {
+  ScopedPlatform platform;
+  FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+  engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
+  qvtest::Library dll;
+  dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
+
+  // Read at once: the export returned only once the engine had ended.
+  const auto starts = qvtest::RecordsOfKind(engine.recordPath(), L"start");
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0][2], L"/SIDELOAD");
+  EXPECT_TRUE(RecordedExit(engine, std::stoul(starts[0][1])));
+}
+
+TEST(EngineStartExports, UninstallingNoticeThenEveryEngineOfTheSessionEnds) {
+  ScopedPlatform platform;
+  FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+  FakeEngineInstall other(platform.root() + L"Other");
+  ScopedHandle running = StartEngineWithWindow(engine);
+  ScopedHandle elsewhere = StartEngineWithWindow(other);
+  ASSERT_TRUE(running);
+  ASSERT_TRUE(elsewhere);
+  qvtest::Library dll;
+  dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+
+  EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/UNINSTALLING"}));
+  const auto starts = qvtest::RecordsOfKind(engine.recordPath(), L"start");
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_TRUE(RecordedExit(engine, std::stoul(starts[1][1])));
+  // Terminated by the sweep, wherever they run from.
+  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_TRUE(Ended(elsewhere, 5000));
+  EXPECT_FALSE(RecordedExit(engine, GetProcessId(running.get())));
+  EXPECT_TRUE(engine.runningEngines().empty());
+  EXPECT_TRUE(other.runningEngines().empty());
+  // A terminated engine may still be listed in the next round; then none is.
+  const Strings sweep = platform.messagesOf(kSweepSource);
+  ASSERT_GE(sweep.size(), 2u);
+  for (size_t i = 0; i + 1 < sweep.size(); ++i) EXPECT_EQ(sweep[i], L"shut down some processes");
+  EXPECT_EQ(sweep.back(), L"shut down all tovin processes");
+}
+
+// The engine asked to quit ends on its own; the request goes through the executable wherever
+// the installation keeps it.
+TEST(StopTovinExport, AnEngineThatQuitsEndsOnItsOwn) {
+  for (const bool engineFolder : {true, false}) {
+    SCOPED_TRACE(engineFolder ? "Engine\\tovin.exe" : "tovin.exe directly in the installation directory");
+    ScopedPlatform platform;
+    FakeEngineInstall engine(engineFolder ? platform.installDir() + L"\\Engine" : platform.installDir());
+    engine.setBehaviour(EngineQuit::kObey, 300);
+    ScopedHandle running = StartEngineWithWindow(engine);
+    ASSERT_TRUE(running);
+    qvtest::Library dll;
+    EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+
+    EXPECT_TRUE(Ended(running, 5000));
+    EXPECT_TRUE(RecordedExit(engine, GetProcessId(running.get())));
+    EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
+    const auto close = qvtest::RecordsOfKind(engine.recordPath(), L"close-request");
+    ASSERT_EQ(close.size(), 1u);
+    EXPECT_EQ(close[0][1], std::to_wstring(GetProcessId(running.get())));
+    EXPECT_TRUE(platform.messagesOf(kStopSource).empty());
+    const Strings sweep = platform.messagesOf(kSweepSource);
+    ASSERT_FALSE(sweep.empty());
+    EXPECT_EQ(sweep.back(), L"shut down all tovin processes");
+  }
+}
+
+TEST(StopTovinExport, AnEngineIgnoringQuitIsTerminatedAfterTenSeconds) {
+  ScopedPlatform platform;
+  FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+  engine.setBehaviour(EngineQuit::kIgnore);
+  ScopedHandle running = StartEngineWithWindow(engine);
+  ASSERT_TRUE(running);
+  qvtest::Library dll;
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+  EXPECT_GE(GetTickCount64() - start, 9900u);
+
+  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_FALSE(RecordedExit(engine, GetProcessId(running.get())));
+  EXPECT_EQ(ExitCode(running), 0u);
+  EXPECT_FALSE(qvtest::RecordsOfKind(engine.recordPath(), L"close-request").empty());
+  EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"tovin did not terminate on its own"});
+  EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"shut down all tovin processes");
+}
+
+// The platform installed, no engine and no deskband: two lines, nothing started, nothing sent.
+TEST(StopTovinExport, NoEngineWindow) {
+  ScopedPlatform platform;
+  FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+  qvtest::Library dll;
+  EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+
+  EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"could not find tovin's HWND"});
+  EXPECT_EQ(platform.messagesOf(kSweepSource), Strings{L"shut down all tovin processes"});
+  EXPECT_TRUE(platform.messagesOf(kRemoveSource).empty());
+  EXPECT_TRUE(platform.messagesOf(kExecuteSource).empty());
+  EXPECT_TRUE(engine.startArguments().empty());
+}
+
+// Without an installation the engines of the session are still swept. Nor is a "tovin.exe" at
+// the root of the current drive taken for the platform's.
+TEST(StopTovinExport, WithoutAnInstallationStillSweeps) {
+  ScopedPlatform platform(/*installed=*/false);
+  FakeEngineInstall other(platform.root() + L"Elsewhere");
+  ScopedHandle running = StartEngineWithWindow(other);
+  ASSERT_TRUE(running);
+
+  wchar_t oldDirectory[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, oldDirectory);
+  // The system drive of the test bed's own prefix (the test folders lie on the host's drive).
+  wchar_t windows[MAX_PATH] = {};
+  ASSERT_NE(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(windows));
+  const std::wstring driveRoot = std::wstring(windows).substr(0, 3);
+  const std::wstring planted = driveRoot + L"tovin.exe";
+  ASSERT_FALSE(qvtest::FileExists(planted));
+  ASSERT_TRUE(CopyFileW(other.exePath().c_str(), planted.c_str(), TRUE));
+
+  qvtest::Library dll;
+  const int result = dll.get<StopExport>("QVNSIS_StopTovin")();
+  SetCurrentDirectoryW(oldDirectory);
+  const bool plantedRan = qvtest::FileExists(driveRoot + L"tovin_record.txt");
+  DeleteFileW(planted.c_str());
+  DeleteFileW((driveRoot + L"tovin_record.txt").c_str());
+
+  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(plantedRan);
+  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_FALSE(RecordedExit(other, GetProcessId(running.get())));
+  EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
+  EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"shut down all tovin processes");
+}
+
+// An engine replaced as fast as it is terminated keeps the sweep going round after round; it
+// gives up after 5 seconds unless a round comes up empty (the stand-ins take long to start on a
+// loaded machine, so that can happen: the give-up itself is proven with the resisting engine
+// below). Either way the result agrees with the last line.
+TEST(StopTovinExport, ARestartingEngineKeepsTheSweepGoing) {
+  ScopedPlatform platform;
+  FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+  engine.setBehaviour(EngineQuit::kRestart);
+  ScopedHandle running = StartEngineWithWindow(engine);
+  ASSERT_TRUE(running);
+  ASSERT_FALSE(qvtest::WaitForRecord(engine.recordPath(), L"keeper-start").empty());
+  qvtest::Library dll;
+  const int result = dll.get<StopExport>("QVNSIS_StopTovin")();
+
+  EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"tovin did not terminate on its own"});
+  EXPECT_FALSE(RecordedExit(engine, GetProcessId(running.get())));
+  const Strings sweep = platform.messagesOf(kSweepSource);
+  ASSERT_GE(sweep.size(), 2u);
+  for (size_t i = 0; i + 1 < sweep.size(); ++i) EXPECT_EQ(sweep[i], L"shut down some processes");
+  if (result == 0) {
+    EXPECT_EQ(sweep.back(), L"couldn't shut down all tovin processes");
+    // Rounds 50 ms apart for 5 seconds.
+    EXPECT_GE(sweep.size(), 10u);
+  } else {
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(sweep.back(), L"shut down all tovin processes");
+  }
+}
+
+// An engine whose process cannot be opened: the error is logged, its window is given 9 seconds
+// to go, and the sweep, which cannot end it either, reports failure.
+TEST(StopTovinExport, AnEngineThatCannotBeOpenedIsWaitedForByItsWindow) {
+  ScopedPlatform platform;
+  FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+  engine.setBehaviour(EngineQuit::kResist);
+  ScopedHandle running = StartEngineWithWindow(engine);
+  ASSERT_TRUE(running);
+  ASSERT_FALSE(qvtest::WaitForRecord(engine.recordPath(), L"refuse-termination").empty());
+  qvtest::Library dll;
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 0);
+  // Nine window rounds of a second, then five seconds of sweeping.
+  EXPECT_GE(GetTickCount64() - start, 13900u);
+
+  EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"(err: 5) could not get tovin's process handle"});
+  EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"couldn't shut down all tovin processes");
+  EXPECT_FALSE(Ended(running));
+  EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
+}
+
+// The deskband below the taskbar is told to close (command 25), whether or not the taskbar has
+// its deskband object, which is asked to hide the platform's band first.
+TEST(StopTovinExport, TheDeskbandIsClosedFirst) {
+  for (const bool withTray : {false, true}) {
+    SCOPED_TRACE(withTray ? "with the taskbar's deskband object" : "without it");
+    ScopedPlatform platform;
+    qvtest::ScopedDeskbandCleanup cleanup;
+    const std::wstring trayRecord = platform.root() + L"tray_record.txt";
+    std::unique_ptr<qvtest::ScopedTrayDeskBandServer> tray;
+    if (withTray) tray = std::make_unique<qvtest::ScopedTrayDeskBandServer>(trayRecord);
+    const std::wstring folder = platform.installDir() + L"\\";
+    const std::wstring library = qvtest::InstallDeskbandLibrary(folder, 0);
+    ScopedHandle host = qvtest::StartBandHost(library, qvtest::DeskbandClsidText(0));
+    ASSERT_TRUE(host);
+    ASSERT_NE(qvtest::WaitForDeskbandWindow(), nullptr);
+
+    qvtest::Library dll;
+    EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+
+    EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
+    EXPECT_TRUE(Ended(host, 5000));
+    const auto commands = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder), L"command");
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0], (qvtest::Record{L"command", L"0", L"25", L"", L"", L"0", L"0", L"1"}));
+    EXPECT_TRUE(platform.messagesOf(kRemoveSource).empty());
+    if (withTray) {
+      EXPECT_EQ(qvtest::ReadRecords(trayRecord),
+                (std::vector<qvtest::Record>{
+                    {L"HideDeskBand", L"{DB5B5FAB-8F4D-4E27-9DA1-494C73CF256D}", L"0x00000000"}}));
+    }
+  }
+}
+
+namespace {
+
+int g_closeCommands = 0;
+
+// A deskband window that never closes.
+LRESULT CALLBACK StubbornDeskband(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (data->cbData >= 4 && *static_cast<const int*>(data->lpData) == 25) ++g_closeCommands;
+    return TRUE;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+TEST(StopTovinExport, ADeskbandThatStaysIsGivenUpAfterFiveSeconds) {
+  ScopedPlatform platform;
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = StubbornDeskband;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"TovinDeskBandClass2";
+  ASSERT_TRUE(RegisterClassW(&windowClass));
+  const HWND band = CreateWindowExW(0, L"TovinDeskBandClass2", L"", WS_CHILD, 0, 0, 10, 10,
+                                    FindWindowW(L"Shell_TrayWnd", nullptr), nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(band, nullptr);
+  g_closeCommands = 0;
+  qvtest::Library dll;
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+  EXPECT_GE(GetTickCount64() - start, 4900u);
+  DestroyWindow(band);
+  UnregisterClassW(L"TovinDeskBandClass2", GetModuleHandleW(nullptr));
+
+  // One command per 500 ms round while under 5 seconds have passed: ten, or eleven when the
+  // sleeps and the tick counter's steps fall just short.
+  EXPECT_GE(g_closeCommands, 2);
+  EXPECT_LE(g_closeCommands, 11);
+  EXPECT_EQ(platform.messagesOf(kRemoveSource), Strings{L"couldn't close deskband"});
+  // No engine executable in the installation.
+  EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
+}
