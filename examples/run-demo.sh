@@ -9,6 +9,7 @@ testbed=tests/testbed/testbed.sh
 mkdir -p "$state"
 
 makensis -V2 -DQVNSIS_DLL="$PWD/dist/amd64-unicode/qvnsis.dll" -DOUTFILE="$PWD/$state/qvnsis-demo-setup.exe" \
+  -DURL_RECORDER="$PWD/build/amd64-unicode/bin/record_args.exe" \
   examples/demo.nsi
 
 bash "$testbed" start "$state" >/dev/null
@@ -41,3 +42,12 @@ bash "$testbed" run "$state" reg query 'HKCU\SOFTWARE\Tovin\Sideload\Favorites' 
 echo "== the installed-apps database's \"features\" rows (id_or_folder | feature_list)"
 bash "$testbed" run "$state" "$PWD/build/amd64-unicode/bin/dump_sqlite_table.exe" \
   '%LOCALAPPDATA%\Tovin\Tovines\installed_tovines.db' features | tr -d '\r'
+
+echo "== the URL the uninstall survey opened in the user's (stand-in) browser"
+record=
+for _ in $(seq 1 50); do
+  record=$(find "$state/prefix/drive_c/users" -path '*/Temp/qvnsis-demo/browser.args.txt' | head -n 1)
+  [ -n "$record" ] && [ -s "$record" ] && break
+  sleep 0.1
+done
+if [ -n "$record" ]; then cut -f2 "$record"; else echo "(no browser started)"; fi

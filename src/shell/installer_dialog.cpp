@@ -42,6 +42,10 @@ AnalyticsMode ModeFor(int flag) {
 }
 
 bool Prepare(HWND dialog, int flag) {
+  if (!IsWindow(dialog)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
   const AnalyticsMode mode = ModeFor(flag);
   const bool subclassed = QVOS::setWindowSubclass(dialog, &UiWindowProc, kSubclassId, mode) != FALSE;
   const DWORD error = GetLastError();
