@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "foundation/log.h"
+#include "foundation/module_pin.h"
 #include "foundation/product_pages.h"
 #include "foundation/qv_settings.h"
 #include "foundation/settings_names.h"
@@ -49,6 +50,7 @@ bool Prepare(HWND dialog, int flag) {
   const AnalyticsMode mode = ModeFor(flag);
   const bool subclassed = QVOS::setWindowSubclass(dialog, &UiWindowProc, kSubclassId, mode) != FALSE;
   const DWORD error = GetLastError();
+  if (subclassed) KeepModuleLoaded();
   const HWND checkBox = GetDlgItem(dialog, kAnalyticsCheckBoxId);
   const HWND link = GetDlgItem(dialog, kTermsLinkId);
   if (subclassed && mode == kOfferConsent) {

@@ -1,5 +1,7 @@
 #include "shell/progress_text_timer.h"
 
+#include "foundation/module_pin.h"
+
 namespace {
 
 constexpr int kSavedTextSize = 200;  // characters, the terminator included
@@ -33,5 +35,7 @@ UINT_PTR StartProgressTextTimer(HWND label) {
   g_label = label;
   g_savedText[0] = L'\0';
   GetWindowTextW(label, g_savedText, kSavedTextSize);
-  return SetTimer(nullptr, 1, kTickMs, &OnTimer);
+  const UINT_PTR timer = SetTimer(nullptr, 1, kTickMs, &OnTimer);
+  if (timer) KeepModuleLoaded();
+  return timer;
 }

@@ -52,6 +52,36 @@ QV_TEST_CHILD(prepare_page_and_click_ok) {
   return 0;
 }
 
+// The script unloads the library after preparing its page (System::Call's "u" option): the
+// timer and the subclass keep working. Exit code: 0, else the step that failed (or a crash).
+QV_TEST_CHILD(unload_after_preparing) {
+  const HWND page = qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
+  if (!page) return 2;
+  const HWND label = GetDlgItem(page, qvtest::kDialogTextId);
+  {
+    qvtest::Library library;
+    auto prepare = library.get<void(__cdecl*)(HWND, int)>("QVNSIS_PrepareWindow");
+    auto startTimer = library.get<UINT_PTR(__cdecl*)(HWND)>("QVNSIS_StartProgressTextTimer");
+    if (!prepare || !startTimer) return 3;
+    prepare(page, 0);
+    if (!startTimer(label)) return 4;
+  }
+  const HDC dc = GetDC(page);
+  const LRESULT brush = SendMessageW(page, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(page));
+  ReleaseDC(page, dc);
+  if (brush != reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH))) return 5;
+  wchar_t before[64] = {}, after[64] = {};
+  GetWindowTextW(label, before, 64);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 2500;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    qvtest::PumpMessages();
+  }
+  GetWindowTextW(label, after, 64);
+  if (lstrcmpW(before, after) == 0) return 6;
+  DestroyWindow(page);
+  return 0;
+}
+
 class WindowHelperExports : public testing::Test {
  protected:
   qvtest::ScopedRegistryKey savedKey_{HKEY_CURRENT_USER, kTovinKey};
@@ -102,4 +132,8 @@ TEST_F(WindowHelperExports, PreparedPageStoresConsentOnOk) {
   const std::wstring log = qvtest::TodayLogFile(logDir_.path());
   EXPECT_EQ(qvtest::LogMessagesOf(log, L"UiWindowProc: "), std::vector<std::wstring>{L"IDOK: analytics accepted"});
   EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVNSIS_PrepareWindow: ").size(), 1u);
+}
+
+TEST_F(WindowHelperExports, TimerAndSubclassOutliveAnUnloadByTheScript) {
+  EXPECT_EQ(qvtest::RunChild(L"unload_after_preparing", {}).exitCode, 0u);
 }
