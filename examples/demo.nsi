@@ -112,6 +112,21 @@ Section "Install"
   ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunLaunchPlatformW'
   Sleep 1000
 !endif
+  ; Installer window helpers. A silent install shows no page, so there is no label to animate
+  ; and no dialog to prepare: the timer answers 0 and the preparation only logs that it could not
+  ; subclass. An installer calls both from a page's show function with the page's controls.
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_StartProgressTextTimer(p $HWNDPARENT) p .r0 ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: progress text timer on the main window: $0") ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PrepareWindow(p $HWNDPARENT, i 1) ?c'
+!ifdef URL_RECORDER
+  ; The uninstall survey opens in the browser the user chose for http; here that is a stand-in
+  ; that records the URL it is given ($TEMP\qvnsis-demo\browser.args.txt).
+  CreateDirectory "$TEMP\qvnsis-demo"
+  File "/oname=$TEMP\qvnsis-demo\browser.exe" "${URL_RECORDER}"
+  WriteRegStr HKCU "Software\Microsoft\Windows\Shell\Associations\UrlAssociations\http\UserChoice" "Progid" "QvDemoBrowserURL"
+  WriteRegStr HKCU "Software\Classes\QvDemoBrowserURL\shell\open\command" "" '"$TEMP\qvnsis-demo\browser.exe" "%1"'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_OpenUninstallSurvey() ?c'
+!endif
 
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow finished") ?c'
 SectionEnd

@@ -9,7 +9,9 @@ testbed=tests/testbed/testbed.sh
 mkdir -p "$state"
 
 makensis -V2 -DQVNSIS_DLL="$PWD/dist/amd64-unicode/qvnsis.dll" -DOUTFILE="$PWD/$state/qvnsis-demo-setup.exe" \
-  -DQVNSIS_FIXTURES="$PWD/build/amd64-unicode/bin" examples/demo.nsi
+  -DQVNSIS_FIXTURES="$PWD/build/amd64-unicode/bin" \
+  -DURL_RECORDER="$PWD/build/amd64-unicode/bin/record_args.exe" \
+  examples/demo.nsi
 
 bash "$testbed" start "$state" >/dev/null
 trap 'bash "$testbed" stop "$state" >/dev/null' EXIT
@@ -45,3 +47,11 @@ bash "$testbed" run "$state" "$PWD/build/amd64-unicode/bin/dump_sqlite_table.exe
 echo "== what the simulated engine received (event, pid, arguments, command line)"
 record=$(find "$state/prefix/drive_c/users" -path '*/Tovin/Engine/tovin_record.txt' | head -n 1)
 if [ -n "$record" ]; then iconv -f UTF-16 -t UTF-8 "$record" | tr -d '\r'; else echo "(no start recorded)"; fi
+echo "== the URL the uninstall survey opened in the user's (stand-in) browser"
+record=
+for _ in $(seq 1 50); do
+  record=$(find "$state/prefix/drive_c/users" -path '*/Temp/qvnsis-demo/browser.args.txt' | head -n 1)
+  [ -n "$record" ] && [ -s "$record" ] && break
+  sleep 0.1
+done
+if [ -n "$record" ]; then cut -f2 "$record"; else echo "(no browser started)"; fi
