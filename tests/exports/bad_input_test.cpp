@@ -104,13 +104,13 @@ std::string Mutate(std::string bytes, std::mt19937* random) {
 }
 
 std::vector<std::string> SampleImages() {
-  qvtest::PngSpec palette;
+  qvtest::PngPicture palette;
   palette.width = palette.height = 8;
   palette.colorType = PNG_COLOR_TYPE_PALETTE;
   palette.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9};
   palette.transparency = {0, 128};
   palette.rows.assign(8, std::string("\x00\x01\x02\x03\x00\x01\x02\x03", 8));
-  qvtest::PngSpec grey16;
+  qvtest::PngPicture grey16;
   grey16.width = grey16.height = 6;
   grey16.colorType = PNG_COLOR_TYPE_GRAY;
   grey16.bitDepth = 16;

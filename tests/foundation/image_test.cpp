@@ -56,14 +56,14 @@ int CmykInk(int x, int, int c) { return c == 3 ? 0 : (x < 8 ? 255 : 0); }
 }  // namespace
 
 TEST(PngLoader, EveryLayoutArrivesAsStraightBgra) {
-  using qvtest::PngSpec;
+  using qvtest::PngPicture;
   struct Case {
     const char* name;
-    PngSpec spec;
+    PngPicture picture;
     Pixels expected;
   };
-  auto spec = [](int w, int h, int type, int depth, std::vector<std::string> rows) {
-    PngSpec s;
+  auto picture = [](int w, int h, int type, int depth, std::vector<std::string> rows) {
+    PngPicture s;
     s.width = w;
     s.height = h;
     s.colorType = type;
@@ -71,23 +71,23 @@ TEST(PngLoader, EveryLayoutArrivesAsStraightBgra) {
     s.rows = std::move(rows);
     return s;
   };
-  PngSpec palette = spec(2, 2, PNG_COLOR_TYPE_PALETTE, 8, {Bytes({0, 1}), Bytes({2, 3})});
+  PngPicture palette = picture(2, 2, PNG_COLOR_TYPE_PALETTE, 8, {Bytes({0, 1}), Bytes({2, 3})});
   palette.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
   palette.transparency = {0, 128, 255};  // the fourth entry has none: opaque
-  PngSpec interlaced = spec(3, 3, PNG_COLOR_TYPE_RGB, 8,
+  PngPicture interlaced = picture(3, 3, PNG_COLOR_TYPE_RGB, 8,
                             {Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9}), Bytes({10, 11, 12, 13, 14, 15, 16, 17, 18}),
                              Bytes({19, 20, 21, 22, 23, 24, 25, 26, 27})});
   interlaced.interlaced = true;
-  PngSpec greyKey = spec(2, 1, PNG_COLOR_TYPE_GRAY, 8, {Bytes({7, 9})});
+  PngPicture greyKey = picture(2, 1, PNG_COLOR_TYPE_GRAY, 8, {Bytes({7, 9})});
   Case cases[] = {
       {"palette with transparency", palette, {0x00FF0000, 0x8000FF00, 0xFF0000FF, 0xFFFFFFFF}},
-      {"16-bit grey", spec(2, 2, PNG_COLOR_TYPE_GRAY, 16, {Bytes({0x12, 0x34, 0xFF, 0xFF}), Bytes({0, 0, 0x80, 0x80})}),
+      {"16-bit grey", picture(2, 2, PNG_COLOR_TYPE_GRAY, 16, {Bytes({0x12, 0x34, 0xFF, 0xFF}), Bytes({0, 0, 0x80, 0x80})}),
        {0xFF121212, 0xFFFFFFFF, 0xFF000000, 0xFF808080}},
-      {"1-bit grey", spec(3, 1, PNG_COLOR_TYPE_GRAY, 1, {Bytes({0xA0})}), {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}},
-      {"grey with alpha", spec(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {Bytes({0x40, 0x10})}), {0x10404040}},
-      {"RGBA", spec(2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {Bytes({1, 2, 3, 4, 250, 251, 252, 0})}),
+      {"1-bit grey", picture(3, 1, PNG_COLOR_TYPE_GRAY, 1, {Bytes({0xA0})}), {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}},
+      {"grey with alpha", picture(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {Bytes({0x40, 0x10})}), {0x10404040}},
+      {"RGBA", picture(2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {Bytes({1, 2, 3, 4, 250, 251, 252, 0})}),
        {0x04010203, 0x00FAFBFC}},
-      {"16-bit RGB", spec(1, 1, PNG_COLOR_TYPE_RGB, 16, {Bytes({0xAB, 1, 0xCD, 2, 0xEF, 3})}), {0xFFABCDEF}},
+      {"16-bit RGB", picture(1, 1, PNG_COLOR_TYPE_RGB, 16, {Bytes({0xAB, 1, 0xCD, 2, 0xEF, 3})}), {0xFFABCDEF}},
       {"interlaced RGB", interlaced,
        {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C, 0xFF0D0E0F, 0xFF101112, 0xFF131415, 0xFF161718,
         0xFF191A1B}},
@@ -95,11 +95,11 @@ TEST(PngLoader, EveryLayoutArrivesAsStraightBgra) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string file = qvtest::EncodePng(c.spec);
+    const std::string file = qvtest::EncodePng(c.picture);
     QVPNGLoader loader;
     ASSERT_TRUE(loader.load(file.data(), file.size()));
-    EXPECT_EQ(loader.width(), c.spec.width);
-    EXPECT_EQ(loader.height(), c.spec.height);
+    EXPECT_EQ(loader.width(), c.picture.width);
+    EXPECT_EQ(loader.height(), c.picture.height);
     EXPECT_EQ(PixelsOf(loader.pixels(), loader.width(), loader.height()), c.expected);
 
     const auto image = FromMemory(file);
@@ -180,11 +180,11 @@ TEST(ImageLoad, NeitherEmptyTruncatedNorMissingFilesLoad) {
 TEST(ImageLoad, PicturesBeyond256MiBOfPixelsAreRefused) {
   // 8200 x 8200 x 4 bytes is just over 256 MiB; 8192 x 8192 is exactly that and loads.
   auto greyPng = [](int side) {
-    qvtest::PngSpec spec;
-    spec.width = spec.height = side;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.rows.assign(side, std::string(side, '\x55'));
-    return qvtest::EncodePng(spec);
+    qvtest::PngPicture picture;
+    picture.width = picture.height = side;
+    picture.colorType = PNG_COLOR_TYPE_GRAY;
+    picture.rows.assign(side, std::string(side, '\x55'));
+    return qvtest::EncodePng(picture);
   };
   const std::string over = greyPng(8200);
   QVPNGLoader png;
@@ -228,13 +228,13 @@ TEST(ImageScale, AHundredByFiftyImageFillsTwoHundredSquare) {
 
 TEST(ImageScale, TheBitmapIsATopDown32BitCopy) {
   // Top and bottom rows differ, so the copy shows which way up it is.
-  qvtest::PngSpec spec;
-  spec.width = 2;
-  spec.height = 3;
-  spec.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-  spec.rows = {Bytes({1, 2, 3, 255, 4, 5, 6, 128}), Bytes({7, 8, 9, 0, 10, 11, 12, 255}),
+  qvtest::PngPicture picture;
+  picture.width = 2;
+  picture.height = 3;
+  picture.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+  picture.rows = {Bytes({1, 2, 3, 255, 4, 5, 6, 128}), Bytes({7, 8, 9, 0, 10, 11, 12, 255}),
                Bytes({200, 201, 202, 255, 203, 204, 205, 64})};
-  const auto image = FromMemory(qvtest::EncodePng(spec));
+  const auto image = FromMemory(qvtest::EncodePng(picture));
   ASSERT_NE(image, nullptr);
   ScopedBitmap bitmap(image->toHBITMAP());
   ASSERT_TRUE(bitmap);

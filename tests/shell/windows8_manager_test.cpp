@@ -154,6 +154,8 @@ TEST(Windows8Manager, FollowsTheStartScreenAndImmersiveAppsAndTellsTheDeskband) 
   // An immersive app with the Start screen hidden: on the first monitor, and on a second one
   // alone where the display has one (the test bed's Xvfb has a single screen).
   service.setAppVisibleMonitors(1);
+  // The fixture's thread must see this change before the next, or it would see none at all.
+  ASSERT_GE(WaitForRecords(serviceRecord, L"AppVisibilityOnMonitorChanged", 1).size(), 1u);
   EXPECT_TRUE(manager.IsModernUIVisible());
   if (MonitorCount() >= 2) {
     service.setAppVisibleMonitors(2);

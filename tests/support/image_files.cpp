@@ -16,26 +16,26 @@ void AppendPng(png_structp png, png_bytep data, png_size_t length) {
 }
 void FlushPng(png_structp) {}
 
-bool WritePng(png_structp png, png_infop info, const PngSpec& spec, std::string* out) {
+bool WritePng(png_structp png, png_infop info, const PngPicture& picture, std::string* out) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, out, AppendPng, FlushPng);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, picture.width, picture.height, picture.bitDepth, picture.colorType,
+               picture.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty()) {
-    std::vector<png_color> colours(spec.palette.size() / 3);
+  if (!picture.palette.empty()) {
+    std::vector<png_color> colours(picture.palette.size() / 3);
     for (size_t i = 0; i < colours.size(); ++i) {
-      colours[i] = {spec.palette[3 * i], spec.palette[3 * i + 1], spec.palette[3 * i + 2]};
+      colours[i] = {picture.palette[3 * i], picture.palette[3 * i + 1], picture.palette[3 * i + 2]};
     }
     png_set_PLTE(png, info, colours.data(), static_cast<int>(colours.size()));
   }
-  if (!spec.transparency.empty()) {
-    png_set_tRNS(png, info, const_cast<png_bytep>(spec.transparency.data()),
-                 static_cast<int>(spec.transparency.size()), nullptr);
+  if (!picture.transparency.empty()) {
+    png_set_tRNS(png, info, const_cast<png_bytep>(picture.transparency.data()),
+                 static_cast<int>(picture.transparency.size()), nullptr);
   }
   png_write_info(png, info);
   std::vector<png_bytep> rows;
-  for (const auto& row : spec.rows) rows.push_back(reinterpret_cast<png_bytep>(const_cast<char*>(row.data())));
+  for (const auto& row : picture.rows) rows.push_back(reinterpret_cast<png_bytep>(const_cast<char*>(row.data())));
   png_write_image(png, rows.data());
   png_write_end(png, info);
   return true;
@@ -49,11 +49,11 @@ void JpegErrorExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<JpegError*>(ci
 
 }  // namespace
 
-std::string EncodePng(const PngSpec& spec) {
+std::string EncodePng(const PngPicture& picture) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   std::string out;
-  const bool written = WritePng(png, info, spec, &out);
+  const bool written = WritePng(png, info, picture, &out);
   png_destroy_write_struct(&png, &info);
   if (!written) throw std::runtime_error("png encoding failed");
   return out;
@@ -99,10 +99,10 @@ std::string EncodeJpeg(int width, int height, int components, int (*pixelAt)(int
 }
 
 std::string TwoColourPng(int width, int height, uint32_t left, uint32_t right) {
-  PngSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.colorType = PNG_COLOR_TYPE_RGB;
+  PngPicture picture;
+  picture.width = width;
+  picture.height = height;
+  picture.colorType = PNG_COLOR_TYPE_RGB;
   std::string row;
   for (int x = 0; x < width; ++x) {
     const uint32_t c = x < width / 2 ? left : right;
@@ -110,8 +110,8 @@ std::string TwoColourPng(int width, int height, uint32_t left, uint32_t right) {
     row += static_cast<char>(c >> 8);
     row += static_cast<char>(c);
   }
-  spec.rows.assign(height, row);
-  return EncodePng(spec);
+  picture.rows.assign(height, row);
+  return EncodePng(picture);
 }
 
 }  // namespace qvtest

@@ -7,7 +7,7 @@
 // Test pictures written with libpng and libjpeg, as the bytes of a file.
 namespace qvtest {
 
-struct PngSpec {
+struct PngPicture {
   int width = 0;
   int height = 0;
   int colorType = 0;  // PNG_COLOR_TYPE_*
@@ -19,7 +19,7 @@ struct PngSpec {
   std::vector<uint8_t> palette;
   std::vector<uint8_t> transparency;
 };
-std::string EncodePng(const PngSpec& spec);
+std::string EncodePng(const PngPicture& picture);
 
 // components 3 (RGB in), 1 (grey) or 4 (CMYK); `pixelAt(x, y, c)` gives sample c of a pixel.
 std::string EncodeJpeg(int width, int height, int components, int (*pixelAt)(int x, int y, int c),
