@@ -135,6 +135,12 @@ SectionEnd
 ; each start beside itself) so that the uninstall flow has one to stop.
 !ifdef QVNSIS_FIXTURES
 Section "Engine"
+  ; One-off starts first (the simulated engine records each and leaves): sideloading the imported
+  ; favourites ("/SIDELOAD", waited for up to 15 s), then opening an app after a fresh install
+  ; ("/PLATFORMINSTALLED /OPEN"abc"", not waited for). The app name is bytes, so it goes as `m`.
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovinAndSideloadApps() ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovinAndStartApp(i 1, m "abc") ?c'
+  Sleep 1000
   WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 1
   ; Start it as a fresh installation does (not awaited), then wait for its window.
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovin(i 1) ?c'

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/fake_deskband.h"
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/registry.h"
@@ -18,13 +19,8 @@
 namespace {
 
 const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
-const wchar_t* const kBuildKeys[] = {
-    L"Software\\Classes\\CLSID\\{6513270E-269E-4D37-B2A7-4DE452E6B438}",
-    L"Software\\Classes\\CLSID\\{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}",
-    L"Software\\Classes\\CLSID\\{9531985D-5D9D-49F8-9818-E811892F902B}",
-    L"Software\\Classes\\CLSID\\{36F675CC-81E7-4EF5-A8E2-5D940ED90475}",
-    L"Software\\Classes\\CLSID\\{6B0D549B-6F03-475A-9600-A35A099950D8}",
-};
+// Where each deskband build registers its class.
+const std::vector<std::wstring> kBuildKeys = qvtest::DeskbandClassKeys();
 const wchar_t kRegisterSource[] = L"QVDeskbandUtil::RegisterIfRequired: ";
 const wchar_t kLoadSource[] = L"QVDeskbandUtil::LoadInstalledCLSID: ";
 const wchar_t kExecuteSource[] = L"_ShellExecute: ";
@@ -34,7 +30,7 @@ using Export = int(__cdecl*)();
 class ScopedDeskbandRegistrations {
  public:
   ScopedDeskbandRegistrations() {
-    for (const wchar_t* key : kBuildKeys) {
+    for (const std::wstring& key : kBuildKeys) {
       saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
     }
   }

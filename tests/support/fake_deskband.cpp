@@ -35,6 +35,12 @@ ScopedHandle Launch(const std::wstring& exe, std::wstring line) {
 
 std::wstring DeskbandClsidText(int number) { return kClsids[number]; }
 
+std::vector<std::wstring> DeskbandClassKeys() {
+  std::vector<std::wstring> keys;
+  for (const wchar_t* clsid : kClsids) keys.push_back(std::wstring(L"Software\\Classes\\CLSID\\") + clsid);
+  return keys;
+}
+
 std::wstring InstallDeskbandLibrary(const std::wstring& directory, int number) {
   const std::wstring name = L"qvdeskband_" + std::to_wstring(number) + L".dll";
   CreateDirectoryW(directory.c_str(), nullptr);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "foundation/scoped_handle.h"
 
@@ -20,6 +21,9 @@ namespace qvtest {
 
 // The braced class identifier of deskband build `number`.
 std::wstring DeskbandClsidText(int number);
+
+// "Software\Classes\CLSID\{...}" of every deskband build, in build order.
+std::vector<std::wstring> DeskbandClassKeys();
 
 // Copies qvdeskband_<number>.dll into `directory` (with a trailing backslash); its full path.
 std::wstring InstallDeskbandLibrary(const std::wstring& directory, int number);

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "foundation/qv_reg_key.h"
+#include "support/child_process.h"
 
 namespace qvtest {
 
@@ -122,6 +123,15 @@ std::string QwordBytes(unsigned long long value) {
 std::string WideBytes(const std::wstring& text) {
   return std::string(reinterpret_cast<const char*>(text.c_str()),
                      (text.size() + 1) * sizeof(wchar_t));
+}
+
+void RegisterTestComServer(const std::wstring& classKey, const std::wstring& description,
+                           const std::wstring& library, const std::wstring& recordPath) {
+  const std::wstring server = classKey + L"\\InprocServer32";
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, classKey, L"", REG_SZ, WideBytes(description));
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, classKey, L"RecordFile", REG_SZ, WideBytes(recordPath));
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, server, L"", REG_SZ, WideBytes(ExecutableDirectory() + library));
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, server, L"ThreadingModel", REG_SZ, WideBytes(L"Both"));
 }
 
 }  // namespace qvtest

@@ -52,6 +52,12 @@ bool WriteRegistryValue(HKEY root, const std::wstring& path, const std::wstring&
 bool ReadRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name,
                        RegistryValue* value);
 
+// Registers a test double's in-process COM class under HKEY_LOCAL_MACHINE (where Wine looks classes
+// up): `classKey` is "Software\\Classes\\CLSID\\{...}", `library` a DLL beside the test executables,
+// and "RecordFile" in the class key tells the double where to record.
+void RegisterTestComServer(const std::wstring& classKey, const std::wstring& description,
+                           const std::wstring& library, const std::wstring& recordPath);
+
 // Bytes of a REG_DWORD, a REG_QWORD and a wide string with its terminating NUL.
 std::string DwordBytes(DWORD value);
 std::string QwordBytes(unsigned long long value);
