@@ -43,6 +43,29 @@ double MeasurePerCall(int rounds, int calls, const std::function<void()>& body) 
   return perCall[perCall.size() / 2];
 }
 
+// Measures the bodies in `rounds` alternating rounds of `calls` calls each, so drift hits all
+// alike, after a warm-up of `warmCalls` calls each (0: none); `beforeEach` runs outside the clock
+// before each measured round. The median per-call time of each body, in microseconds.
+std::vector<double> CompareMedians(const std::vector<std::function<void()>>& bodies, int calls, int rounds,
+                                   int warmCalls, const std::function<void()>& beforeEach = nullptr) {
+  if (warmCalls > 0) {
+    for (const auto& body : bodies) MeasurePerCall(1, warmCalls, body);
+  }
+  std::vector<std::vector<double>> times(bodies.size());
+  for (int r = 0; r < rounds; ++r) {
+    for (size_t b = 0; b < bodies.size(); ++b) {
+      if (beforeEach) beforeEach();
+      times[b].push_back(MeasurePerCall(1, calls, bodies[b]));
+    }
+  }
+  std::vector<double> medians;
+  for (auto& t : times) {
+    std::sort(t.begin(), t.end());
+    medians.push_back(t[t.size() / 2]);
+  }
+  return medians;
+}
+
 std::wstring ExecutableDirectory() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -96,20 +119,10 @@ std::vector<Row> LogLineRows(const std::wstring& scratch) {
   };
 
   // Warm both paths, then measure them in alternating rounds so drift hits both alike.
-  MeasurePerCall(1, 200, rawAppend);
-  MeasurePerCall(1, 200, libraryLine);
-  std::vector<double> ours, baseline, floor;
-  for (int i = 0; i < 5; ++i) {
-    baseline.push_back(MeasurePerCall(1, 1000, rawAppend));
-    ours.push_back(MeasurePerCall(1, 1000, libraryLine));
-    floor.push_back(MeasurePerCall(1, 1000, designFloor));
-  }
-  std::sort(ours.begin(), ours.end());
-  std::sort(baseline.begin(), baseline.end());
-  std::sort(floor.begin(), floor.end());
+  const std::vector<double> t = CompareMedians({rawAppend, libraryLine, designFloor}, 1000, 5, 200);
   FreeLibrary(library);
-  return {{"QVNSIS_Log line vs raw open-append-close", ours[2], baseline[2], 1.3},
-          {"QVNSIS_Log line vs append+registry+mutex", ours[2], floor[2], 0}};
+  return {{"QVNSIS_Log line vs raw open-append-close", t[1], t[0], 1.3},
+          {"QVNSIS_Log line vs append+registry+mutex", t[1], t[2], 0}};
 }
 
 std::string Utf8(const std::wstring& text) {
@@ -199,17 +212,7 @@ std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
     pin();
   };
 
-  MeasurePerCall(1, 20, baseline);
-  MeasurePerCall(1, 20, ours);
-  std::vector<double> oursTimes, baseTimes, reopenTimes;
-  for (int i = 0; i < 5; ++i) {
-    baseTimes.push_back(MeasurePerCall(1, 50, baseline));
-    oursTimes.push_back(MeasurePerCall(1, 50, ours));
-    reopenTimes.push_back(MeasurePerCall(1, 50, reopened));
-  }
-  std::sort(oursTimes.begin(), oursTimes.end());
-  std::sort(baseTimes.begin(), baseTimes.end());
-  std::sort(reopenTimes.begin(), reopenTimes.end());
+  const std::vector<double> t = CompareMedians({baseline, ours, reopened}, 50, 5, 20);
 
   // The export must have written what the direct statements write.
   sqlite3_exec(db, reset.c_str(), nullptr, nullptr, nullptr);
@@ -238,8 +241,8 @@ std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
   DeleteFileW(dbPath.c_str());
   RemoveDirectoryW(appsDir.c_str());
   RemoveDirectoryW(installDir.c_str());
-  return {{"QVNSIS_PinAppStore, 10k rows vs direct SQL", oursTimes[2], baseTimes[2], 1.5},
-          {"QVNSIS_PinAppStore vs direct SQL+open/close", oursTimes[2], reopenTimes[2], 0}};
+  return {{"QVNSIS_PinAppStore, 10k rows vs direct SQL", t[1], t[0], 1.5},
+          {"QVNSIS_PinAppStore vs direct SQL+open/close", t[1], t[2], 0}};
 }
 
 // QVNSIS_StopTovin against the fake engine, which quits 200 ms after "/QUIT" (no deskband, so
@@ -383,20 +386,10 @@ std::vector<Row> IsDeskbandRegisteredRows(const std::wstring& scratch) {
   };
   auto ours = [&] { isRegistered(); };
 
-  MeasurePerCall(1, 200, probes);
-  MeasurePerCall(1, 200, ours);
-  std::vector<double> oursTimes, probeTimes, floorTimes;
-  for (int i = 0; i < 5; ++i) {
-    probeTimes.push_back(MeasurePerCall(1, 500, probes));
-    oursTimes.push_back(MeasurePerCall(1, 500, ours));
-    floorTimes.push_back(MeasurePerCall(1, 500, probesAndLine));
-  }
-  std::sort(oursTimes.begin(), oursTimes.end());
-  std::sort(probeTimes.begin(), probeTimes.end());
-  std::sort(floorTimes.begin(), floorTimes.end());
+  const std::vector<double> t = CompareMedians({probes, ours, probesAndLine}, 500, 5, 200);
   FreeLibrary(library);
-  return {{"IsDeskbandRegistered (none) vs probes+log", oursTimes[2], floorTimes[2], 1.3},
-          {"IsDeskbandRegistered (none) vs reg probes", oursTimes[2], probeTimes[2], 0}};
+  return {{"IsDeskbandRegistered (none) vs probes+log", t[1], t[2], 1.3},
+          {"IsDeskbandRegistered (none) vs reg probes", t[1], t[0], 0}};
 }
 
 // Removes the day logs the library wrote into the scratch directory, so each round starts alike.
@@ -485,15 +478,7 @@ std::vector<Row> WindowImageRows(const std::wstring& scratch) {
   };
   auto ours = [&] { setImage(control, path.c_str()); };
 
-  MeasurePerCall(1, 2, gdiplusAlone);
-  MeasurePerCall(1, 2, ours);
-  std::vector<double> oursTimes, baseTimes;
-  for (int i = 0; i < 5; ++i) {
-    baseTimes.push_back(MeasurePerCall(1, 4, gdiplusAlone));
-    oursTimes.push_back(MeasurePerCall(1, 4, ours));
-  }
-  std::sort(oursTimes.begin(), oursTimes.end());
-  std::sort(baseTimes.begin(), baseTimes.end());
+  const std::vector<double> t = CompareMedians({gdiplusAlone, ours}, 4, 5, 2);
 
   // The export must have shown a picture of the control's size.
   BITMAP shown = {};
@@ -506,7 +491,7 @@ std::vector<Row> WindowImageRows(const std::wstring& scratch) {
   DeleteObject(bitmap);
   FreeLibrary(library);
   DeleteFileW(path.c_str());
-  return {{"SetWindowImageFromFile 1920x1080 vs GDI+", oursTimes[2], baseTimes[2], 1.5}};
+  return {{"SetWindowImageFromFile 1920x1080 vs GDI+", t[1], t[0], 1.5}};
 }
 
 // A favourites file of `entries` lines of `entryBytes` bytes each (ASCII, CRLF).
@@ -569,32 +554,15 @@ std::vector<Row> FavoritesRows(const std::wstring& scratch) {
   auto ours = [&] { load(path.c_str()); };
   auto clearLog = [&] { DeleteScratchLogs(scratch); };
 
-  MeasurePerCall(1, 1, direct);
-  MeasurePerCall(1, 1, ours);
-  std::vector<double> oursTimes, baseTimes;
-  for (int i = 0; i < 3; ++i) {
-    clearLog();
-    baseTimes.push_back(MeasurePerCall(1, 1, direct));
-    clearLog();
-    oursTimes.push_back(MeasurePerCall(1, 1, ours));
-  }
-  std::sort(oursTimes.begin(), oursTimes.end());
-  std::sort(baseTimes.begin(), baseTimes.end());
+  const std::vector<double> tenThousand = CompareMedians({direct, ours}, 1, 3, 1, clearLog);
 
   // Large files: long entries, so the registry and the log see few, big lines.
   const std::wstring quarter = scratch + L"favorites-16mb.txt";
   const std::wstring whole = scratch + L"favorites-64mb.txt";
   WriteFavorites(quarter, 256, 64 * 1024 - 2);
   WriteFavorites(whole, 1024, 64 * 1024 - 2);
-  std::vector<double> quarterTimes, wholeTimes;
-  for (int i = 0; i < 3; ++i) {
-    clearLog();
-    quarterTimes.push_back(MeasurePerCall(1, 1, [&] { load(quarter.c_str()); }));
-    clearLog();
-    wholeTimes.push_back(MeasurePerCall(1, 1, [&] { load(whole.c_str()); }));
-  }
-  std::sort(quarterTimes.begin(), quarterTimes.end());
-  std::sort(wholeTimes.begin(), wholeTimes.end());
+  const std::vector<double> sizes =
+      CompareMedians({[&] { load(quarter.c_str()); }, [&] { load(whole.c_str()); }}, 1, 3, 0, clearLog);
   clearLog();
 
   FreeLibrary(library);
@@ -606,8 +574,8 @@ std::vector<Row> FavoritesRows(const std::wstring& scratch) {
   DeleteFileW(path.c_str());
   DeleteFileW(quarter.c_str());
   DeleteFileW(whole.c_str());
-  return {{"LoadFavorites 10k entries vs reg writes+log", oursTimes[1], baseTimes[1], 1.2},
-          {"LoadFavorites 64 MB vs 4 x 16 MB", wholeTimes[1], 4 * quarterTimes[1], 1.2}};
+  return {{"LoadFavorites 10k entries vs reg writes+log", tenThousand[1], tenThousand[0], 1.2},
+          {"LoadFavorites 64 MB vs 4 x 16 MB", sizes[1], 4 * sizes[0], 1.2}};
 }
 
 void DeleteScratch(const std::wstring& dir) {
