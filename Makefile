@@ -1,10 +1,11 @@
 # make demo   build both DLLs and run the demo installer under Wine
 # make test   build everything and run every test
 # make bench  run the benchmark program under Wine
+# make soak   repeat the demo's uninstall-and-reinstall cycle 50 times in one installer process
 SHELL := /bin/bash
 export QVNSIS_DEPS_CACHE ?= /var/cache/qvnsis-deps
 
-.PHONY: all packages deps build demo test bench clean
+.PHONY: all packages deps build demo test bench soak clean
 
 all: build
 
@@ -31,6 +32,9 @@ bench: build
 	@bash tests/testbed/testbed.sh run build/amd64-unicode/bench-testbed \
 	    build/amd64-unicode/bin/qvnsis_bench.exe; status=$$?; \
 	  bash tests/testbed/testbed.sh stop build/amd64-unicode/bench-testbed >/dev/null; exit $$status
+
+soak: build
+	@bash bench/soak.sh
 
 clean:
 	rm -rf build dist

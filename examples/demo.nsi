@@ -21,7 +21,21 @@ SilentInstall silent
 Section "Install"
   InitPluginsDir
   File "/oname=$PLUGINSDIR\qvnsis.dll" "${QVNSIS_DLL}"
+  File "/oname=$PLUGINSDIR\favorites.txt" "favorites.txt"
+  File "/oname=$PLUGINSDIR\banner.png" "banner.png"
+!ifdef QVNSIS_FIXTURES
+  CreateDirectory "$LOCALAPPDATA\Tovin\Engine"
+  File "/oname=$LOCALAPPDATA\Tovin\Engine\tovin.exe" "${QVNSIS_FIXTURES}\tovin.exe"
+!endif
+!ifdef URL_RECORDER
+  CreateDirectory "$TEMP\qvnsis-demo"
+  File "/oname=$TEMP\qvnsis-demo\browser.exe" "${URL_RECORDER}"
+!endif
+  Call DemoInstallFlow
+SectionEnd
 
+; The install flow: everything an installer does with the library, in its order.
+Function DemoInstallFlow
   ; Loading the library logs "DllMain: started"; every message is one line of the day's log.
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow started") ?c'
   ; The system's description: "Version: Win7 (64bit) - OS Language: en (0409) - UI Language: en (0409)".
@@ -52,7 +66,6 @@ Section "Install"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterProtocolHandler() ?c'
   ; Import the favourites the platform sideloads at its next start (HKCU\SOFTWARE\Tovin\Sideload\
   ; Favorites "0", "1", ...); the shipped file is UTF-8 with a blank line, which takes no number.
-  File "/oname=$PLUGINSDIR\favorites.txt" "favorites.txt"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_LoadFavorites(w "$PLUGINSDIR\favorites.txt") ?c'
   ; Pin the app store in the installed-apps database: an installation directory first, so the
   ; database lands in $LOCALAPPDATA\Tovin\Tovines (without one the work stays in a private
@@ -84,7 +97,6 @@ Section "Install"
   ; WS_VISIBLE | SS_BITMAP); the sample picture is stretched over it. The library carries no IMAGE
   ; resources, so asking for one only logs "can't load resource BANNER", as a missing file logs
   ; "can't load file"; the control keeps its picture.
-  File "/oname=$PLUGINSDIR\banner.png" "banner.png"
   System::Call 'user32::CreateWindowExW(i 0, w "STATIC", w "qvnsis demo", i 0x80000000, i 0, i 0, i 400, i 200, p 0, p 0, p 0, p 0) p .r2'
   System::Call 'user32::CreateWindowExW(i 0, w "STATIC", w "", i 0x5000000E, i 10, i 10, i 320, i 120, p r2, p 0, p 0, p 0) p .r3'
   System::Call 'user32::SetWindowPos(p r3, p 0, i 10, i 10, i 320, i 120, i 0x14)'
@@ -104,8 +116,6 @@ Section "Install"
   ; Bring the platform up as the installer's last step, with the menu disabled: the launch
   ; sleeps LaunchPlatformDelayMs, then starts the engine (the tests' stand-in tovin.exe, which
   ; records its start in tovin_record.txt beside it and leaves).
-  CreateDirectory "$LOCALAPPDATA\Tovin\Engine"
-  File "/oname=$LOCALAPPDATA\Tovin\Engine\tovin.exe" "${QVNSIS_FIXTURES}\tovin.exe"
   WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 0
   WriteRegDWORD HKCU "SOFTWARE\Tovin" "MenuEnabled" 0
   WriteRegDWORD HKCU "SOFTWARE\Tovin" "LaunchPlatformDelayMs" 500
@@ -121,23 +131,32 @@ Section "Install"
 !ifdef URL_RECORDER
   ; The uninstall survey opens in the browser the user chose for http; here that is a stand-in
   ; that records the URL it is given ($TEMP\qvnsis-demo\browser.args.txt).
-  CreateDirectory "$TEMP\qvnsis-demo"
-  File "/oname=$TEMP\qvnsis-demo\browser.exe" "${URL_RECORDER}"
   WriteRegStr HKCU "Software\Microsoft\Windows\Shell\Associations\UrlAssociations\http\UserChoice" "Progid" "QvDemoBrowserURL"
   WriteRegStr HKCU "Software\Classes\QvDemoBrowserURL\shell\open\command" "" '"$TEMP\qvnsis-demo\browser.exe" "%1"'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_OpenUninstallSurvey() ?c'
 !endif
 
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow finished") ?c'
-SectionEnd
+FunctionEnd
 
 ; The platform engine, kept running this time (the simulated engine placed above, which records
 ; each start beside itself) so that the uninstall flow has one to stop.
 !ifdef QVNSIS_FIXTURES
 Section "Engine"
+  Call DemoEngineFlow
+!ifdef SOAK
+  Call DemoSoak
+!endif
+  ; The uninstall flow, run by the uninstaller in place.
+  WriteUninstaller "$PLUGINSDIR\demo-uninstall.exe"
+  ExecWait '"$PLUGINSDIR\demo-uninstall.exe" /S _?=$PLUGINSDIR'
+SectionEnd
+
+Function DemoEngineFlow
   ; One-off starts first (the simulated engine records each and leaves): sideloading the imported
   ; favourites ("/SIDELOAD", waited for up to 15 s), then opening an app after a fresh install
   ; ("/PLATFORMINSTALLED /OPEN"abc"", not waited for). The app name is bytes, so it goes as `m`.
+  WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 0
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovinAndSideloadApps() ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovinAndStartApp(i 1, m "abc") ?c'
   Sleep 1000
@@ -154,15 +173,12 @@ Section "Engine"
     Goto engine_window
   engine_up:
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: engine window: $0") ?c'
+FunctionEnd
 
-  ; The uninstall flow, run by the uninstaller in place.
-  WriteUninstaller "$PLUGINSDIR\demo-uninstall.exe"
-  ExecWait '"$PLUGINSDIR\demo-uninstall.exe" /S _?=$PLUGINSDIR'
-SectionEnd
-
-Section "un.Stop platform"
-  InitPluginsDir
-  File "/oname=$PLUGINSDIR\qvnsis.dll" "${QVNSIS_DLL}"
+; The uninstall flow: the uninstaller's calls, also instantiated for the installer when the soak
+; run repeats uninstall and reinstall in one process.
+!macro DEMO_UNINSTALL_FLOW UN
+Function ${UN}DemoUninstallFlow
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: uninstall flow started") ?c'
   ; Takes the deskband down, asks the engine to quit ("/QUIT"), terminates what remains of the
   ; session's engines; $0 is 1 when none is left.
@@ -171,5 +187,43 @@ Section "un.Stop platform"
   ; The engine reports the uninstall ("/UNINSTALLING"); anything left of it is ended after.
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SendUninstallingStats() ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: uninstall flow finished") ?c'
+FunctionEnd
+!macroend
+!insertmacro DEMO_UNINSTALL_FLOW "un."
+
+Section "un.Stop platform"
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\qvnsis.dll" "${QVNSIS_DLL}"
+  Call un.DemoUninstallFlow
 SectionEnd
+
+!ifdef SOAK
+!ifndef USAGE_PROBE
+  !error "define USAGE_PROBE as the path of the handle and GDI object counter DLL"
+!endif
+!insertmacro DEMO_UNINSTALL_FLOW ""
+
+; The soak run: uninstall and reinstall ${SOAK} times in this one process, then compare the
+; process's kernel handles and GDI objects with their counts after a first, warming cycle.
+Function DemoSoak
+  File "/oname=$PLUGINSDIR\qvusage.dll" "${USAGE_PROBE}"
+  Call DemoUninstallFlow
+  Call DemoInstallFlow
+  Call DemoEngineFlow
+  System::Call '$PLUGINSDIR\qvusage::CountHandles() i .R1 ?c'
+  System::Call '$PLUGINSDIR\qvusage::CountGdiObjects() i .R2 ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: soak: before: handles $R1, GDI objects $R2") ?c'
+  StrCpy $R0 0
+  soak_cycle:
+    IntOp $R0 $R0 + 1
+    Call DemoUninstallFlow
+    Call DemoInstallFlow
+    Call DemoEngineFlow
+    System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: soak: cycle $R0 done") ?c'
+    IntCmp $R0 ${SOAK} 0 soak_cycle
+  System::Call '$PLUGINSDIR\qvusage::CountHandles() i .R3 ?c'
+  System::Call '$PLUGINSDIR\qvusage::CountGdiObjects() i .R4 ?c'
+  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: soak: after: handles $R3, GDI objects $R4") ?c'
+FunctionEnd
+!endif
 !endif

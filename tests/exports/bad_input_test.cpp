@@ -13,6 +13,7 @@
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/registry.h"
+#include "support/resource_usage.h"
 #include "support/temp_dir.h"
 
 // Mutated images and favourites files through the real decoders and exports: whatever the bytes,
@@ -23,52 +24,17 @@ namespace {
 using SetImageFn = void(__cdecl*)(HWND, const wchar_t*);
 using LoadFavoritesFn = void(__cdecl*)(const wchar_t*);
 
-// What a leak would raise. Wine answers 0 to GetProcessHandleCount, GetGuiResources and the
-// private-usage counter, so there the handles and GDI objects are counted by probing and the
-// committed private memory by walking the address space.
 struct Usage {
   DWORD handles = 0;
   DWORD gdiObjects = 0;
   SIZE_T privateBytes = 0;
 };
 
-DWORD CountHandles() {
-  DWORD count = 0;
-  if (GetProcessHandleCount(GetCurrentProcess(), &count) && count) return count;
-  // Kernel handles are multiples of 4.
-  for (ULONG_PTR value = 4; value < 0x40000; value += 4) {
-    DWORD flags = 0;
-    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
-  }
-  return count;
-}
-
-DWORD CountGdiObjects() {
-  if (DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return count;
-  // Wine accepts a GDI handle by its table index alone.
-  DWORD count = 0;
-  for (ULONG_PTR index = 1; index < 0x10000; ++index) {
-    if (GetObjectType(reinterpret_cast<HGDIOBJ>(index))) ++count;
-  }
-  return count;
-}
-
-SIZE_T CommittedPrivateBytes() {
-  SIZE_T total = 0;
-  MEMORY_BASIC_INFORMATION region;
-  for (const char* address = nullptr;
-       VirtualQuery(address, &region, sizeof(region)) == sizeof(region);
-       address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-  }
-  return total;
-}
-
 Usage CurrentUsage() {
   Usage usage;
-  usage.handles = CountHandles();
-  usage.gdiObjects = CountGdiObjects();
-  usage.privateBytes = CommittedPrivateBytes();
+  usage.handles = qvtest::CountHandles();
+  usage.gdiObjects = qvtest::CountGdiObjects();
+  usage.privateBytes = qvtest::CommittedPrivateBytes();
   return usage;
 }
 
