@@ -22,15 +22,6 @@ std::wstring Widen(const std::string& utf8) {
   return wide;
 }
 
-std::vector<std::wstring> WaitForArguments(const std::wstring& program, size_t count, DWORD timeoutMs) {
-  std::vector<std::wstring> records = RecordedArguments(program);
-  for (DWORD waited = 0; records.size() < count && waited < timeoutMs; waited += 100) {
-    Sleep(100);
-    records = RecordedArguments(program);
-  }
-  return records;
-}
-
 }  // namespace
 
 ScopedBrowsers::ScopedBrowsers()
@@ -80,6 +71,15 @@ std::vector<std::wstring> RecordedArguments(const std::wstring& program) {
     arguments.push_back(Widen(tab == std::string::npos ? line : line.substr(tab + 1)));
   }
   return arguments;
+}
+
+std::vector<std::wstring> WaitForArguments(const std::wstring& program, size_t count, DWORD timeoutMs) {
+  std::vector<std::wstring> records = RecordedArguments(program);
+  for (DWORD waited = 0; records.size() < count && waited < timeoutMs; waited += 100) {
+    Sleep(100);
+    records = RecordedArguments(program);
+  }
+  return records;
 }
 
 }  // namespace qvtest

@@ -17,6 +17,8 @@ void SetEnv(const wchar_t* name, const std::wstring& value) {
   SetEnvironmentVariableW(name, value.empty() ? nullptr : value.c_str());
 }
 
+}  // namespace
+
 void RemoveTree(const std::wstring& dir) {
   WIN32_FIND_DATAW found = {};
   HANDLE search = FindFirstFileW((dir + L"*").c_str(), &found);
@@ -36,8 +38,6 @@ void RemoveTree(const std::wstring& dir) {
   }
   RemoveDirectoryW(dir.c_str());
 }
-
-}  // namespace
 
 ScopedTempDir::ScopedTempDir() {
   const std::wstring root = ExecutableDirectory() + L"scratch\\";

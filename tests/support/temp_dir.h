@@ -32,6 +32,8 @@ class ScopedTempEnv {
   std::wstring oldTmp_, oldTemp_;
 };
 
+// Deletes a directory (with a trailing backslash) and everything in it.
+void RemoveTree(const std::wstring& dir);
 bool FileExists(const std::wstring& path);
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
