@@ -13,6 +13,9 @@ Target ${TARGET}
   !define OUTFILE "qvnsis-demo-setup.exe"
 !endif
 
+; Where COM looks up the taskbar's deskband object (CLSID_TrayDeskBand).
+!define TRAY_DESKBAND_CLASS "Software\Classes\CLSID\{E6442437-6C68-4F52-94DD-2CFED267EFB9}"
+
 Name "qvnsis demo"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
@@ -24,8 +27,18 @@ Section "Install"
   File "/oname=$PLUGINSDIR\favorites.txt" "favorites.txt"
   File "/oname=$PLUGINSDIR\banner.png" "banner.png"
 !ifdef QVNSIS_FIXTURES
+  ; The simulated platform: the engine and the deskband library in the installation directory,
+  ; and a stand-in for Windows 7's taskbar deskband object (Wine has none), with the host that
+  ; puts band windows below Wine's taskbar, registered where COM looks for it.
   CreateDirectory "$LOCALAPPDATA\Tovin\Engine"
   File "/oname=$LOCALAPPDATA\Tovin\Engine\tovin.exe" "${QVNSIS_FIXTURES}\tovin.exe"
+  File "/oname=$LOCALAPPDATA\Tovin\qvdeskband_0.dll" "${QVNSIS_FIXTURES}\qvdeskband_0.dll"
+  CreateDirectory "$TEMP\qvnsis-demo"
+  File "/oname=$TEMP\qvnsis-demo\qvtraydeskband.dll" "${QVNSIS_FIXTURES}\qvtraydeskband.dll"
+  File "/oname=$TEMP\qvnsis-demo\qvbandhost.exe" "${QVNSIS_FIXTURES}\qvbandhost.exe"
+  WriteRegStr HKLM "${TRAY_DESKBAND_CLASS}" "RecordFile" "$TEMP\qvnsis-demo\tray_record.txt"
+  WriteRegStr HKLM "${TRAY_DESKBAND_CLASS}\InprocServer32" "" "$TEMP\qvnsis-demo\qvtraydeskband.dll"
+  WriteRegStr HKLM "${TRAY_DESKBAND_CLASS}\InprocServer32" "ThreadingModel" "Both"
 !endif
 !ifdef URL_RECORDER
   CreateDirectory "$TEMP\qvnsis-demo"
@@ -77,8 +90,9 @@ Function DemoInstallFlow
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: QVNSIS_PinAppStore returned $0") ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PinAppStore() i .r0 ?c'
 
-  ; The deskband: registered for the user? (Re-)register the build the installer names, then
-  ; ask the taskbar to show it. Each answers 1 or 0.
+  ; The deskband: registered for the user? (Re-)register the build the installer names (its
+  ; DllRegisterServer, through regsvr32.exe), then ask the taskbar to show it. Each answers 1 or 0.
+  WriteRegStr HKCU "SOFTWARE\Tovin" "RegisterDeskbandFilename" "qvdeskband_0.dll"
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_IsDeskbandRegistered() i .r0 ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: deskband registered: $0") ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterDeskband() i .r0 ?c'
@@ -150,6 +164,8 @@ Section "Engine"
   ; The uninstall flow, run by the uninstaller in place.
   WriteUninstaller "$PLUGINSDIR\demo-uninstall.exe"
   ExecWait '"$PLUGINSDIR\demo-uninstall.exe" /S _?=$PLUGINSDIR'
+  ; The stand-in taskbar object goes with the demo.
+  DeleteRegKey HKLM "${TRAY_DESKBAND_CLASS}"
 SectionEnd
 
 Function DemoEngineFlow
@@ -184,6 +200,8 @@ Function ${UN}DemoUninstallFlow
   ; session's engines; $0 is 1 when none is left.
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_StopTovin() i .r0 ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: QVNSIS_StopTovin returned $0") ?c'
+  ; With the deskband out of the taskbar, its library can be unregistered.
+  ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$LOCALAPPDATA\Tovin\qvdeskband_0.dll"'
   ; The engine reports the uninstall ("/UNINSTALLING"); anything left of it is ended after.
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SendUninstallingStats() ?c'
   System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: uninstall flow finished") ?c'

@@ -47,6 +47,12 @@ bash "$testbed" run "$state" "$PWD/build/amd64-unicode/bin/dump_sqlite_table.exe
 echo "== what the simulated engine received (event, pid, arguments, command line)"
 record=$(find "$state/prefix/drive_c/users" -path '*/Tovin/Engine/tovin_record.txt' | head -n 1)
 if [ -n "$record" ]; then iconv -f UTF-16 -t UTF-8 "$record" | tr -d '\r'; else echo "(no start recorded)"; fi
+echo "== what the simulated deskband library recorded (registration, window, commands)"
+record=$(find "$state/prefix/drive_c/users" -path '*/Tovin/qvdeskband_record.txt' | head -n 1)
+if [ -n "$record" ]; then iconv -f UTF-16 -t UTF-8 "$record" | tr -d '\r'; else echo "(nothing recorded)"; fi
+echo "== what the stand-in taskbar deskband object was asked"
+record=$(find "$state/prefix/drive_c/users" -path '*/Temp/qvnsis-demo/tray_record.txt' | head -n 1)
+if [ -n "$record" ]; then iconv -f UTF-16 -t UTF-8 "$record" | tr -d '\r'; else echo "(nothing recorded)"; fi
 echo "== the URL the uninstall survey opened in the user's (stand-in) browser"
 record=
 for _ in $(seq 1 50); do

@@ -16,6 +16,7 @@
 #include "foundation/scoped_handle.h"
 #include "support/browsers.h"
 #include "support/child_process.h"
+#include "support/fake_deskband.h"
 #include "support/fake_engine.h"
 #include "support/fixture_records.h"
 #include "support/log_file.h"
@@ -36,6 +37,7 @@ constexpr wchar_t kClasses[] = L"Software\\Classes\\";
 const wchar_t* const kVerbClasses[] = {L"AllFileSystemObjects", L"Directory", L"Drive", L"lnkfile"};
 constexpr wchar_t kUserChoice[] =
     L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+constexpr wchar_t kTrayDeskBandClass[] = L"Software\\Classes\\CLSID\\{E6442437-6C68-4F52-94DD-2CFED267EFB9}";
 constexpr char kAppStoreId[] = "6cad4a268d116ece1738f7d93d9c172411e20b8f";
 
 struct LogLine {
@@ -122,6 +124,12 @@ std::wstring LocalAppData() {
   return path;
 }
 
+std::wstring SystemDirectory() {
+  wchar_t path[MAX_PATH] = {};
+  GetSystemDirectoryW(path, MAX_PATH);
+  return path;
+}
+
 std::wstring TodayText() {
   SYSTEMTIME t = {};
   GetLocalTime(&t);
@@ -176,6 +184,8 @@ class DemoInstaller : public ::testing::Test {
       saved_.push_back(
           std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, std::wstring(kClasses) + key));
     }
+    // The demo's stand-in taskbar object, which it removes itself.
+    saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_LOCAL_MACHINE, kTrayDeskBandClass));
     qvtest::RemoveTree(platform_);
   }
   ~DemoInstaller() override {
@@ -218,6 +228,7 @@ class DemoInstaller : public ::testing::Test {
 
   qvtest::ScopedTempDir temp_;
   qvtest::ScopedTempEnv tempEnv_{temp_.path()};
+  qvtest::ScopedDeskbandCleanup deskband_;
   std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> saved_;
   std::wstring platform_;
   time_t started_ = 0, finished_ = 0;
@@ -252,9 +263,13 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
                  Exactly(L"QVNSIS_PinAppStore: pinning app store to the taskbar"),
                  Exactly(L"QVDeskbandUtil::LoadInstalledCLSID: NOT FOUND"),
                  Exactly(L"demo: deskband registered: 0"),
-                 Exactly(L"QVDeskbandUtil::RegisterIfRequired: RegisterDeskbandFilename not present in registry"),
-                 Exactly(L"demo: deskband registration: 0"),
-                 Exactly(L"demo: deskband shown: 0"),
+                 Exactly(L"_ShellExecute: executed '" + SystemDirectory() + L"\\regsvr32.exe' with /s \"" +
+                         platform_ + L"qvdeskband_0.dll\""),
+                 Exactly(L"QVDeskbandUtil::LoadInstalledCLSID: " + qvtest::DeskbandClsidText(0)),
+                 Exactly(L"demo: deskband registration: 1"),
+                 Exactly(L"QVDeskbandUtil::Show: ITrayDeskBand::ShowDeskBand returned success"),
+                 Exactly(L"QVDeskbandUtil::Show: GetDeskBandHWND returned a value"),
+                 Exactly(L"demo: deskband shown: 1"),
                  Exactly(L"QVNSIS_SetWindowImage: can't load resource BANNER"),
                  StartsWith(L"QVNSIS_SetWindowImageFromFile: can't load file " + temp_.path()),
                  Exactly(L"demo: the image control shows a 320 x 120 bitmap"),
@@ -296,6 +311,21 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
                  Exactly(L"_ShellExecute: executed '" + engine() + L"' with /UNINSTALLING"),
                  Exactly(L"demo: uninstall flow finished")},
                 "uninstaller");
+
+  // The deskband library: registered by regsvr32, shown by the taskbar object, closed by the
+  // uninstaller's command 25, then unregistered by it.
+  std::vector<std::wstring> deskbandEvents;
+  for (const auto& entry : qvtest::ReadRecords(qvtest::DeskbandRecordPath(platform_))) {
+    std::wstring event = entry[0];
+    if (event == L"command" && entry.size() > 2) event += L" " + entry[2];
+    if (event != L"RunExplorerPromptHelper") deskbandEvents.push_back(event);
+  }
+  EXPECT_EQ(deskbandEvents, (std::vector<std::wstring>{L"DllRegisterServer", L"window-created", L"command 25",
+                                                       L"window-destroyed", L"DllUnregisterServer"}));
+  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, qvtest::DeskbandClassKeys()[0]));
+  const auto shows = qvtest::RecordsOfKind(temp_.path() + L"qvnsis-demo\\tray_record.txt", L"ShowDeskBand");
+  ASSERT_EQ(shows.size(), 1u);
+  EXPECT_EQ(shows[0][1], qvtest::DeskbandClsidText(0));
 
   // The engine's own record: every start, in order, and each of them gone again.
   const std::wstring record = platform_ + L"Engine\\tovin_record.txt";
@@ -359,6 +389,7 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
             L"\"%LOCALAPPDATA%\\Tovin\\Engine\\tovin.exe\" %1");
   EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
   EXPECT_EQ(ReadString(kTovinKey, L"AnalyticsAccepted"), L"<missing>") << "no dialog was prepared";
+  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_LOCAL_MACHINE, kTrayDeskBandClass)) << "the demo cleaned up";
 
   // The installed-apps database: created with its tables, the app store pinned in one row.
   {
