@@ -130,14 +130,6 @@ std::wstring SystemDirectory() {
   return path;
 }
 
-std::wstring TodayText() {
-  SYSTEMTIME t = {};
-  GetLocalTime(&t);
-  wchar_t text[16];
-  swprintf(text, 16, L"%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
-  return text;
-}
-
 std::wstring ReadString(const std::wstring& path, const std::wstring& name, DWORD* type = nullptr) {
   qvtest::RegistryValue value;
   if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, path, name, &value)) return L"<missing>";
@@ -238,7 +230,7 @@ class DemoInstaller : public ::testing::Test {
 TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReferenceSays) {
   RunDemo();
   if (HasFatalFailure()) return;
-  const std::wstring today = TodayText();
+  const std::wstring today = qvtest::TodayText();
 
   // The installer process: each export's lines, and the buffers the script filled and logged.
   const auto& installer = ProcessWith(L"qvnsis-dem", L"demo: install flow started");

@@ -44,14 +44,6 @@ QV_TEST_CHILD(get_install_dir) {
   return 0;
 }
 
-std::wstring TodayText() {
-  SYSTEMTIME t = {};
-  GetLocalTime(&t);
-  wchar_t text[16];
-  swprintf(text, 16, L"%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
-  return text;
-}
-
 int64_t LocalMidnight(int year, int month, int day) {
   std::tm tm = {};
   tm.tm_year = year - 1900;
@@ -114,7 +106,7 @@ TEST_F(InstallDateTest, FirstInstallRecordsTodayAndNowThenNothingMore) {
   const int64_t after = static_cast<int64_t>(std::time(nullptr));
 
   const std::wstring date = Text(L"InstallDate");
-  EXPECT_EQ(date, TodayText());
+  EXPECT_EQ(date, qvtest::TodayText());
   EXPECT_EQ(Value(L"InstallDate").bytes.size(), 22u);
   const int64_t seconds = Seconds();
   EXPECT_GE(seconds, before);
@@ -162,7 +154,7 @@ TEST_F(InstallDateTest, ExistingInstallDirectoryGivesItsCreationDayAtLocalMidnig
   // Wine keeps no creation time a program sets, so the directory was made today.
   SYSTEMTIME t = {};
   GetLocalTime(&t);
-  EXPECT_EQ(Text(L"InstallDate"), TodayText());
+  EXPECT_EQ(Text(L"InstallDate"), qvtest::TodayText());
   EXPECT_EQ(Seconds(), LocalMidnight(t.wYear, t.wMonth, t.wDay));
   EXPECT_TRUE(Contains(LogMessages(logDir_.path()),
                        L"QVNSIS_SetInstallDate: got install date from existing directory " + dir));
@@ -172,7 +164,7 @@ TEST_F(InstallDateTest, RecordedButMissingDirectoryFallsBackToTheSystemDate) {
   qvtest::ScopedTempDir parent;
   SetText(L"InstallDir", parent.path() + L"gone");
   SetInstallDate();
-  EXPECT_EQ(Text(L"InstallDate"), TodayText());
+  EXPECT_EQ(Text(L"InstallDate"), qvtest::TodayText());
   EXPECT_TRUE(Contains(LogMessages(logDir_.path()), L"QVNSIS_SetInstallDate: got install date from system"));
 }
 
@@ -190,7 +182,7 @@ TEST_F(InstallDateTest, UnreadableCreationDateStoresAnEmptyDateTheNextRunRetries
     EXPECT_EQ(Seconds(), -1);
   }
   SetInstallDate();
-  EXPECT_EQ(Text(L"InstallDate"), TodayText()) << "an empty date counts as not set";
+  EXPECT_EQ(Text(L"InstallDate"), qvtest::TodayText()) << "an empty date counts as not set";
 }
 
 TEST(InstallDir, LaterThanXpIsTheUnexpandedLocalAppDataPlaceholder) {

@@ -8,13 +8,15 @@
 
 namespace qvtest {
 
-std::wstring TodayLogFile(const std::wstring& directory) {
+std::wstring TodayText() {
   SYSTEMTIME t = {};
   GetLocalTime(&t);
-  wchar_t name[64];
-  swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
-  return directory + name;
+  wchar_t text[16];
+  swprintf(text, 16, L"%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
+  return text;
 }
+
+std::wstring TodayLogFile(const std::wstring& directory) { return directory + L"Tovin-" + TodayText() + L".log"; }
 
 std::vector<std::wstring> LogMessages(const std::wstring& file) {
   std::vector<std::wstring> messages;

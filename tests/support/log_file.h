@@ -5,6 +5,9 @@
 
 namespace qvtest {
 
+// Today's local date as "YYYY-MM-DD".
+std::wstring TodayText();
+
 // "<directory>Tovin-YYYY-MM-DD.log" for today's local date.
 std::wstring TodayLogFile(const std::wstring& directory);
 
