@@ -163,15 +163,19 @@ class LibrariesAtTheDriveRoot {
 
 }  // namespace
 
-// Without an installation directory (no value, or a REG_DWORD 0, which reads as empty) the
-// library named by "RegisterDeskbandFilename" is not looked for at the root of the current drive,
-// where the bare "\<file>" would lead: nothing is registered, started or shown.
+// Without an installation directory (no value, an empty one, or a REG_DWORD 0, which reads as
+// empty) the library named by "RegisterDeskbandFilename" is not looked for at the root of the
+// current drive, where the bare "\<file>" would lead: nothing is registered, started or shown.
 TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
   ScopedDeskbandRegistrations registrations;
   qvtest::ScopedDeskbandCleanup cleanup;
   LibrariesAtTheDriveRoot planted;
   ASSERT_TRUE(planted.planted());
-  struct Case { const char* what; DWORD type; } cases[] = {{"no InstallDir", REG_NONE}, {"a REG_DWORD 0", REG_DWORD}};
+  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+      {"no InstallDir", REG_NONE, ""},
+      {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
+      {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
@@ -179,9 +183,8 @@ TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
     qvtest::ScopedTempEnv logEnv(logDir.path());
     ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
                                            qvtest::WideBytes(L"qvdeskband_1.dll")));
-    if (c.type == REG_DWORD) {
-      ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_DWORD,
-                                             qvtest::DwordBytes(0)));
+    if (c.type != REG_NONE) {
+      ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     }
     qvtest::Library dll;
     EXPECT_EQ(dll.get<Export>("QVNSIS_RegisterDeskband")(), 0);

@@ -151,8 +151,8 @@ TEST(LaunchPlatformExport, ADelayOfAnotherTypeIsTheDefault) {
 
 // Only the number 1 enables the menu; a "MenuEnabled" of another type counts as missing, which
 // is enabled, so the launch goes the deskband way (here ending at once: nothing is registered and
-// no library is named to register). With the menu disabled, an "InstallDir" reading as empty (a
-// REG_DWORD 0) starts nothing.
+// no library is named to register). With the menu disabled, an "InstallDir" reading as empty (an
+// empty text, or a REG_DWORD 0) starts nothing.
 TEST(LaunchPlatformExport, MenuEnabledOfAnotherValueOrType) {
   std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> registrations;
   for (const std::wstring& key : qvtest::DeskbandClassKeys()) {
@@ -174,6 +174,8 @@ TEST(LaunchPlatformExport, MenuEnabledOfAnotherValueOrType) {
       {"MenuEnabled a REG_SZ \"0\"", L"MenuEnabled", REG_SZ, qvtest::WideBytes(L"0"), deskbandWay, 0},
       {"MenuEnabled a REG_BINARY 00", L"MenuEnabled", REG_BINARY, std::string(1, '\0'), deskbandWay, 0},
       {"InstallDir a REG_DWORD 0", L"InstallDir", REG_DWORD, qvtest::DwordBytes(0),
+       {L"menu not enabled; sleeping for 0msec", L"installation directory not found"}, 0},
+      {"InstallDir an empty REG_SZ", L"InstallDir", REG_SZ, qvtest::WideBytes(L""),
        {L"menu not enabled; sleeping for 0msec", L"installation directory not found"}, 0},
   };
   for (const Case& c : cases) {
