@@ -47,13 +47,21 @@ void Paint(const wchar_t* source, HWND control, const QVImage& image) {
   }
 }
 
+// The resource's name for the log: a number given as a name (MAKEINTRESOURCE) is no text to
+// read, and is written "#<number>" as resource scripts do.
+std::wstring ResourceNameText(const wchar_t* name) {
+  if (!name) return std::wstring();
+  if (IS_INTRESOURCE(name)) return L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name));
+  return name;
+}
+
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_SetWindowImage(HWND control, const wchar_t* name) {
   try {
     const auto image = LoadImageResource(name);
     if (!image) {
-      Log::Stream() << L"QVNSIS_SetWindowImage: can't load resource " << name;
+      Log::Stream() << L"QVNSIS_SetWindowImage: can't load resource " << ResourceNameText(name);
       return;
     }
     Paint(L"QVNSIS_SetWindowImage", control, *image);

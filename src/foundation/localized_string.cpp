@@ -7,6 +7,9 @@
 
 bool LoadStringResource(int id, StringResource* resource) {
   SyncThreadLangId();
+  // String ids are 16 bits: the loader would take a wider or negative id for its low half and
+  // answer with an unrelated text.
+  if (id < 0 || id > 0xFFFF) return false;
   const wchar_t* text = nullptr;
   // A zero buffer size asks for a pointer into the resource itself.
   const int length = LoadStringW(GetModuleInstance(), static_cast<UINT>(id),

@@ -91,7 +91,14 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
     return false;
   }
 
-  const std::wstring library = QVPaths::getPath(PathKind::InstallDir, false) + L"\\" + fileName;
+  // Without an installation directory the path would be "\<file>", the root of the current
+  // drive: a library there is not the platform's and must not be registered.
+  const std::wstring installDir = QVPaths::getPath(PathKind::InstallDir, false);
+  if (installDir.empty()) {
+    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"installation directory not found";
+    return false;
+  }
+  const std::wstring library = installDir + L"\\" + fileName;
   const std::wstring parameters = L"/s \"" + library + L"\"";
   const std::wstring regsvr32 = Regsvr32Path();
   ScopedHandle process;
@@ -120,8 +127,13 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
 
 std::wstring QVDeskbandUtil::GetDeskBandDllPath() {
   const int number = InstalledNumber();
-  const std::wstring path = QVPaths::getPath(PathKind::InstallDir, false) + L"\\" +
-                            DeskbandLibraryFileName(number < 0 ? 0 : number);
+  // As for registration: no library at the root of the current drive is taken for the platform's.
+  const std::wstring installDir = QVPaths::getPath(PathKind::InstallDir, false);
+  if (installDir.empty()) {
+    Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << L"installation directory not found";
+    return std::wstring();
+  }
+  const std::wstring path = installDir + L"\\" + DeskbandLibraryFileName(number < 0 ? 0 : number);
   if (QVPaths::fileExists(path)) {
     Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << path;
     return path;

@@ -24,10 +24,11 @@ class QVDeskbandUtil {
 
   // Runs regsvr32.exe on the library named by "RegisterDeskbandFilename" in the installation
   // directory, unless `force` is false and a build is already registered; then searches again.
+  // Without an installation directory nothing is run.
   static bool RegisterIfRequired(bool force);
 
   // "<install dir>\qvdeskband_<number>.dll" of the registered build (build 0 when none is), or
-  // empty when that file does not exist.
+  // empty when there is no installation directory or that file does not exist.
   static std::wstring GetDeskBandDllPath();
 
   // The top-level "Shell_TrayWnd" window, or null.

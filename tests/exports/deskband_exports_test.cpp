@@ -126,3 +126,77 @@ TEST(DeskbandExports, AFailedRegistrationAndAMissingLibraryAnswerZero) {
             std::vector<std::wstring>{L"could not find deskband at " + installDir.path() + L"qvdeskband_0.dll"});
   EXPECT_TRUE(qvtest::LogMessagesOf(log, L"QVDeskbandUtil::Show: ").empty());
 }
+
+namespace {
+
+// Deskband libraries at the root of the test bed's system drive, with the current directory
+// there for the scope: where "\qvdeskband_N.dll" points. All removed again at the end.
+class LibrariesAtTheDriveRoot {
+ public:
+  LibrariesAtTheDriveRoot() {
+    GetCurrentDirectoryW(MAX_PATH, oldDirectory_);
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    root_ = std::wstring(windows).substr(0, 3);
+    SetCurrentDirectoryW(windows);
+    for (int number : {0, 1}) {
+      const std::wstring path = root_ + L"qvdeskband_" + std::to_wstring(number) + L".dll";
+      if (!qvtest::FileExists(path)) planted_.push_back(qvtest::InstallDeskbandLibrary(root_, number));
+    }
+  }
+  ~LibrariesAtTheDriveRoot() {
+    SetCurrentDirectoryW(oldDirectory_);
+    for (const std::wstring& path : planted_) DeleteFileW(path.c_str());
+    DeleteFileW(qvtest::DeskbandRecordPath(root_).c_str());
+  }
+  LibrariesAtTheDriveRoot(const LibrariesAtTheDriveRoot&) = delete;
+  LibrariesAtTheDriveRoot& operator=(const LibrariesAtTheDriveRoot&) = delete;
+
+  bool planted() const { return planted_.size() == 2; }
+  const std::wstring& root() const { return root_; }
+
+ private:
+  wchar_t oldDirectory_[MAX_PATH] = {};
+  std::wstring root_;
+  std::vector<std::wstring> planted_;
+};
+
+}  // namespace
+
+// Without an installation directory (no value, an empty one, or a REG_DWORD 0, which reads as
+// empty) the library named by "RegisterDeskbandFilename" is not looked for at the root of the
+// current drive, where the bare "\<file>" would lead: nothing is registered, started or shown.
+TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
+  ScopedDeskbandRegistrations registrations;
+  qvtest::ScopedDeskbandCleanup cleanup;
+  LibrariesAtTheDriveRoot planted;
+  ASSERT_TRUE(planted.planted());
+  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+      {"no InstallDir", REG_NONE, ""},
+      {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
+      {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
+    qvtest::ScopedTempDir logDir;
+    qvtest::ScopedTempEnv logEnv(logDir.path());
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
+                                           qvtest::WideBytes(L"qvdeskband_1.dll")));
+    if (c.type != REG_NONE) {
+      ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
+    }
+    qvtest::Library dll;
+    EXPECT_EQ(dll.get<Export>("QVNSIS_RegisterDeskband")(), 0);
+    EXPECT_EQ(dll.get<Export>("QVNSIS_ShowDeskband")(), 0);
+
+    EXPECT_FALSE(qvtest::FileExists(qvtest::DeskbandRecordPath(planted.root()))) << "a planted library ran";
+    for (const std::wstring& key : kBuildKeys) EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << key;
+    const std::wstring log = qvtest::TodayLogFile(logDir.path());
+    const std::vector<std::wstring> notFound = {L"installation directory not found"};
+    EXPECT_EQ(qvtest::LogMessagesOf(log, kRegisterSource), notFound);
+    EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVDeskbandUtil::GetDeskBandDllPath: "), notFound);
+    EXPECT_TRUE(qvtest::LogMessagesOf(log, kExecuteSource).empty());
+    EXPECT_TRUE(qvtest::LogMessagesOf(log, L"QVDeskbandUtil::Show: ").empty());
+  }
+}

@@ -161,6 +161,66 @@ TEST(EngineStartExports, WithoutAnInstallationNothingIsStartedOrSwept) {
   EXPECT_EQ(running.startArguments(), Strings{L"/PLATFORMINSTALLED"});
 }
 
+// An "InstallDir" that reads as empty, as a REG_DWORD 0 does (its bytes are taken as text), is no
+// installation: every export says so and starts nothing; the stop still sweeps.
+TEST(EngineStartExports, AnEmptyOrZeroInstallDirIsNoInstallation) {
+  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+      {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
+      {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScopedPlatform platform(/*installed=*/false);
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
+    qvtest::Library dll;
+    dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc");
+    dll.get<RunTovinExport>("QVNSIS_RunTovin")(1);
+    dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
+    dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+    EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+
+    const Strings notFound = {L"installation directory not found"};
+    EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndStartApp: "), (Strings{notFound[0], notFound[0]}));
+    EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndSideloadApps: "), notFound);
+    EXPECT_EQ(platform.messagesOf(L"QVNSIS_SendUninstallingStats: "), notFound);
+    EXPECT_EQ(platform.messagesOf(kStopSource), notFound);
+    EXPECT_TRUE(platform.messagesOf(kExecuteSource).empty());
+    EXPECT_EQ(platform.messagesOf(kSweepSource), Strings{L"shut down all tovin processes"}) << "the stop's own";
+  }
+}
+
+// An installation whose engine file is missing: every start fails with the shell's error and
+// nothing runs; the uninstalling notice still goes on to sweep the session's engines.
+TEST(EngineStartExports, AMissingEngineFileIsAFailedStart) {
+  ScopedPlatform platform;
+  FakeEngineInstall other(platform.root() + L"Elsewhere");
+  ScopedHandle running = StartEngineWithWindow(other);
+  ASSERT_TRUE(running);
+  qvtest::Library dll;
+  dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc");
+  dll.get<RunTovinExport>("QVNSIS_RunTovin")(0);
+  dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
+  EXPECT_FALSE(Ended(running, 200)) << "no start sweeps";
+  dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+
+  // "(err: N) failed to execute '<engine>' with <arguments>", N being the shell's error.
+  const std::wstring engine = platform.installDir() + L"\\Engine\\tovin.exe";
+  Strings failures;
+  for (const std::wstring& m : platform.messagesOf(kExecuteSource)) {
+    const size_t close = m.find(L") ");
+    if (m.rfind(L"(err: ", 0) != 0 || close == std::wstring::npos) continue;
+    if (m.compare(close + 2, 18, L"failed to execute ") != 0) continue;
+    EXPECT_NE(std::stoul(m.substr(6, close - 6)), 0ul) << m;
+    failures.push_back(m.substr(close + 2));
+  }
+  EXPECT_EQ(failures, (Strings{L"failed to execute '" + engine + L"' with /PLATFORMINSTALLED /OPEN\"abc\"",
+                               L"failed to execute '" + engine + L"' with ",
+                               L"failed to execute '" + engine + L"' with /SIDELOAD",
+                               L"failed to execute '" + engine + L"' with /UNINSTALLING"}));
+  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"shut down all tovin processes");
+}
+
 TEST(EngineStartExports, SideloadWaitsForTheEngine) {
   ScopedPlatform platform;
   FakeEngineInstall engine(platform.installDir() + L"\\Engine");

@@ -99,3 +99,67 @@ TEST(ExplorerExports, RegisterWithTheEnglishMenuText) { RegisterThroughTheLibrar
 TEST(ExplorerExportsDe, RegisterWithTheGermanMenuText) {
   RegisterThroughTheLibrary(L"Zum Tovin-Men\u00fc hinzuf\u00fcgen");
 }
+
+// Through the library: an "InstallDir" that is missing, empty or a REG_DWORD 0 (its bytes read as
+// empty text) is no installation, and one holding a double quote names no usable engine: nothing
+// is written and the earlier registration stays. Any other number is the text of its bytes, and
+// that is what the commands then name.
+TEST(ExplorerExports, AnInstallDirThatReadsAsEmptyKeepsTheEarlierRegistration) {
+  qvtest::ScopedRegistryKey savedSettings(HKEY_CURRENT_USER, kTovinKey);
+  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> savedClasses;
+  for (const wchar_t* key : kClassKeys) {
+    savedClasses.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
+  }
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  auto registerBoth = [] {
+    qvtest::Library library;
+    library.get<void(__cdecl*)()>("QVNSIS_RegisterContextMenuHandlers")();
+    library.get<void(__cdecl*)()>("QVNSIS_RegisterProtocolHandler")();
+  };
+  auto expectEngine = [](const std::wstring& engine) {
+    DWORD type = REG_NONE;
+    for (const wchar_t* verbKey : kVerbKeys) {
+      EXPECT_EQ(Text(std::wstring(verbKey) + L"\\command", L"", &type), L"\"" + engine + L"\" /ADDFAVORITE\"%1\"")
+          << verbKey;
+    }
+    EXPECT_EQ(Text(L"Software\\Classes\\tovin\\shell\\open\\command", L"", &type), L"\"" + engine + L"\" %1");
+  };
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                                         qvtest::WideBytes(L"C:\\Tovin")));
+  registerBoth();
+  expectEngine(L"C:\\Tovin\\Engine\\tovin.exe");
+
+  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+      {"no InstallDir", REG_NONE, ""},
+      {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
+      {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
+      {"a double quote, which would end the engine's argument", REG_SZ, qvtest::WideBytes(L"C:\\x\" /evil \"y")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.type == REG_NONE) {
+      ASSERT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, kTovinKey, L"InstallDir"), ERROR_SUCCESS);
+    } else {
+      ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
+    }
+    registerBoth();
+    expectEngine(L"C:\\Tovin\\Engine\\tovin.exe");
+  }
+  const std::vector<std::wstring> log = LogMessages(logDir.path());
+  for (const wchar_t* source : {L"PlatformExplorerUtils::RegisterContextMenuHandlers: ",
+                                L"PlatformExplorerUtils::RegisterProtocolHandler: "}) {
+    EXPECT_EQ(std::count(log.begin(), log.end(), source + std::wstring(L"installation directory not found")), 3)
+        << source;
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         source + std::wstring(L"engine path not usable in a command line: "
+                                              L"C:\\x\" /evil \"y\\Engine\\tovin.exe")),
+              1)
+        << source;
+  }
+
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_DWORD,
+                                         qvtest::DwordBytes(0x5A)));  // bytes 5A 00 00 00: "Z"
+  registerBoth();
+  expectEngine(L"Z\\Engine\\tovin.exe");
+}

@@ -4,7 +4,9 @@
 #include <userenv.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <ctime>
+#include <vector>
 
 #include "foundation/scoped_handle.h"
 #include "support/child_process.h"
@@ -244,4 +246,58 @@ TEST(InstallDir, BufferSizes) {
         << "size " << c.size;
   }
   EXPECT_EQ(qvtest::RunChild(L"get_install_dir", {L"null"}, options).exitCode, 0u) << "a null buffer";
+}
+
+// Values of another type: a date and the installation directory are read as the text of their
+// bytes, so a REG_DWORD 0 reads as empty (not set) and any other number as a date that is set;
+// seconds that are no REG_QWORD count as missing and are written afresh.
+TEST_F(InstallDateTest, ValuesOfAnotherType) {
+  constexpr int64_t kNow = INT64_MIN;  // the time of the call
+  const std::string twelve = qvtest::DwordBytes(0x00320031);  // bytes 31 00 32 00: "12"
+  struct Preset { const wchar_t* name; DWORD type; std::string bytes; };
+  struct Case {
+    const char* what;
+    std::vector<Preset> presets;
+    DWORD dateType;
+    std::string dateBytes;
+    int64_t seconds;
+    std::wstring line;
+  } cases[] = {
+      {"InstallDate a REG_DWORD 0", {{L"InstallDate", REG_DWORD, qvtest::DwordBytes(0)}},
+       REG_SZ, qvtest::WideBytes(TodayText()), kNow, L"got install date from system"},
+      {"InstallDate a REG_DWORD of other bytes", {{L"InstallDate", REG_DWORD, twelve}},
+       REG_DWORD, twelve, -1, L"added UTC install date"},
+      {"InstallDate2 a REG_DWORD",
+       {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"2013-06-01")}, {L"InstallDate2", REG_DWORD, qvtest::DwordBytes(5)}},
+       REG_SZ, qvtest::WideBytes(L"2013-06-01"), LocalMidnight(2013, 6, 1), L"added UTC install date"},
+      {"InstallDate2 eight bytes of REG_BINARY",
+       {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"2013-06-01")}, {L"InstallDate2", REG_BINARY, qvtest::QwordBytes(5)}},
+       REG_SZ, qvtest::WideBytes(L"2013-06-01"), LocalMidnight(2013, 6, 1), L"added UTC install date"},
+      {"InstallDir a REG_DWORD", {{L"InstallDir", REG_DWORD, twelve}},
+       REG_SZ, qvtest::WideBytes(TodayText()), kNow, L"got install date from system"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovinKey);
+    for (const Preset& p : c.presets) {
+      ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, p.name, p.type, p.bytes));
+    }
+    qvtest::ScopedTempDir logDir;
+    qvtest::ScopedTempEnv logEnv(logDir.path());
+    const int64_t before = static_cast<int64_t>(std::time(nullptr));
+    SetInstallDate();
+    const int64_t after = static_cast<int64_t>(std::time(nullptr));
+
+    const qvtest::RegistryValue date = Value(L"InstallDate");
+    EXPECT_EQ(date.type, c.dateType);
+    EXPECT_EQ(date.bytes, c.dateBytes);
+    if (c.seconds == kNow) {
+      EXPECT_GE(Seconds(), before);
+      EXPECT_LE(Seconds(), after);
+    } else {
+      EXPECT_EQ(Seconds(), c.seconds);
+    }
+    const auto log = LogMessages(logDir.path());
+    EXPECT_EQ(std::count(log.begin(), log.end(), L"QVNSIS_SetInstallDate: " + c.line), 1);
+  }
 }

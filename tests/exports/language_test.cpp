@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include <climits>
 #include <functional>
 
 #include "foundation/thread_locale_manager.h"
@@ -117,4 +118,16 @@ TEST(ThreadLocaleManager, ASecondInitIsSilentOnTheMainThreadAndAnErrorElsewhere)
   }
   EXPECT_EQ(initLines, 1);
   EXPECT_EQ(errors, 1);
+}
+
+// String ids are 16 bits wide: an id beyond them must not reach the loader, which would take its
+// low half and hand out another text (65649 would read as 113).
+TEST(Language, IdsNoTableHoldsAreMissingWhateverTheirRange) {
+  qvtest::Library library;
+  auto get = library.get<GetStringFn>("QVNSIS_GetLanguageString");
+  ASSERT_NE(get, nullptr);
+  ASSERT_NE(Get(get, 113), L"string id 113 missing") << "the id all the others alias";
+  for (int id : {0, 117, -1, 65536 + 113, 113 - 65536, 0x7FFFFFFF, INT_MIN}) {
+    EXPECT_EQ(Get(get, id), L"string id " + std::to_wstring(id) + L" missing");
+  }
 }

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/scoped_handle.h"
+#include "support/fake_deskband.h"
 #include "support/fake_engine.h"
 #include "support/fixture_records.h"
 #include "support/library.h"
@@ -110,4 +112,83 @@ TEST(LaunchPlatformExport, MenuDisabledWaitsFifteenSecondsByDefault) {
   EXPECT_TRUE(platform.engine().startArguments().empty());
   TerminateProcess(rundll32.get(), 1);
   WaitForSingleObject(rundll32.get(), 5000);
+}
+
+namespace {
+
+// Starts the launch, waits for the first log line of the entry point and ends it there; that line.
+std::wstring FirstLaunchLine(const std::wstring& logFile) {
+  ScopedHandle rundll32 = StartLaunchThroughRundll32();
+  if (!rundll32) return L"<not started>";
+  std::vector<std::wstring> lines;
+  const ULONGLONG deadline = GetTickCount64() + 30000;
+  while ((lines = qvtest::LogMessagesOf(logFile, kSource)).empty() && GetTickCount64() < deadline) Sleep(50);
+  // A delay being slept: the entry point has not returned.
+  const bool asleep = WaitForSingleObject(rundll32.get(), 1000) == WAIT_TIMEOUT;
+  TerminateProcess(rundll32.get(), 1);
+  WaitForSingleObject(rundll32.get(), 5000);
+  if (lines.empty()) return L"<no line>";
+  return asleep ? lines[0] : lines[0] + L" <returned>";
+}
+
+}  // namespace
+
+// A delay of another type, or longer than four bytes, is the default of 15 seconds.
+TEST(LaunchPlatformExport, ADelayOfAnotherTypeIsTheDefault) {
+  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+      {"REG_SZ \"0\"", REG_SZ, qvtest::WideBytes(L"0")},
+      {"REG_QWORD 0", REG_QWORD, qvtest::QwordBytes(0)},
+      {"REG_BINARY of four zero bytes", REG_BINARY, qvtest::DwordBytes(0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MenuDisabledPlatform platform;
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", c.type, c.bytes));
+    EXPECT_EQ(FirstLaunchLine(platform.logFile()), L"menu not enabled; sleeping for 15000msec");
+    EXPECT_TRUE(platform.engine().startArguments().empty());
+  }
+}
+
+// Only the number 1 enables the menu; a "MenuEnabled" of another type counts as missing, which
+// is enabled, so the launch goes the deskband way (here ending at once: nothing is registered and
+// no library is named to register). With the menu disabled, an "InstallDir" reading as empty (an
+// empty text, or a REG_DWORD 0) starts nothing.
+TEST(LaunchPlatformExport, MenuEnabledOfAnotherValueOrType) {
+  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> registrations;
+  for (const std::wstring& key : qvtest::DeskbandClassKeys()) {
+    registrations.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
+  }
+  const std::vector<std::wstring> deskbandWay = {L"shell process count = 5", L"registering because not registered",
+                                                 L"registration required = 1",
+                                                 L"could not register deskband; aborting launch"};
+  struct Case {
+    const char* what;
+    const wchar_t* name;
+    DWORD type;
+    std::string bytes;
+    std::vector<std::wstring> lines;
+    size_t engineStarts;
+  } cases[] = {
+      {"MenuEnabled a REG_DWORD 2", L"MenuEnabled", REG_DWORD, qvtest::DwordBytes(2),
+       {L"menu not enabled; sleeping for 0msec"}, 1},
+      {"MenuEnabled a REG_SZ \"0\"", L"MenuEnabled", REG_SZ, qvtest::WideBytes(L"0"), deskbandWay, 0},
+      {"MenuEnabled a REG_BINARY 00", L"MenuEnabled", REG_BINARY, std::string(1, '\0'), deskbandWay, 0},
+      {"InstallDir a REG_DWORD 0", L"InstallDir", REG_DWORD, qvtest::DwordBytes(0),
+       {L"menu not enabled; sleeping for 0msec", L"installation directory not found"}, 0},
+      {"InstallDir an empty REG_SZ", L"InstallDir", REG_SZ, qvtest::WideBytes(L""),
+       {L"menu not enabled; sleeping for 0msec", L"installation directory not found"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MenuDisabledPlatform platform;
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", REG_DWORD,
+                                           qvtest::DwordBytes(0)));
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, c.name, c.type, c.bytes));
+    ScopedHandle rundll32 = StartLaunchThroughRundll32();
+    ASSERT_TRUE(rundll32);
+    ASSERT_EQ(WaitForSingleObject(rundll32.get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(qvtest::LogMessagesOf(platform.logFile(), kSource), c.lines);
+    if (c.engineStarts) qvtest::WaitForRecord(platform.engine().recordPath(), L"start");
+    EXPECT_EQ(platform.engine().startArguments().size(), c.engineStarts);
+  }
 }

@@ -305,3 +305,48 @@ TEST_F(PinAppStoreTest, UnusableDatabasesAreLeftAsTheyAreAndTheMutexFree) {
   EXPECT_EQ(Pin(), 1u);
   EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned,+other"}}));
 }
+
+// A file another process holds open without sharing cannot be opened; an installation without
+// its Tovines folder gives the file nowhere to be created. Either way nothing is written or
+// created and the mutex is free again.
+TEST_F(PinAppStoreTest, ADatabaseThatCannotBeOpenedOrCreatedIsLeftAlone) {
+  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
+  const std::string before = qvtest::ReadFileBytes(dbPath_);
+  {
+    const ScopedHandle held(CreateFileW(dbPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(Pin(), 1u);
+    EXPECT_TRUE(MutexIsFree());
+  }
+  EXPECT_TRUE(qvtest::ReadFileBytes(dbPath_) == before) << "the file was changed";
+  EXPECT_EQ(Log(), Names{kPinning});
+
+  const std::wstring appsDir = installDir_ + L"\\Tovines";
+  ASSERT_TRUE(DeleteFileW(dbPath_.c_str()));
+  ASSERT_TRUE(RemoveDirectoryW(appsDir.c_str()));
+  EXPECT_EQ(Pin(), 1u);
+  EXPECT_FALSE(qvtest::FileExists(appsDir));
+  EXPECT_EQ(Log(), (Names{kPinning, kPinning}));
+  EXPECT_TRUE(MutexIsFree());
+}
+
+// An "InstallDir" that reads as empty text (an empty string, or a REG_DWORD 0 whose bytes are
+// taken as text) is no installation: the work happens in a private database, none on the disk.
+TEST_F(PinAppStoreTest, AnInstallDirThatReadsAsEmptyLeavesTheDiskAlone) {
+  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+      {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
+      {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
+  };
+  size_t creations = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
+    EXPECT_EQ(Pin(), 1u);
+    creations += 4;
+    EXPECT_EQ(CountCreations(Log()), creations) << "all four tables, in the private database";
+    EXPECT_FALSE(qvtest::FileExists(dbPath_));
+    EXPECT_TRUE(MutexIsFree());
+  }
+}

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/image_files.h"
@@ -68,6 +69,40 @@ bool Near(uint32_t a, uint32_t b) {
   }
   return true;
 }
+
+// A copy of the library holding the IMAGE resources an installer adds to its own copy, in the
+// neutral language: each name with its bytes. Loaded for the scope, beside the one under test.
+class LibraryWithImages {
+ public:
+  LibraryWithImages(const std::wstring& directory,
+                    const std::vector<std::pair<const wchar_t*, std::string>>& images)
+      : path_(directory + L"qvnsis_with_images.dll") {
+    if (!CopyFileW(qvtest::LibraryPath().c_str(), path_.c_str(), FALSE)) return;
+    HANDLE update = BeginUpdateResourceW(path_.c_str(), FALSE);
+    if (!update) return;
+    bool added = true;
+    for (const auto& image : images) {
+      added = added && UpdateResourceW(update, L"IMAGE", image.first, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                                       const_cast<char*>(image.second.data()),
+                                       static_cast<DWORD>(image.second.size()));
+    }
+    if (EndUpdateResourceW(update, !added) && added) module_ = LoadLibraryW(path_.c_str());
+  }
+  ~LibraryWithImages() {
+    if (module_) FreeLibrary(module_);
+    DeleteFileW(path_.c_str());
+  }
+  LibraryWithImages(const LibraryWithImages&) = delete;
+  LibraryWithImages& operator=(const LibraryWithImages&) = delete;
+
+  SetImageFn setWindowImage() const {
+    return module_ ? reinterpret_cast<SetImageFn>(GetProcAddress(module_, "QVNSIS_SetWindowImage")) : nullptr;
+  }
+
+ private:
+  std::wstring path_;
+  HMODULE module_ = nullptr;
+};
 
 class WindowImage : public testing::Test {
  protected:
@@ -172,4 +207,44 @@ TEST_F(WindowImage, RepaintingReleasesOurOldBitmapButNotTheInstallers) {
   EXPECT_NE(control.bitmap(), first);
   EXPECT_EQ(GetObjectType(first), 0u) << "the replaced bitmap of ours was released";
   EXPECT_EQ(GetObjectType(control.bitmap()), static_cast<DWORD>(OBJ_BITMAP));
+}
+
+// A picture an installer added to the library, and what goes wrong around it: resources that do
+// not decode or do not exist (by name or by number) are logged with their name and leave the
+// control as it was; a handle that is no window (none, a made-up one, one destroyed) gets
+// nothing from either export.
+TEST_F(WindowImage, ResourcesThatDoNotLoadAndHandlesThatAreNoWindows) {
+  ASSERT_NE(fromFile_, nullptr);
+  const LibraryWithImages images(dir_.path(), {{L"BANNER", qvtest::TwoColourPng(20, 10, 0x00FF00, 0x00FF00)},
+                                               {L"BROKEN", "\x89PNG\r\n\x1A\n but cut short"}});
+  const SetImageFn fromResource = images.setWindowImage();
+  ASSERT_NE(fromResource, nullptr);
+  const std::wstring good = WriteFile(L"good.png", qvtest::TwoColourPng(10, 10, 0x00FF00, 0x00FF00));
+
+  ImageControl control(40, 40);
+  fromResource(control.hwnd(), L"BANNER");
+  const HBITMAP shown = control.bitmap();
+  ASSERT_NE(shown, nullptr) << "the added picture is shown";
+  fromResource(control.hwnd(), L"BROKEN");
+  fromResource(control.hwnd(), L"MISSING");
+  fromResource(control.hwnd(), MAKEINTRESOURCEW(7));
+  EXPECT_EQ(control.bitmap(), shown);
+
+  HWND destroyed = CreateWindowExW(0, L"STATIC", L"", SS_BITMAP, 0, 0, 40, 40, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(destroyed, nullptr);
+  DestroyWindow(destroyed);
+  const HWND noWindows[] = {nullptr, reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xDEAD0)), destroyed};
+  for (HWND noWindow : noWindows) {
+    fromResource(noWindow, L"BANNER");
+    fromFile_(noWindow, good.c_str());
+  }
+
+  std::vector<std::wstring> expected = {L"QVNSIS_SetWindowImage: can't load resource BROKEN",
+                                        L"QVNSIS_SetWindowImage: can't load resource MISSING",
+                                        L"QVNSIS_SetWindowImage: can't load resource #7"};
+  for (size_t i = 0; i < sizeof(noWindows) / sizeof(noWindows[0]); ++i) {
+    expected.push_back(L"QVNSIS_SetWindowImage: can't get client rect");
+    expected.push_back(L"QVNSIS_SetWindowImageFromFile: can't get client rect");
+  }
+  EXPECT_EQ(Logged(), expected);
 }
