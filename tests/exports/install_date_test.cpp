@@ -264,7 +264,7 @@ TEST_F(InstallDateTest, ValuesOfAnotherType) {
     std::wstring line;
   } cases[] = {
       {"InstallDate a REG_DWORD 0", {{L"InstallDate", REG_DWORD, qvtest::DwordBytes(0)}},
-       REG_SZ, qvtest::WideBytes(TodayText()), kNow, L"got install date from system"},
+       REG_SZ, qvtest::WideBytes(qvtest::TodayText()), kNow, L"got install date from system"},
       {"InstallDate a REG_DWORD of other bytes", {{L"InstallDate", REG_DWORD, twelve}},
        REG_DWORD, twelve, -1, L"added UTC install date"},
       {"InstallDate2 a REG_DWORD",
@@ -274,7 +274,7 @@ TEST_F(InstallDateTest, ValuesOfAnotherType) {
        {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"2013-06-01")}, {L"InstallDate2", REG_BINARY, qvtest::QwordBytes(5)}},
        REG_SZ, qvtest::WideBytes(L"2013-06-01"), LocalMidnight(2013, 6, 1), L"added UTC install date"},
       {"InstallDir a REG_DWORD", {{L"InstallDir", REG_DWORD, twelve}},
-       REG_SZ, qvtest::WideBytes(TodayText()), kNow, L"got install date from system"},
+       REG_SZ, qvtest::WideBytes(qvtest::TodayText()), kNow, L"got install date from system"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
