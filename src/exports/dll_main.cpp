@@ -4,11 +4,15 @@
 #include "foundation/module_instance.h"
 #include "foundation/thread_locale_manager.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   SetModuleInstance(instance);
   if (reason == DLL_PROCESS_ATTACH) {
     ThreadLocaleManager::Init();
     Log::WriteLine(L"DllMain: started");
+  } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+    // Unloaded by FreeLibrary (System::Call's "u" option does it after every call); at process
+    // exit there is nothing to give back.
+    ThreadLocaleManager::Shutdown();
   }
   // The Explorer release is not run from here, although the release hook is what loads the
   // library into Explorer: this code holds the loader lock, and CoFreeUnusedLibrariesEx takes

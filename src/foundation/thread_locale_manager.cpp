@@ -46,6 +46,13 @@ void Init() {
                 << L", langid initialized to " << Hex4(g_mainLanguage);
 }
 
+void Shutdown() {
+  if (!Initialised()) return;
+  TlsFree(g_threadLanguageSlot);
+  TlsFree(g_mainThreadSlot);
+  g_threadLanguageSlot = g_mainThreadSlot = TLS_OUT_OF_INDEXES;
+}
+
 void SetThreadLangId(LANGID language) {
   const auto setUILanguage = Kernel32Optional::setThreadUILanguage();
   if (UsesUILanguage() && setUILanguage) {

@@ -11,6 +11,10 @@ namespace ThreadLocaleManager {
 // another thread it logs an error and changes nothing.
 void Init();
 
+// Gives back the thread-local slots when the library is unloaded while the process goes on, so
+// an installer that loads and unloads it on every call does not run out of them.
+void Shutdown();
+
 // Applies `language` to the calling thread; on the main thread it becomes the main language.
 void SetThreadLangId(LANGID language);
 

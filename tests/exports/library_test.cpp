@@ -39,6 +39,29 @@ TEST(Library, LoadingLogsOneStartedLineAndThreadsAddNothing) {
   EXPECT_EQ(Messages(dir.path()), atLoad) << "thread attach and detach write nothing";
 }
 
+// An installer may load and unload the library around every call; each load must give back the
+// thread-local slots it takes, or the process runs out of them (1088) after a few hundred loads.
+TEST(Library, UnloadingGivesBackTheThreadLocalSlots) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  // Slots are handed out lowest first, so the first free one shows how many are still taken.
+  auto firstFreeSlot = [] {
+    const DWORD slot = TlsAlloc();
+    TlsFree(slot);
+    return slot;
+  };
+  { Library warm; }
+  const DWORD before = firstFreeSlot();
+  constexpr DWORD kLoads = 20;
+  for (DWORD i = 0; i < kLoads; ++i) {
+    Library library;
+    ASSERT_TRUE(library);
+  }
+  // The library's own two slots a load come back; the statically linked C++ runtime keeps one a
+  // load (its exception state's thread key), which no code of ours can give back.
+  EXPECT_LE(firstFreeSlot() - before, kLoads);
+}
+
 TEST(Library, QVNSIS_LogWritesTheMessageUnchangedAndIgnoresNullAndEmpty) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
