@@ -578,12 +578,20 @@ std::vector<Row> FavoritesRows(const std::wstring& scratch) {
           {"LoadFavorites 64 MB vs 4 x 16 MB", sizes[1], 4 * sizes[0], 1.2}};
 }
 
+// Removes `dir` (ending in a backslash) and everything in it: a run that stopped part way leaves
+// its database under the scratch folder, and the next run must not build on it.
 void DeleteScratch(const std::wstring& dir) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((dir + L"*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((dir + found.cFileName).c_str());
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteScratch(dir + name + L"\\");
+      } else {
+        DeleteFileW((dir + name).c_str());
+      }
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
