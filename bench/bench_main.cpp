@@ -77,7 +77,8 @@ struct Row {
   std::string name;
   double ours;
   double baseline;
-  double goal;  // 0: the row explains another and has no goal of its own
+  double goal;             // 0: the row explains another and has no goal of its own
+  const char* unit = "us";  // of ours and baseline: "us" per call, or "B" for sizes
 };
 
 std::vector<Row> LogLineRows(const std::wstring& scratch) {
@@ -578,6 +579,41 @@ std::vector<Row> FavoritesRows(const std::wstring& scratch) {
           {"LoadFavorites 64 MB vs 4 x 16 MB", sizes[1], 4 * sizes[0], 1.2}};
 }
 
+// The sizes bench/installer_sizes.sh measured with makensis for one build of the DLL: the file,
+// a solid-LZMA installer without it, and the same installer with it.
+struct InstallerSizes {
+  std::string target;
+  double dll;
+  double emptyInstaller;
+  double withDll;
+};
+
+// Arguments of the form <target>=<dll bytes>,<empty installer bytes>,<installer with DLL bytes>.
+std::vector<InstallerSizes> ParseInstallerSizes(int argc, char** argv) {
+  std::vector<InstallerSizes> sizes;
+  for (int i = 1; i < argc; ++i) {
+    char target[32] = {};
+    double dll = 0, empty = 0, with = 0;
+    if (std::sscanf(argv[i], "%31[^=]=%lf,%lf,%lf", target, &dll, &empty, &with) != 4 || dll <= 0 ||
+        empty <= 0 || with <= empty) {
+      std::fprintf(stderr, "not a size word <target>=<dll>,<empty installer>,<with dll>: %s\n", argv[i]);
+      ExitProcess(2);
+    }
+    sizes.push_back({target, dll, empty, with});
+  }
+  return sizes;
+}
+
+std::vector<Row> SizeRows(const std::vector<InstallerSizes>& sizes) {
+  std::vector<Row> rows;
+  for (const InstallerSizes& s : sizes) {
+    const std::string arch = s.target.substr(0, s.target.find('-'));
+    rows.push_back({arch + " DLL file vs empty lzma installer", s.dll, s.emptyInstaller, 0, "B"});
+    rows.push_back({arch + " DLL in lzma installer vs DLL file", s.withDll - s.emptyInstaller, s.dll, 0, "B"});
+  }
+  return rows;
+}
+
 // Removes `dir` (ending in a backslash) and everything in it: a run that stopped part way leaves
 // its database under the scratch folder, and the next run must not build on it.
 void DeleteScratch(const std::wstring& dir) {
@@ -600,12 +636,16 @@ void DeleteScratch(const std::wstring& dir) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const std::vector<InstallerSizes> sizes = ParseInstallerSizes(argc, argv);
+  if (sizes.empty()) {
+    std::fprintf(stderr, "no DLL sizes given: `make bench` measures them with makensis and passes them\n");
+  }
   const std::wstring scratch = ExecutableDirectory() + L"bench-scratch\\";
   DeleteScratch(scratch);
   CreateDirectoryW(scratch.c_str(), nullptr);
 
-  std::vector<Row> rows;
+  std::vector<Row> rows = SizeRows(sizes);
   for (const Row& row : LogLineRows(scratch)) rows.push_back(row);
   for (const Row& row : PinAppStoreRows(scratch)) rows.push_back(row);
   for (const Row& row : WindowImageRows(scratch)) rows.push_back(row);
@@ -613,10 +653,19 @@ int main() {
   for (const Row& row : StopTovinRows(scratch)) rows.push_back(row);
   for (const Row& row : IsDeskbandRegisteredRows(scratch)) rows.push_back(row);
 
-  std::printf("| %-44s | %12s | %12s | %7s | %6s |\n", "benchmark", "ours (us)", "baseline (us)", "ratio",
-              "goal");
-  std::printf("|%s|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(14, '-').c_str(),
-              std::string(15, '-').c_str(), std::string(9, '-').c_str(), std::string(8, '-').c_str());
+  std::printf("| %-44s | %15s | %15s | %7s | %6s |\n", "benchmark", "ours", "baseline", "ratio", "goal");
+  std::printf("|%s|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(17, '-').c_str(),
+              std::string(17, '-').c_str(), std::string(9, '-').c_str(), std::string(8, '-').c_str());
+  // Times to a tenth of a microsecond, sizes in whole bytes.
+  auto amount = [](double value, const char* unit) {
+    char text[32];
+    if (std::string(unit) == "B") {
+      std::snprintf(text, sizeof(text), "%.0f B ", value);
+    } else {
+      std::snprintf(text, sizeof(text), "%.1f %s", value, unit);
+    }
+    return std::string(text);
+  };
   bool allMet = true;
   for (const Row& row : rows) {
     const double ratio = row.ours / row.baseline;
@@ -626,8 +675,8 @@ int main() {
       allMet = allMet && met;
       std::snprintf(goal, sizeof(goal), "%s%4.2fx", met ? "<=" : "> ", row.goal);
     }
-    std::printf("| %-44s | %12.1f | %13.1f | %6.2fx | %s |\n", row.name.c_str(), row.ours, row.baseline,
-                ratio, goal);
+    std::printf("| %-44s | %15s | %15s | %6.2fx | %s |\n", row.name.c_str(), amount(row.ours, row.unit).c_str(),
+                amount(row.baseline, row.unit).c_str(), ratio, goal);
   }
   DeleteScratch(scratch);
   std::printf("%s\n", allMet ? "every goal met" : "some goal missed");
