@@ -629,7 +629,8 @@ std::vector<Row> LoadUnloadRows(const std::wstring& scratch) {
   };
   DeleteScratchLogs(scratch);
   // Few calls: every load leaves three thread-local slots allocated for the rest of the process
-  // (the language manager's two, never freed, and one of the runtime's), and a process has 1088.
+  // (the language manager's two, never freed, and one the static C++ runtime takes), and a
+  // process has 1088.
   const int calls = 20, rounds = 7, warmCalls = 5;
   const std::vector<double> t = CompareMedians(
       {[&] { loadUnload(minimal); }, [&] { loadUnload(ours); }, [&] { loadUnload(sameSize); }}, calls, rounds,
@@ -684,7 +685,7 @@ std::vector<Row> SizeRows(const std::vector<InstallerSizes>& sizes) {
   return rows;
 }
 
-// Removes `dir` (ending in a backslash) and everything in it: a run that stopped part way leaves
+// Removes `dir` (ending in a backslash) and everything in it: a run that stopped early leaves
 // its database under the scratch folder, and the next run must not build on it.
 void DeleteScratch(const std::wstring& dir) {
   WIN32_FIND_DATAW found;
