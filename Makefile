@@ -1,6 +1,6 @@
 # make demo   build both DLLs and run the demo installer under Wine
 # make test   build everything and run every test
-# make bench  run the benchmark program under Wine
+# make bench  measure the DLLs' installer sizes with makensis, then run the benchmark program under Wine
 # make soak   repeat the demo's uninstall-and-reinstall cycle 50 times in one installer process
 SHELL := /bin/bash
 export QVNSIS_DEPS_CACHE ?= /var/cache/qvnsis-deps
@@ -27,10 +27,13 @@ test: build
 demo: build
 	@bash examples/run-demo.sh
 
+# The DLL sizes come from makensis on Linux and reach the benchmark program as arguments.
 bench: build
+	@mkdir -p build/bench-sizes
+	@bash bench/installer_sizes.sh dist build/bench-sizes >build/bench-sizes/sizes.txt
 	@bash tests/testbed/testbed.sh start build/amd64-unicode/bench-testbed >/dev/null
 	@bash tests/testbed/testbed.sh run build/amd64-unicode/bench-testbed \
-	    build/amd64-unicode/bin/qvnsis_bench.exe; status=$$?; \
+	    build/amd64-unicode/bin/qvnsis_bench.exe $$(cat build/bench-sizes/sizes.txt); status=$$?; \
 	  bash tests/testbed/testbed.sh stop build/amd64-unicode/bench-testbed >/dev/null; exit $$status
 
 soak: build
