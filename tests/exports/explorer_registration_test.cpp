@@ -41,16 +41,23 @@ std::wstring Text(const std::wstring& key, const wchar_t* name, DWORD* type) {
 
 std::vector<std::wstring> LogMessages(const std::wstring& dir) { return qvtest::TodaysLogMessages(dir); }
 
+// The settings and class keys put back at the end, and a log of the test's own.
+struct ScopedRegistrationState {
+  ScopedRegistrationState() {
+    for (const wchar_t* key : kClassKeys) {
+      classes.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
+    }
+  }
+  qvtest::ScopedRegistryKey settings{HKEY_CURRENT_USER, kTovinKey};
+  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> classes;
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv{logDir.path()};
+};
+
 // Installs into a directory with spaces, calls both exports twice through the real DLL and
 // checks the registrations with `menuText` and the log.
 void RegisterThroughTheLibrary(const std::wstring& menuText) {
-  qvtest::ScopedRegistryKey savedSettings(HKEY_CURRENT_USER, kTovinKey);
-  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> savedClasses;
-  for (const wchar_t* key : kClassKeys) {
-    savedClasses.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
-  }
-  qvtest::ScopedTempDir logDir;
-  qvtest::ScopedTempEnv logEnv(logDir.path());
+  ScopedRegistrationState state;
   ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
                                          qvtest::WideBytes(L"C:\\Users\\Jo Doe\\Tovin Apps")));
   {
@@ -87,7 +94,7 @@ void RegisterThroughTheLibrary(const std::wstring& menuText) {
     expected.push_back(L"PlatformExplorerUtils::RegisterProtocolHandler: registering");
   }
   // What loading logs ahead of the entry point's line (the language set-up) is not ours to check.
-  const std::vector<std::wstring> log = LogMessages(logDir.path());
+  const std::vector<std::wstring> log = LogMessages(state.logDir.path());
   const auto start = std::find(log.begin(), log.end(), L"DllMain: started");
   EXPECT_EQ(std::vector<std::wstring>(start, log.end()), expected);
 }
@@ -105,13 +112,7 @@ TEST(ExplorerExportsDe, RegisterWithTheGermanMenuText) {
 // is written and the earlier registration stays. Any other number is the text of its bytes, and
 // that is what the commands then name.
 TEST(ExplorerExports, AnInstallDirThatReadsAsEmptyKeepsTheEarlierRegistration) {
-  qvtest::ScopedRegistryKey savedSettings(HKEY_CURRENT_USER, kTovinKey);
-  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> savedClasses;
-  for (const wchar_t* key : kClassKeys) {
-    savedClasses.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
-  }
-  qvtest::ScopedTempDir logDir;
-  qvtest::ScopedTempEnv logEnv(logDir.path());
+  ScopedRegistrationState state;
   auto registerBoth = [] {
     qvtest::Library library;
     library.get<void(__cdecl*)()>("QVNSIS_RegisterContextMenuHandlers")();
@@ -146,7 +147,7 @@ TEST(ExplorerExports, AnInstallDirThatReadsAsEmptyKeepsTheEarlierRegistration) {
     registerBoth();
     expectEngine(L"C:\\Tovin\\Engine\\tovin.exe");
   }
-  const std::vector<std::wstring> log = LogMessages(logDir.path());
+  const std::vector<std::wstring> log = LogMessages(state.logDir.path());
   for (const wchar_t* source : {L"PlatformExplorerUtils::RegisterContextMenuHandlers: ",
                                 L"PlatformExplorerUtils::RegisterProtocolHandler: "}) {
     EXPECT_EQ(std::count(log.begin(), log.end(), source + std::wstring(L"installation directory not found")), 3)
