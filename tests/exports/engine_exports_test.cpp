@@ -96,6 +96,22 @@ DWORD ExitCode(const ScopedHandle& process) {
   return code;
 }
 
+// Each start export once: RunTovinAndStartApp and RunTovin (both log as the former), the sideload
+// and the uninstalling notice.
+void CallEveryStartExport(const qvtest::Library& dll) {
+  dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc");
+  dll.get<RunTovinExport>("QVNSIS_RunTovin")(1);
+  dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
+  dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+}
+
+void ExpectEveryStartFindsNoInstallation(const ScopedPlatform& platform) {
+  const Strings notFound = {L"installation directory not found"};
+  EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndStartApp: "), (Strings{notFound[0], notFound[0]}));
+  EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndSideloadApps: "), notFound);
+  EXPECT_EQ(platform.messagesOf(L"QVNSIS_SendUninstallingStats: "), notFound);
+}
+
 }  // namespace
 
 TEST(EngineStartExports, ArgumentsForEveryFlagAndAppName) {
@@ -146,15 +162,9 @@ TEST(EngineStartExports, WithoutAnInstallationNothingIsStartedOrSwept) {
   ScopedHandle engine = StartEngineWithWindow(running);
   ASSERT_TRUE(engine);
   qvtest::Library dll;
-  dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc");
-  dll.get<RunTovinExport>("QVNSIS_RunTovin")(1);
-  dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
-  dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+  CallEveryStartExport(dll);
 
-  const Strings notFound = {L"installation directory not found"};
-  EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndStartApp: "), (Strings{notFound[0], notFound[0]}));
-  EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndSideloadApps: "), notFound);
-  EXPECT_EQ(platform.messagesOf(L"QVNSIS_SendUninstallingStats: "), notFound);
+  ExpectEveryStartFindsNoInstallation(platform);
   EXPECT_TRUE(platform.messagesOf(kExecuteSource).empty());
   EXPECT_TRUE(platform.messagesOf(kSweepSource).empty());
   EXPECT_FALSE(Ended(engine, 200));
@@ -173,17 +183,11 @@ TEST(EngineStartExports, AnEmptyOrZeroInstallDirIsNoInstallation) {
     ScopedPlatform platform(/*installed=*/false);
     ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     qvtest::Library dll;
-    dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc");
-    dll.get<RunTovinExport>("QVNSIS_RunTovin")(1);
-    dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
-    dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+    CallEveryStartExport(dll);
     EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
 
-    const Strings notFound = {L"installation directory not found"};
-    EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndStartApp: "), (Strings{notFound[0], notFound[0]}));
-    EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndSideloadApps: "), notFound);
-    EXPECT_EQ(platform.messagesOf(L"QVNSIS_SendUninstallingStats: "), notFound);
-    EXPECT_EQ(platform.messagesOf(kStopSource), notFound);
+    ExpectEveryStartFindsNoInstallation(platform);
+    EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
     EXPECT_TRUE(platform.messagesOf(kExecuteSource).empty());
     EXPECT_EQ(platform.messagesOf(kSweepSource), Strings{L"shut down all tovin processes"}) << "the stop's own";
   }
