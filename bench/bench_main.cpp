@@ -73,6 +73,37 @@ std::wstring ExecutableDirectory() {
   return text.substr(0, text.find_last_of(L"\\/") + 1);
 }
 
+// Points HKCU\SOFTWARE\Tovin "InstallDir" at `directory` for the scope, then puts the earlier
+// value back as it was, or removes it.
+class ScopedInstallDir {
+ public:
+  explicit ScopedInstallDir(const std::wstring& directory) {
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
+                    nullptr);
+    had_ = RegQueryValueExW(key_, L"InstallDir", nullptr, &oldType_, reinterpret_cast<BYTE*>(old_), &oldSize_) ==
+           ERROR_SUCCESS;
+    RegSetValueExW(key_, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(directory.c_str()),
+                   static_cast<DWORD>((directory.size() + 1) * sizeof(wchar_t)));
+  }
+  ~ScopedInstallDir() {
+    if (had_) {
+      RegSetValueExW(key_, L"InstallDir", 0, oldType_, reinterpret_cast<const BYTE*>(old_), oldSize_);
+    } else {
+      RegDeleteValueW(key_, L"InstallDir");
+    }
+    RegCloseKey(key_);
+  }
+  ScopedInstallDir(const ScopedInstallDir&) = delete;
+  ScopedInstallDir& operator=(const ScopedInstallDir&) = delete;
+
+ private:
+  HKEY key_ = nullptr;
+  wchar_t old_[MAX_PATH] = {};
+  DWORD oldSize_ = sizeof(old_);
+  DWORD oldType_ = REG_SZ;
+  bool had_ = false;
+};
+
 struct Row {
   std::string name;
   double ours;
@@ -144,16 +175,7 @@ std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
   CreateDirectoryW(appsDir.c_str(), nullptr);
   const std::wstring dbPath = appsDir + L"\\installed_tovines.db";
 
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                  &key, nullptr);
-  std::wstring oldInstallDir;
-  wchar_t oldValue[MAX_PATH] = {};
-  DWORD oldSize = sizeof(oldValue);
-  const bool hadInstallDir = RegQueryValueExW(key, L"InstallDir", nullptr, nullptr,
-                                              reinterpret_cast<BYTE*>(oldValue), &oldSize) == ERROR_SUCCESS;
-  RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(installDir.c_str()),
-                 static_cast<DWORD>((installDir.size() + 1) * sizeof(wchar_t)));
+  const ScopedInstallDir installed(installDir);
 
   const std::string app = "6cad4a268d116ece1738f7d93d9c172411e20b8f";
   sqlite3* db = nullptr;
@@ -233,12 +255,6 @@ std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
   FreeLibrary(library);
   sqlite3_close(kept);
   sqlite3_close(db);
-  if (hadInstallDir) {
-    RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(oldValue), oldSize);
-  } else {
-    RegDeleteValueW(key, L"InstallDir");
-  }
-  RegCloseKey(key);
   DeleteFileW(dbPath.c_str());
   RemoveDirectoryW(appsDir.c_str());
   RemoveDirectoryW(installDir.c_str());
@@ -285,14 +301,7 @@ std::vector<Row> StopTovinRows(const std::wstring& scratch) {
   WritePrivateProfileStringW(L"engine", L"quit_delay_ms", L"200", ini.c_str());
   WritePrivateProfileStringW(L"engine", L"stay", L"1", ini.c_str());
 
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
-  wchar_t oldValue[MAX_PATH] = {};
-  DWORD oldSize = sizeof(oldValue);
-  const bool hadInstallDir = RegQueryValueExW(key, L"InstallDir", nullptr, nullptr,
-                                              reinterpret_cast<BYTE*>(oldValue), &oldSize) == ERROR_SUCCESS;
-  RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(installDir.c_str()),
-                 static_cast<DWORD>((installDir.size() + 1) * sizeof(wchar_t)));
+  const ScopedInstallDir installed(installDir);
 
   HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
   auto stop = reinterpret_cast<int(__cdecl*)()>(GetProcAddress(library, "QVNSIS_StopTovin"));
@@ -330,12 +339,6 @@ std::vector<Row> StopTovinRows(const std::wstring& scratch) {
   std::sort(baseline.begin(), baseline.end());
   FreeLibrary(library);
 
-  if (hadInstallDir) {
-    RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(oldValue), oldSize);
-  } else {
-    RegDeleteValueW(key, L"InstallDir");
-  }
-  RegCloseKey(key);
   for (const wchar_t* name : {L"tovin.exe", L"tovin_behaviour.ini", L"tovin_record.txt"}) {
     DeleteFileW((engineDir + name).c_str());
   }
