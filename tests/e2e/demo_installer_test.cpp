@@ -20,6 +20,7 @@
 #include "support/fake_engine.h"
 #include "support/fixture_records.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/registry.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -124,12 +125,6 @@ std::wstring LocalAppData() {
   return path;
 }
 
-std::wstring SystemDirectory() {
-  wchar_t path[MAX_PATH] = {};
-  GetSystemDirectoryW(path, MAX_PATH);
-  return path;
-}
-
 std::wstring ReadString(const std::wstring& path, const std::wstring& name, DWORD* type = nullptr) {
   qvtest::RegistryValue value;
   if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, path, name, &value)) return L"<missing>";
@@ -137,28 +132,6 @@ std::wstring ReadString(const std::wstring& path, const std::wstring& name, DWOR
   std::wstring text(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / sizeof(wchar_t));
   while (!text.empty() && text.back() == L'\0') text.pop_back();
   return text;
-}
-
-// Runs a program to its end; its exit code, or 0xFFFFFFFF when it did not end in time.
-DWORD RunToEnd(const std::wstring& commandLine, DWORD timeoutMs) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  std::vector<wchar_t> text(commandLine.begin(), commandLine.end());
-  text.push_back(L'\0');
-  if (!CreateProcessW(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    ADD_FAILURE() << "could not start " << qvtest::Utf8(commandLine) << ": " << GetLastError();
-    return 0xFFFFFFFF;
-  }
-  ScopedHandle process(info.hProcess);
-  ScopedHandle thread(info.hThread);
-  DWORD code = 0xFFFFFFFF;
-  if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.get(), &code);
-  } else {
-    TerminateProcess(process.get(), 1);
-  }
-  return code;
 }
 
 class DemoInstaller : public ::testing::Test {
@@ -190,7 +163,7 @@ class DemoInstaller : public ::testing::Test {
     started_ = time(nullptr);
     const std::wstring setup = qvtest::ExecutableDirectory() + L"qvnsis-demo-setup.exe";
     ASSERT_TRUE(qvtest::FileExists(setup)) << "the build makes the demo installer beside the tests";
-    ASSERT_EQ(RunToEnd(L"\"" + setup + L"\" /S", 180000), 0u);
+    ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(setup, L"/S"), 180000), 0u);
     finished_ = time(nullptr);
     logs_ = ByProcess(ParseLog(qvtest::TodayLogFile(temp_.path())));
   }
@@ -255,7 +228,7 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
                  Exactly(L"QVNSIS_PinAppStore: pinning app store to the taskbar"),
                  Exactly(L"QVDeskbandUtil::LoadInstalledCLSID: NOT FOUND"),
                  Exactly(L"demo: deskband registered: 0"),
-                 Exactly(L"_ShellExecute: executed '" + SystemDirectory() + L"\\regsvr32.exe' with /s \"" +
+                 Exactly(L"_ShellExecute: executed '" + qvtest::SystemProgram(L"regsvr32.exe") + L"' with /s \"" +
                          platform_ + L"qvdeskband_0.dll\""),
                  Exactly(L"QVDeskbandUtil::LoadInstalledCLSID: " + qvtest::DeskbandClsidText(0)),
                  Exactly(L"demo: deskband registration: 1"),

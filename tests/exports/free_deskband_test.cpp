@@ -8,6 +8,7 @@
 #include "foundation/scoped_handle.h"
 #include "support/child_process.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -105,27 +106,12 @@ struct Rundll32Run {
 };
 
 Rundll32Run RunFreeDeskbandThroughRundll32() {
-  wchar_t system[MAX_PATH] = {};
-  GetSystemDirectoryW(system, MAX_PATH);
-  const std::wstring exe = std::wstring(system) + L"\\rundll32.exe";
-  std::wstring line = L"\"" + exe + L"\" \"" + qvtest::ExecutableDirectory() +
-                      L"qvnsis.dll\",RunFreeDeskbandW";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
   Rundll32Run run;
-  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info)) {
-    return run;
-  }
-  CloseHandle(info.hThread);
-  ScopedHandle process(info.hProcess);
-  run.pid = info.dwProcessId;
-  if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.get(), 0xFFFFFFFF);
-    return run;
-  }
-  GetExitCodeProcess(process.get(), &run.exitCode);
+  const ScopedHandle process = qvtest::StartProgram(
+      qvtest::SystemProgram(L"rundll32.exe"), L"\"" + qvtest::ExecutableDirectory() + L"qvnsis.dll\",RunFreeDeskbandW");
+  if (!process) return run;
+  run.pid = GetProcessId(process.get());
+  run.exitCode = qvtest::WaitForExit(process, 60000);
   return run;
 }
 

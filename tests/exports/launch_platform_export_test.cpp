@@ -12,6 +12,7 @@
 #include "support/fixture_records.h"
 #include "support/library.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 
@@ -25,18 +26,8 @@ const wchar_t kSource[] = L"RunLaunchPlatformW: ";
 
 // rundll32.exe "<dll>",RunLaunchPlatformW, left running.
 ScopedHandle StartLaunchThroughRundll32() {
-  wchar_t system[MAX_PATH] = {};
-  GetSystemDirectoryW(system, MAX_PATH);
-  const std::wstring exe = std::wstring(system) + L"\\rundll32.exe";
-  std::wstring line = L"\"" + exe + L"\" \"" + qvtest::LibraryPath() + L"\",RunLaunchPlatformW";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return ScopedHandle();
-  }
-  CloseHandle(info.hThread);
-  return ScopedHandle(info.hProcess);
+  return qvtest::StartProgram(qvtest::SystemProgram(L"rundll32.exe"),
+                              L"\"" + qvtest::LibraryPath() + L"\",RunLaunchPlatformW");
 }
 
 // The platform installed with its engine, the menu disabled.

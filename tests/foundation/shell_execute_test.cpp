@@ -11,6 +11,7 @@
 #include "foundation/shell_execute.h"
 #include "support/child_process.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/temp_dir.h"
 
 extern "C" __declspec(dllimport) BOOL WINAPI SetShellWindow(HWND window);
@@ -177,17 +178,8 @@ class ScopedExplorer {
       : anchor_(CreateWindowExW(0, L"STATIC", L"anchor", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
                                 nullptr)) {
     if (!ComServiceRunning()) return;
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring line = L"\"" + std::wstring(system) + L"\\explorer.exe\" /desktop=" +
-                        qvtest::UniqueName(L"qvtest") + L",640x480";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-      CloseHandle(info.hThread);
-      process_.reset(info.hProcess);
-    }
+    process_ = qvtest::StartProgram(qvtest::SystemProgram(L"explorer.exe"),
+                                    L"/desktop=" + qvtest::UniqueName(L"qvtest") + L",640x480");
   }
   ~ScopedExplorer() {
     if (process_) {

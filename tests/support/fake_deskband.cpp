@@ -1,6 +1,7 @@
 #include "support/fake_deskband.h"
 
 #include "support/child_process.h"
+#include "support/program.h"
 
 namespace qvtest {
 namespace {
@@ -17,18 +18,6 @@ BOOL CALLBACK FindFirst(HWND window, LPARAM lParam) {
   if (std::wstring(className) != L"TovinDeskBandClass2") return TRUE;
   *reinterpret_cast<HWND*>(lParam) = window;
   return FALSE;
-}
-
-ScopedHandle Launch(const std::wstring& exe, std::wstring line) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
-    return ScopedHandle();
-  }
-  CloseHandle(info.hThread);
-  return ScopedHandle(info.hProcess);
 }
 
 }  // namespace
@@ -49,14 +38,7 @@ std::wstring InstallDeskbandLibrary(const std::wstring& directory, int number) {
 }
 
 DWORD RunRegsvr32(const std::wstring& arguments) {
-  wchar_t system[MAX_PATH] = {};
-  GetSystemDirectoryW(system, MAX_PATH);
-  const std::wstring exe = std::wstring(system) + L"\\regsvr32.exe";
-  ScopedHandle process = Launch(exe, L"\"" + exe + L"\" " + arguments);
-  if (!process || WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
-  DWORD code = 0xFFFFFFFF;
-  GetExitCodeProcess(process.get(), &code);
-  return code;
+  return WaitForExit(StartProgram(SystemProgram(L"regsvr32.exe"), arguments), 30000);
 }
 
 HWND FindDeskbandWindow() {
@@ -77,7 +59,7 @@ HWND WaitForDeskbandWindow(DWORD timeoutMs) {
 
 ScopedHandle StartBandHost(const std::wstring& library, const std::wstring& clsidText) {
   const std::wstring exe = ExecutableDirectory() + L"qvbandhost.exe";
-  return Launch(exe, L"\"" + exe + L"\" \"" + library + L"\" \"" + clsidText + L"\"");
+  return StartProgram(exe, L"\"" + library + L"\" \"" + clsidText + L"\"");
 }
 
 ScopedDeskbandCleanup::~ScopedDeskbandCleanup() {

@@ -3,6 +3,7 @@
 #include <tlhelp32.h>
 
 #include "support/child_process.h"
+#include "support/program.h"
 #include "support/temp_dir.h"
 
 namespace qvtest {
@@ -84,16 +85,7 @@ std::vector<std::wstring> FakeEngineInstall::startArguments() const {
 }
 
 ScopedHandle FakeEngineInstall::start(const std::wstring& arguments) const {
-  std::wstring line = L"\"" + exePath_ + L"\" " + arguments;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exePath_.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
-    return ScopedHandle();
-  }
-  CloseHandle(info.hThread);
-  return ScopedHandle(info.hProcess);
+  return StartProgram(exePath_, arguments);
 }
 
 std::vector<DWORD> FakeEngineInstall::runningEngines() const {
