@@ -41,4 +41,9 @@ std::wstring getPath(PathKind kind, bool raw) {
   return base + row.suffix;
 }
 
+std::wstring getFilePath(PathKind folder, const std::wstring& name, bool raw) {
+  const std::wstring base = getPath(folder, raw);
+  return base.empty() ? std::wstring() : base + L"\\" + name;
+}
+
 }  // namespace QVPaths

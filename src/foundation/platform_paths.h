@@ -28,4 +28,8 @@ namespace QVPaths {
 // written to the registry). A kind outside the table gives an empty string.
 std::wstring getPath(PathKind kind, bool raw);
 
+// The file `name` in the folder of `folder`, or empty when that folder's path is (no
+// installation): never "\<name>", which would be the root of the current drive.
+std::wstring getFilePath(PathKind folder, const std::wstring& name, bool raw);
+
 }  // namespace QVPaths

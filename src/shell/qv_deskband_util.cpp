@@ -91,14 +91,11 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
     return false;
   }
 
-  // Without an installation directory the path would be "\<file>", the root of the current
-  // drive: a library there is not the platform's and must not be registered.
-  const std::wstring installDir = QVPaths::getPath(PathKind::InstallDir, false);
-  if (installDir.empty()) {
+  const std::wstring library = QVPaths::getFilePath(PathKind::InstallDir, fileName, false);
+  if (library.empty()) {
     Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"installation directory not found";
     return false;
   }
-  const std::wstring library = installDir + L"\\" + fileName;
   const std::wstring parameters = L"/s \"" + library + L"\"";
   const std::wstring regsvr32 = Regsvr32Path();
   ScopedHandle process;
@@ -127,13 +124,12 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
 
 std::wstring QVDeskbandUtil::GetDeskBandDllPath() {
   const int number = InstalledNumber();
-  // As for registration: no library at the root of the current drive is taken for the platform's.
-  const std::wstring installDir = QVPaths::getPath(PathKind::InstallDir, false);
-  if (installDir.empty()) {
+  const std::wstring path =
+      QVPaths::getFilePath(PathKind::InstallDir, DeskbandLibraryFileName(number < 0 ? 0 : number), false);
+  if (path.empty()) {
     Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << L"installation directory not found";
     return std::wstring();
   }
-  const std::wstring path = installDir + L"\\" + DeskbandLibraryFileName(number < 0 ? 0 : number);
   if (QVPaths::fileExists(path)) {
     Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << path;
     return path;
