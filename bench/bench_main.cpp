@@ -12,7 +12,6 @@ using std::min;
 #include <gdiplus.h>
 #include <png.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "foundation/log.h"
-#include "foundation/module_instance.h"
-#include "foundation/thread_locale_manager.h"
+#include "foundation/localization/thread_locale_manager.h"
+#include "foundation/log/log.h"
+#include "foundation/os/module_instance.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   SetModuleInstance(instance);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/scoped_handle.h"
+#include "foundation/owners/scoped_handle.h"
 #include "support/browsers.h"
 #include "support/child_process.h"
 #include "support/fake_deskband.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/qv_image.h"
+#include "exports/window_images/qv_image.h"
 #include "support/image_files.h"
 #include "support/library.h"
 #include "support/log_file.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "foundation/qv_reg_key.h"
+#include "foundation/owners/qv_reg_key.h"
 #include "support/child_process.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"

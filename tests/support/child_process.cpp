@@ -3,7 +3,7 @@
 #include <map>
 #include <shellapi.h>
 
-#include "foundation/qv_reg_key.h"
+#include "foundation/owners/qv_reg_key.h"
 #include "support/temp_dir.h"
 
 namespace qvtest {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/scoped_handle.h"
+#include "foundation/owners/scoped_handle.h"
 
 // Test executables double as their own child processes: "--child NAME ARGS..." runs the child
 // routine registered under NAME instead of the tests.

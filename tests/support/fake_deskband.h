@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/scoped_handle.h"
+#include "foundation/owners/scoped_handle.h"
 
 // The fake deskband libraries qvdeskband_N.dll (N = 0..4) and their window. Each library records
 // into "qvdeskband_record.txt" beside itself:

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/scoped_handle.h"
+#include "foundation/owners/scoped_handle.h"
 #include "support/fixture_records.h"
 
 namespace qvtest {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "foundation/scoped_handle.h"
+#include "foundation/owners/scoped_handle.h"
 
 // Starting other programs from tests: the system's own, the simulated platform's, installers.
 namespace qvtest {

@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "foundation/qv_reg_key.h"
+#include "foundation/owners/qv_reg_key.h"
 #include "support/child_process.h"
 
 namespace qvtest {

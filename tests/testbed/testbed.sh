@@ -29,8 +29,9 @@ case "$cmd" in
   start)
     stop
     rm -rf "$WINEPREFIX"
-    # A display number nobody uses: its lock file and socket are both absent.
-    n=90
+    # A display number nobody uses (from QVNSIS_TESTBED_DISPLAY, 90 by default): its lock file and
+    # socket are both absent.
+    n=${QVNSIS_TESTBED_DISPLAY:-90}
     while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"

@@ -1,0 +1,109 @@
+#include <windows.h>
+#include <shlobj.h>
+
+#include <ctime>
+
+#include "exports/caller_buffer.h"
+#include "exports/export_guard.h"
+#include "exports/qvnsis_exports.h"
+#include "foundation/log/log.h"
+#include "foundation/os/local_date.h"
+#include "foundation/os/windows_version.h"
+#include "foundation/owners/qv_reg_key.h"
+#include "foundation/settings/qv_paths.h"
+#include "foundation/settings/qv_settings.h"
+#include "foundation/settings/settings_names.h"
+
+namespace {
+
+struct InstallDate {
+  std::wstring text;
+  int64_t seconds = -1;
+};
+
+// The day of first install: the creation date of an installation directory that already exists
+// (a reinstall keeps its history), otherwise today and now.
+InstallDate FindInstallDate() {
+  const std::wstring installDir = QVPaths::getPath(PathKind::InstallDir, false);
+  InstallDate date;
+  if (!installDir.empty() && QVPaths::directoryExists(installDir)) {
+    date.text = QVPaths::getFileCreationDate(installDir);
+    date.seconds = QVDate::localMidnightSeconds(date.text);
+    Log::Stream() << L"QVNSIS_SetInstallDate: got install date from existing directory " << installDir;
+  } else {
+    date.text = QVDate::todayText();
+    date.seconds = static_cast<int64_t>(std::time(nullptr));
+    Log::Stream() << L"QVNSIS_SetInstallDate: got install date from system";
+  }
+  return date;
+}
+
+void SetInstallDate() {
+  // The key first: on a first install it does not exist yet, and the client identifier
+  // generated below could not be stored in it.
+  QVRegKey key;
+  key.create(HKEY_CURRENT_USER, QVSettings::kKeyPath, QVSettings::kKeyAccess);
+  QVPaths::getClientId(true);
+
+  const std::wstring recorded = QVSettings::getInstallDate();
+  if (!recorded.empty()) {
+    Log::Stream() << L"QVNSIS_SetInstallDate: install date is already set";
+    if (QVSettings::getInstallDate2() == 0) {
+      key.setQword(QVSettings::kInstallDate2, static_cast<uint64_t>(QVDate::localMidnightSeconds(recorded)));
+      Log::Stream() << L"QVNSIS_SetInstallDate: added UTC install date";
+    }
+    return;
+  }
+
+  const InstallDate date = FindInstallDate();
+  Log::Stream() << L"QVNSIS_SetInstallDate: storing install date of " << date.text << L" / "
+                << static_cast<long long>(date.seconds);
+  key.setString(QVSettings::kInstallDate, date.text);
+  key.setQword(QVSettings::kInstallDate2, static_cast<uint64_t>(date.seconds));
+}
+
+// Lower-cases A to Z only, as the classic locale does: the folder names stay byte-comparable.
+std::wstring LowerAscii(std::wstring text) {
+  for (wchar_t& c : text) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return text;
+}
+
+// The XP form: the local application-data folder with the profile replaced by its placeholder,
+// so the text still names the right folder for whichever user runs the installer.
+std::wstring XpInstallDir() {
+  const std::wstring local = LowerAscii(QVPaths::getKnownFolderPath(CSIDL_LOCAL_APPDATA));
+  if (local.empty()) return std::wstring();
+  const std::wstring profile = LowerAscii(QVPaths::getUserProfileDir());
+  if (profile.empty()) return std::wstring();
+
+  std::wstring text;
+  size_t start = 0;
+  for (size_t found; (found = local.find(profile, start)) != std::wstring::npos;
+       start = found + profile.size()) {
+    text.append(local, start, found - start);
+    text += L"%USERPROFILE%";
+  }
+  text.append(local, start, std::wstring::npos);
+  return text + L"\\Tovin";
+}
+
+}  // namespace
+
+QVNSIS_EXPORT void QVNSIS_SetInstallDate() {
+  GuardedExport([&] {
+    SetInstallDate();
+  });
+}
+
+QVNSIS_EXPORT void QVNSIS_GetInstallDir(wchar_t* buffer, int size) {
+  if (!buffer) return;
+  GuardedExport([&] {
+    const std::wstring text = QVOS::getWindowsVersion() > QVOS::WindowsVersion::WinXP
+                                  ? std::wstring(L"%LOCALAPPDATA%\\Tovin")
+                                  : XpInstallDir();
+    if (text.empty()) return;  // no folder to name: the caller's buffer stays as it was
+    CopyToCallerBuffer(buffer, size, text);
+  });
+}

@@ -1,7 +1,0 @@
-#include "foundation/engine_window.h"
-
-namespace QVPaths {
-
-HWND findEngineWindow() { return FindWindowW(kEngineWindowClass, nullptr); }
-
-}  // namespace QVPaths

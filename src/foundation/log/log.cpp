@@ -1,0 +1,180 @@
+#include "foundation/log/log.h"
+
+#include "foundation/locks/qv_crit_lock.h"
+#include "foundation/locks/qv_mutex_lock.h"
+#include "foundation/os/local_date.h"
+#include "foundation/owners/qv_reg_key.h"
+#include "foundation/owners/scoped_handle.h"
+#include "foundation/settings/settings_names.h"
+#include "foundation/settings/system_folders.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace Log {
+namespace {
+
+constexpr const char kLogMutexName[] = "tovin_log_mutex";
+constexpr uint32_t kLogMutexTimeoutMs = 20;
+constexpr LONG kCleanupEveryLines = 50;
+constexpr int64_t kKeepSeconds = 259200;  // today's file and the three days before it
+constexpr size_t kProcessNameWidth = 10;
+
+// Process identity, filled once.
+QVCritSec g_identityLock;
+volatile bool g_identityReady = false;
+std::wstring g_processName;
+uint32_t g_processId = 0;
+
+volatile LONG g_lineCount = 0;
+
+QVCritSec g_cleanupLock;
+std::wstring g_lastCleanupDate;
+
+void EnsureIdentity() {
+  if (g_identityReady) return;
+  QVCritLock lock(&g_identityLock);
+  if (g_identityReady) return;
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  wchar_t stem[_MAX_FNAME] = {};
+  _wsplitpath(path, nullptr, nullptr, stem, nullptr);
+  g_processName = std::wstring(stem).substr(0, kProcessNameWidth);
+  g_processId = GetCurrentProcessId();
+  g_identityReady = true;
+}
+
+// "OutputDebug" is read as a 4-byte number whatever its registry type; longer values count as 0.
+bool DebugOutputEnabled() {
+  QVRegKey key;
+  if (key.open(HKEY_CURRENT_USER, QVSettings::kKeyPath, KEY_READ) != ERROR_SUCCESS) return false;
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (RegQueryValueExW(key.get(), QVSettings::kOutputDebug, nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  return value != 0;
+}
+
+// Appends under the cross-process mutex; a busy mutex costs the line, never a longer wait.
+void AppendToFile(const std::wstring& path, const std::wstring& line) {
+  QVMutexLock lock(kLogMutexName, kLogMutexTimeoutMs);
+  if (!lock.held()) return;
+
+  ScopedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+
+  std::wstring bytes;
+  if (created) bytes.push_back(L'\xFEFF');
+  bytes += line;
+  // One write per line, so readers and other writers never see half a line.
+  const DWORD byteCount = static_cast<DWORD>(bytes.size() * sizeof(wchar_t));
+  DWORD written = 0;
+  WriteFile(file.get(), bytes.data(), byteCount, &written, nullptr);
+}
+
+void CleanupIfDue(const std::wstring& directory, const SYSTEMTIME& now) {
+  const LONG count = InterlockedIncrement(&g_lineCount);
+  if (count % kCleanupEveryLines != 0) return;
+
+  QVCritLock lock(&g_cleanupLock);
+  const std::wstring today = QVDate::formatDate(now);
+  if (today == g_lastCleanupDate) return;
+  g_lastCleanupDate = today;
+  detail::DeleteOldDayFiles(directory, now);
+}
+
+}  // namespace
+
+namespace detail {
+
+std::wstring FormatLine(const std::wstring& processName, uint32_t processId,
+                        const SYSTEMTIME& t, const std::wstring& message) {
+  wchar_t head[96] = {};
+  swprintf(head, 96, L"%-10ls %05u [%d-%02d-%02d %02d:%02d:%02d] ", processName.c_str(),
+           processId, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  std::wstring line;
+  line.reserve(wcslen(head) + message.size() + 2);
+  line += head;
+  line += message;
+  line += L"\r\n";
+  return line;
+}
+
+std::wstring DayFileName(const SYSTEMTIME& localTime) {
+  return L"Tovin-" + QVDate::formatDate(localTime) + L".log";
+}
+
+void DeleteOldDayFiles(const std::wstring& directory, const SYSTEMTIME& today) {
+  const int64_t todayMidnight = QVDate::localMidnightSeconds(today.wYear, today.wMonth, today.wDay);
+  const int64_t cutoff = todayMidnight - kKeepSeconds;
+
+  WIN32_FIND_DATAW found = {};
+  HANDLE search = FindFirstFileW((directory + L"Tovin-*.log").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    const std::wstring datePart = name.size() > 6 ? name.substr(6, 10) : std::wstring();
+    const int64_t fileDay = QVDate::localMidnightSeconds(datePart);
+    if (fileDay == -1 || fileDay < cutoff) DeleteFileW((directory + name).c_str());
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+void WriteLineAt(const std::wstring& message, const SYSTEMTIME& now) noexcept {
+  try {
+    const std::wstring directory = QVPaths::getTempDir();
+    if (directory.empty() || message.empty()) return;
+
+    EnsureIdentity();
+    const bool debugOutput = DebugOutputEnabled();
+    const std::wstring line = FormatLine(g_processName, g_processId, now, message);
+    AppendToFile(directory + DayFileName(now), line);
+    CleanupIfDue(directory, now);
+
+    if (debugOutput) OutputDebugStringW((message + L"\n").c_str());
+  } catch (...) {
+    // Out of memory: the line is lost, the caller carries on.
+  }
+}
+
+}  // namespace detail
+
+void WriteLine(const std::wstring& message) noexcept {
+  SYSTEMTIME now = {};
+  GetLocalTime(&now);
+  detail::WriteLineAt(message, now);
+}
+
+Stream::~Stream() {
+  try {
+    WriteLine(str());
+  } catch (...) {
+  }
+}
+
+Stream& Stream::operator<<(const char* text) {
+  if (!text) return *this;
+  std::wstring wide;
+  for (const char* p = text; *p; ++p) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
+  static_cast<std::wostream&>(*this) << wide;
+  return *this;
+}
+
+Stream& Stream::operator<<(const std::string& text) { return *this << text.c_str(); }
+
+Stream& Stream::operator<<(const wchar_t* text) {
+  if (text) static_cast<std::wostream&>(*this) << text;
+  return *this;
+}
+
+ScopeTrace::ScopeTrace(std::wstring name) : name_(std::move(name)) {
+  Stream() << name_ << L": entered";
+}
+
+ScopeTrace::~ScopeTrace() { Stream() << name_ << L": exited"; }
+
+}  // namespace Log

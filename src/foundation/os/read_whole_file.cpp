@@ -1,0 +1,26 @@
+#include "foundation/os/read_whole_file.h"
+
+#include <windows.h>
+
+#include "foundation/owners/scoped_handle.h"
+
+bool ReadWholeFile(const std::wstring& path, std::vector<char>* bytes) {
+  const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+
+  // The whole 64-bit size: taking only its low half would read the start of a larger file and
+  // call it complete.
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > MAXDWORD) {
+    return false;
+  }
+  const DWORD expected = static_cast<DWORD>(size.QuadPart);
+  std::vector<char> data(expected);
+  DWORD read = 0;
+  if (expected > 0 && !ReadFile(file.get(), data.data(), expected, &read, nullptr)) return false;
+  if (read != expected) return false;
+  bytes->swap(data);
+  return true;
+}
+

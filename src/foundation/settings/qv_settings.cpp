@@ -1,0 +1,45 @@
+#include "foundation/settings/qv_settings.h"
+
+#include "foundation/owners/qv_reg_key.h"
+#include "foundation/settings/env_expansion.h"
+#include "foundation/settings/settings_key.h"
+
+namespace QVSettings {
+
+uint32_t getDword(const wchar_t* name, uint32_t defaultValue) {
+  DWORD value = 0;
+  return QVRegKey::getDword(settingsKey(), name, &value) ? value : defaultValue;
+}
+
+bool setDword(const wchar_t* name, uint32_t value) {
+  return QVRegKey::setDword(settingsKey(), name, value);
+}
+
+std::wstring getString(const wchar_t* name, const std::wstring& defaultValue, bool expand) {
+  std::wstring text;
+  DWORD type = REG_NONE;
+  if (!QVRegKey::getString(settingsKey(), name, &text, &type)) return defaultValue;
+  if (type == REG_EXPAND_SZ && expand) return QVPaths::expandEnvironment(text);
+  return text;
+}
+
+bool setString(const wchar_t* name, const std::wstring& value) {
+  return QVRegKey::setString(settingsKey(), name, value);
+}
+
+bool setStringIn(HKEY key, const wchar_t* name, const std::wstring& value) {
+  return QVRegKey::setString(key, name, value);
+}
+
+bool isMenuEnabled() { return getDword(kMenuEnabled, kMenuEnabledDefault) == 1; }
+
+bool isInstallMode() { return getDword(kInstallMode, kInstallModeDefault) == 1; }
+
+std::wstring getInstallDate() { return getString(kInstallDate, std::wstring(), false); }
+
+uint64_t getInstallDate2() {
+  uint64_t value = 0;
+  return QVRegKey::getQword(settingsKey(), kInstallDate2, &value) ? value : 0;
+}
+
+}  // namespace QVSettings

@@ -1,0 +1,356 @@
+#include "shell/deskband/qv_deskband_util.h"
+
+#include <windows.h>
+#include <atomic>
+#include <commctrl.h>
+#include <cwchar>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <string>
+
+#include "foundation/locks/qv_crit_lock.h"
+#include "foundation/log/log.h"
+#include "foundation/os/guid_text.h"
+#include "foundation/os/shell_execute.h"
+#include "foundation/owners/qv_com_ptr.h"
+#include "foundation/owners/qv_reg_key.h"
+#include "foundation/owners/scoped_handle.h"
+#include "foundation/settings/qv_paths.h"
+#include "foundation/settings/qv_settings.h"
+#include "shell/deskband/deskband_classes.h"
+#include "shell/deskband/deskband_command_message.h"
+
+namespace {
+
+constexpr wchar_t kClassesKey[] = L"Software\\Classes\\CLSID";
+// Explorer reads the 64-bit view on 64-bit Windows, whatever our own word size.
+constexpr REGSAM kReadAccess64 = KEY_READ | KEY_WOW64_64KEY;
+constexpr DWORD kRegsvr32WaitMs = 10000;
+
+// The registered build, guarded by g_classLock; `g_loaded` is also read without the lock.
+QVCritSec g_classLock;
+std::atomic<bool> g_loaded{false};
+CLSID g_classId = {};
+int g_number = -1;
+
+// The remembered build's number, searched for first when none is remembered; -1 when none is
+// registered.
+int InstalledNumber() {
+  if (!g_loaded.load(std::memory_order_acquire) && !QVDeskbandUtil::LoadInstalledCLSID()) return -1;
+  return g_number;
+}
+
+// regsvr32.exe in the system directory. Named by its full path: an elevated installer that let
+// the search find it would run any regsvr32.exe planted beside itself or in its working directory.
+std::wstring Regsvr32Path() {
+  wchar_t directory[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::wstring();
+  std::wstring path(directory, length);
+  if (path.back() != L'\\') path += L'\\';
+  return path + L"regsvr32.exe";
+}
+
+}  // namespace
+
+bool QVDeskbandUtil::LoadInstalledCLSID() {
+  QVCritLock lock(&g_classLock);
+  if (g_loaded.load(std::memory_order_relaxed)) return true;
+
+  QVRegKey classes;
+  if (classes.open(HKEY_CURRENT_USER, kClassesKey, kReadAccess64) == ERROR_SUCCESS) {
+    for (int number = 0; number < kDeskbandBuildCount; ++number) {
+      const std::wstring text = QVOS::guidToString(DeskbandClassId(number));
+      QVRegKey build;
+      if (build.open(classes.get(), text.c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS) continue;
+      g_classId = DeskbandClassId(number);
+      g_number = number;
+      g_loaded.store(true, std::memory_order_release);
+      Log::Stream() << L"QVDeskbandUtil::LoadInstalledCLSID: " << text;
+      return true;
+    }
+  }
+
+  Log::Stream() << L"QVDeskbandUtil::LoadInstalledCLSID: " << L"NOT FOUND";
+  g_classId = CLSID();
+  g_number = -1;
+  g_loaded.store(false, std::memory_order_release);
+  return false;
+}
+
+bool QVDeskbandUtil::IsRegisteredMachineWide() {
+  if (!LoadInstalledCLSID()) return false;
+  const std::wstring path = std::wstring(kClassesKey) + L"\\" + QVOS::guidToString(g_classId);
+  QVRegKey key;
+  return key.open(HKEY_LOCAL_MACHINE, path.c_str(), kReadAccess64) == ERROR_SUCCESS;
+}
+
+bool QVDeskbandUtil::RegisterIfRequired(bool force) {
+  if (!force && LoadInstalledCLSID()) {
+    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"already registered";
+    return true;
+  }
+
+  const std::wstring fileName =
+      QVSettings::getString(QVSettings::kRegisterDeskbandFilename, std::wstring(), false);
+  if (fileName.empty()) {
+    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: "
+                  << L"RegisterDeskbandFilename not present in registry";
+    return false;
+  }
+
+  const std::wstring library = QVPaths::getFilePath(PathKind::InstallDir, fileName, false);
+  if (library.empty()) {
+    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"installation directory not found";
+    return false;
+  }
+  const std::wstring parameters = L"/s \"" + library + L"\"";
+  const std::wstring regsvr32 = Regsvr32Path();
+  ScopedHandle process;
+  if (!regsvr32.empty()) process = QVOS::shellExecute(regsvr32, parameters);
+  if (!process) {
+    const DWORD error = GetLastError();
+    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"(err: " << error << L") "
+                  << L"failed to execute regsvr32.exe with: " << parameters;
+    return false;
+  }
+  // The exit code says nothing the registry does not: the search below decides.
+  WaitForSingleObject(process.get(), kRegsvr32WaitMs);
+  process.reset();
+
+  {
+    QVCritLock lock(&g_classLock);
+    g_loaded.store(false, std::memory_order_release);
+  }
+  if (LoadInstalledCLSID()) {
+    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"success";
+    return true;
+  }
+  Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"registration failed";
+  return false;
+}
+
+std::wstring QVDeskbandUtil::GetDeskBandDllPath() {
+  const int number = InstalledNumber();
+  const std::wstring path =
+      QVPaths::getFilePath(PathKind::InstallDir, DeskbandLibraryFileName(number < 0 ? 0 : number), false);
+  if (path.empty()) {
+    Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << L"installation directory not found";
+    return std::wstring();
+  }
+  if (QVPaths::fileExists(path)) {
+    Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << path;
+    return path;
+  }
+  Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << L"could not find deskband at " << path;
+  return std::wstring();
+}
+
+CLSID QVDeskbandUtil::InstalledClassId() {
+  if (!g_loaded.load(std::memory_order_acquire)) LoadInstalledCLSID();
+  return g_classId;
+}
+
+namespace {
+
+constexpr wchar_t kTrayClass[] = L"Shell_TrayWnd";
+constexpr wchar_t kDeskbandClass[] = L"TovinDeskBandClass2";
+// Longer than either class name, so a longer name never compares equal by truncation.
+constexpr int kClassNameCapacity = 64;
+
+// The last deskband window found; only the installer's or rundll32's one thread uses it.
+HWND g_deskbandWindow = nullptr;
+
+bool ClassNameIs(HWND window, const wchar_t* name, bool ignoreCase) {
+  wchar_t className[kClassNameCapacity] = {};
+  if (GetClassNameW(window, className, kClassNameCapacity) == 0) return false;
+  return (ignoreCase ? _wcsicmp(className, name) : wcscmp(className, name)) == 0;
+}
+
+struct ClassSearch {
+  const wchar_t* name;
+  HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<ClassSearch*>(lParam);
+  if (!ClassNameIs(window, search->name, false)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND QVDeskbandUtil::FindTrayWindow() {
+  ClassSearch search = {kTrayClass, nullptr};
+  EnumWindows(MatchClass, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND QVDeskbandUtil::GetDeskBandHWND() {
+  if (g_deskbandWindow) {
+    // Explorer may have recreated the band; a handle value can be reused by another window.
+    if (IsWindow(g_deskbandWindow) && ClassNameIs(g_deskbandWindow, kDeskbandClass, true)) {
+      return g_deskbandWindow;
+    }
+    Log::Stream() << L"QVDeskbandUtil::GetDeskBandHWND: " << L"deskband window handle changed";
+    g_deskbandWindow = nullptr;
+  }
+
+  // Without a taskbar there is nothing to search: a null parent would search the top level.
+  const HWND tray = FindTrayWindow();
+  ClassSearch search = {kDeskbandClass, nullptr};
+  if (tray) EnumChildWindows(tray, MatchClass, reinterpret_cast<LPARAM>(&search));
+  g_deskbandWindow = search.found;
+  return g_deskbandWindow;
+}
+
+bool QVDeskbandUtil::GetBandIndex(int* index, int* count) {
+  const HWND deskband = GetDeskBandHWND();
+  if (!deskband) return false;
+  const HWND container = GetParent(deskband);
+  if (!container) return false;
+
+  const int bands = static_cast<int>(SendMessageW(container, RB_GETBANDCOUNT, 0, 0));
+  if (count) *count = bands;
+  *index = -1;
+  for (int band = 0; band < bands; ++band) {
+    REBARBANDINFOW info = {};
+    info.cbSize = REBARBANDINFOW_V3_SIZE;
+    info.fMask = RBBIM_CHILD | RBBIM_ID;
+    if (!SendMessageW(container, RB_GETBANDINFOW, band, reinterpret_cast<LPARAM>(&info))) continue;
+    if (info.hwndChild != deskband) continue;
+    *index = static_cast<int>(SendMessageW(container, RB_IDTOINDEX, info.wID, 0));
+    return true;
+  }
+  return false;
+}
+
+int QVDeskbandUtil::SendCommand(int command, const std::wstring& text, uint64_t* result,
+                                const std::wstring& secondText, int value) {
+  return SendDeskbandCommand(GetDeskBandHWND(), 0, command, text, result, secondText, value);
+}
+
+namespace {
+
+// Spelled out here so this depends on no import library's list of identifiers.
+const CLSID kClsidTrayDeskBand = {0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
+const IID kIidTrayDeskBand = {0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
+
+constexpr wchar_t kSource[] = L"QVDeskbandUtil::Show: ";
+constexpr wchar_t kReadyEventName[] = L"TovinExplorerPromptHelperReadyEvent";
+constexpr int kAttempts = 5;
+constexpr int kLaterDetections = 10;
+constexpr DWORD kDetectSleepMs = 500;
+constexpr DWORD kReadyWaitMs = 5000;
+constexpr int kFirstAttemptShowCalls = 5;
+constexpr DWORD kShowRetrySleepMs = 500;
+constexpr size_t kCommandLineCapacity = 2000;
+
+// The system's rundll32.exe by full path: a bare name would let the search find one planted
+// beside an elevated installer.
+std::wstring Rundll32Path() {
+  wchar_t directory[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::wstring();
+  std::wstring path(directory, length);
+  if (path.back() != L'\\') path += L'\\';
+  return path + L"rundll32.exe";
+}
+
+// Windows before 7 have no ITrayDeskBand: Explorer loads the band when told of it through a
+// global atom of its class text and SHLoadInProc.
+void AnnounceThroughAtom(const CLSID& classId) {
+  const std::wstring text = QVOS::guidToString(classId);
+  if (!GlobalFindAtomW(text.c_str())) GlobalAddAtomW(text.c_str());
+  SHLoadInProc(classId);
+}
+
+// Starts the deskband library's prompt helper inside its own rundll32.exe and, in the first two
+// attempts, waits for it to report ready; tells the taskbar the registration changed.
+void StartPromptHelper(ITrayDeskBand* tray, const std::wstring& library, int attempt) {
+  Log::Stream() << kSource << L"installing window hook";
+  const std::wstring command =
+      L"rundll32.exe " + QVPaths::quoteArgument(library) + L",RunExplorerPromptHelper";
+  const std::wstring application = Rundll32Path();
+  ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, kReadyEventName));
+
+  // A library path of ordinary length never comes near the buffer; a longer one is not cut short
+  // into a different command but not started at all.
+  PROCESS_INFORMATION process = {};
+  bool started = false;
+  if (command.size() < kCommandLineCapacity && !application.empty()) {
+    wchar_t commandLine[kCommandLineCapacity] = {};
+    wcsncpy(commandLine, command.c_str(), kCommandLineCapacity - 1);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    started = CreateProcessW(application.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &process) != FALSE;
+  }
+  if (!started) {
+    Log::Stream() << kSource << L"could not start ExplorerPromptHelper";
+    return;
+  }
+  ScopedHandle processHandle(process.hProcess);
+  ScopedHandle threadHandle(process.hThread);
+
+  Log::Stream() << kSource << L"notifying tray of deskband registration change";
+  tray->DeskBandRegistrationChanged();
+  if (attempt < 2) {
+    Log::Stream() << kSource << L"started ExplorerPromptHelper";
+    const DWORD waited = WaitForSingleObject(ready.get(), kReadyWaitMs);
+    Log::Stream() << kSource << L"TovinExplorerPromptHelperReadyEvent return = " << waited;
+  }
+}
+
+}  // namespace
+
+bool QVDeskbandUtil::Show() {
+  const std::wstring library = GetDeskBandDllPath();
+  if (library.empty()) return false;
+
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    Log::Stream() << kSource << L"attempt " << (attempt + 1);
+
+    // A show asked for in one attempt takes effect asynchronously: the next attempt's detection
+    // is what sees it.
+    const int detections = attempt == 0 ? 1 : kLaterDetections;
+    for (int detect = 0; detect < detections; ++detect) {
+      Log::Stream() << kSource << L"detect = " << detect;
+      if (GetDeskBandHWND()) {
+        Log::Stream() << kSource << L"GetDeskBandHWND returned a value";
+        return true;
+      }
+      if (attempt > 0) {
+        Log::Stream() << kSource << L"detect sleep";
+        Sleep(kDetectSleepMs);
+      }
+    }
+    Log::Stream() << kSource << L"could not detect deskband";
+
+    QVComPtr<ITrayDeskBand> tray;
+    if (FAILED(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand,
+                                tray.putVoid())) ||
+        !tray) {
+      AnnounceThroughAtom(InstalledClassId());
+      continue;
+    }
+
+    StartPromptHelper(tray.get(), library, attempt);
+
+    const CLSID classId = InstalledClassId();
+    const int calls = attempt == 0 ? kFirstAttemptShowCalls : 1;
+    bool shown = false;
+    for (int call = 0; call < calls && !shown; ++call) {
+      shown = tray->ShowDeskBand(classId) == S_OK;
+      if (!shown && attempt == 0) Sleep(kShowRetrySleepMs);
+    }
+    tray.reset();
+    Log::Stream() << kSource << L"ITrayDeskBand::ShowDeskBand returned "
+                  << (shown ? L"success" : L"failure");
+  }
+
+  Log::Stream() << kSource << L"failed";
+  return false;
+}

@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/locks/qv_mutex_lock.h"
+#include "foundation/owners/scoped_handle.h"
+#include "support/child_process.h"
+#include "support/library.h"
+#include "support/log_file.h"
+#include "support/registry.h"
+#include "support/sqlite_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
+const char kAppStore[] = "6cad4a268d116ece1738f7d93d9c172411e20b8f";
+const char kDbMutex[] = "TOVIN_DB_MUTEX";
+const std::string kPinning = "QVNSIS_PinAppStore: pinning app store to the taskbar";
+const std::string kCreated = "QVObjectDatabase::createTableFromObjectProperties: CREATE TABLE ";
+
+using Names = std::vector<std::string>;
+
+// Calls QVNSIS_PinAppStore once, after the manual-reset event args[0] is set when one is named,
+// and exits with its result (100: the export could not be reached).
+QV_TEST_CHILD(pin_app_store) {
+  qvtest::Library library;
+  auto pin = library.get<int(__cdecl*)()>("QVNSIS_PinAppStore");
+  if (!pin) return 100;
+  if (!args.empty()) {
+    ScopedHandle start(OpenEventW(SYNCHRONIZE, FALSE, args[0].c_str()));
+    if (!start || WaitForSingleObject(start.get(), 60000) != WAIT_OBJECT_0) return 101;
+  }
+  return pin();
+}
+
+// Takes the database mutex, sets the event args[0] and keeps the mutex until it is killed or
+// the event args[1] is set.
+QV_TEST_CHILD(hold_db_mutex) {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, kDbMutex);
+  if (!mutex || WaitForSingleObject(mutex, 60000) == WAIT_TIMEOUT) return 2;
+  ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(0).c_str()));
+  ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(1).c_str()));
+  if (!ready || !done) return 3;
+  SetEvent(ready.get());
+  WaitForSingleObject(done.get(), 60000);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  return 0;
+}
+
+// Holds an exclusive SQLite lock on the database args[0] (without the mutex, as a careless
+// program would), sets args[1], and gives the lock up when args[2] is set.
+QV_TEST_CHILD(lock_db_file) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(qvtest::Utf8(args.at(0)).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    return 2;
+  }
+  if (sqlite3_exec(db, "BEGIN EXCLUSIVE; UPDATE features SET feature_list = feature_list;", nullptr,
+                   nullptr, nullptr) != SQLITE_OK) {
+    return 3;
+  }
+  ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(1).c_str()));
+  ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(2).c_str()));
+  if (!ready || !done) return 4;
+  SetEvent(ready.get());
+  WaitForSingleObject(done.get(), 60000);
+  sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  return 0;
+}
+
+// Exit code 0 when the database mutex is free, 1 when someone holds it.
+QV_TEST_CHILD(try_db_mutex) {
+  QVMutexLock lock(kDbMutex, 0);
+  return lock.held() ? 0 : 1;
+}
+
+// A child that holds something (the mutex, a file lock) until released or killed.
+class HoldingChild {
+ public:
+  HoldingChild(const wchar_t* name, std::vector<std::wstring> args)
+      : readyName_(qvtest::UniqueName(L"ready")),
+        doneName_(qvtest::UniqueName(L"done")),
+        ready_(CreateEventW(nullptr, TRUE, FALSE, readyName_.c_str())),
+        done_(CreateEventW(nullptr, TRUE, FALSE, doneName_.c_str())) {
+    args.push_back(readyName_);
+    args.push_back(doneName_);
+    child_ = std::make_unique<qvtest::RunningChild>(name, args);
+    const HANDLE waits[] = {ready_.get(), child_->process()};
+    holding_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
+  }
+  ~HoldingChild() { finish(); }
+  bool holding() const { return holding_; }
+  DWORD finish() {
+    SetEvent(done_.get());
+    return child_->wait();
+  }
+  void kill() {
+    TerminateProcess(child_->process(), 9);
+    child_->wait();
+  }
+
+ private:
+  std::wstring readyName_, doneName_;
+  ScopedHandle ready_, done_;
+  std::unique_ptr<qvtest::RunningChild> child_;
+  bool holding_ = false;
+};
+
+// A fresh HKCU\SOFTWARE\Tovin whose "InstallDir" is a scratch directory, which is also the
+// log directory; both are put back afterwards.
+class PinAppStoreTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    installDir_ = dir_.path() + L"Tovin";
+    ASSERT_TRUE(CreateDirectoryW(installDir_.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((installDir_ + L"\\Tovines").c_str(), nullptr));
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                                           qvtest::WideBytes(installDir_)));
+    dbPath_ = installDir_ + L"\\Tovines\\installed_tovines.db";
+  }
+
+  // Runs the export in a process of its own, as an installer would, and answers its result.
+  DWORD Pin() { return qvtest::RunChild(L"pin_app_store", {}).exitCode; }
+  bool MutexIsFree() { return qvtest::RunChild(L"try_db_mutex", {}).exitCode == 0; }
+  // The log without what every load of the library writes.
+  Names Log() const {
+    static const wchar_t* const kLoadSources[] = {L"DllMain: ", L"ThreadLocaleManager::Init: ",
+                                                  L"QVOS::getWindowsVersion: "};
+    Names messages;
+    for (const auto& line : qvtest::TodaysLogMessages(dir_.path())) {
+      const bool atLoad = std::any_of(std::begin(kLoadSources), std::end(kLoadSources),
+                                      [&](const wchar_t* source) { return line.rfind(source, 0) == 0; });
+      if (!atLoad) messages.push_back(qvtest::Utf8(line));
+    }
+    return messages;
+  }
+  qvtest::SqlRows Features() {
+    qvtest::SqliteFile file(dbPath_);
+    return file.rows("SELECT id_or_folder, feature_list FROM features ORDER BY id_or_folder");
+  }
+  void Setup(const std::string& sql) {
+    qvtest::SqliteFile file(dbPath_);
+    ASSERT_TRUE(file.exec(sql)) << sql;
+  }
+
+  qvtest::ScopedRegistryKey savedKey_{HKEY_CURRENT_USER, kTovinKey};
+  qvtest::ScopedTempDir dir_;
+  qvtest::ScopedTempEnv logEnv_{dir_.path()};
+  std::wstring installDir_;
+  std::wstring dbPath_;
+};
+
+size_t CountCreations(const Names& log) {
+  return std::count_if(log.begin(), log.end(),
+                       [](const std::string& m) { return m.compare(0, kCreated.size(), kCreated) == 0; });
+}
+
+}  // namespace
+
+TEST_F(PinAppStoreTest, AMissingDatabaseIsCreatedAndTheAppStorePinnedOnce) {
+  EXPECT_EQ(Pin(), 1u) << "the mutex was released and its handle closed";
+  {
+    qvtest::SqliteFile file(dbPath_);
+    EXPECT_EQ(file.tables(), (Names{"features", "settings", "tovines", "tovinstate"}));
+  }
+  EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned"}}));
+  Names log = Log();
+  ASSERT_EQ(log.size(), 5u) << testing::PrintToString(log);
+  EXPECT_EQ(log[0], kPinning);
+  EXPECT_EQ(log[1].substr(0, kCreated.size() + 8), kCreated + "tovines ");
+  EXPECT_EQ(log[4], kCreated + "features (id_or_folder TEXT,feature_list TEXT);");
+
+  // Again: the file is only opened, and the row stays the one row.
+  EXPECT_EQ(Pin(), 1u);
+  EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned"}}));
+  log = Log();
+  EXPECT_EQ(Names(log.begin() + 5, log.end()), Names{kPinning});
+  EXPECT_TRUE(DeleteFileW(dbPath_.c_str())) << "the database is closed after the call";
+  EXPECT_TRUE(MutexIsFree());
+}
+
+TEST_F(PinAppStoreTest, AnOlderDatabaseGainsTheTypeColumnButNoTovinesTable) {
+  Setup("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT);"
+        "INSERT INTO settings VALUES ('x', 'y', 'z');"
+        "CREATE TABLE features (id_or_folder TEXT, feature_list TEXT);"
+        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
+  EXPECT_EQ(Pin(), 1u);
+  qvtest::SqliteFile file(dbPath_);
+  EXPECT_EQ(file.tables(), (Names{"features", "settings", "tovinstate"}));
+  EXPECT_EQ(file.columns("settings"), (Names{"id_or_folder", "name", "value", "type"}));
+  EXPECT_EQ(file.rows("SELECT * FROM settings"), (qvtest::SqlRows{{"x", "y", "z", qvtest::kNullCell}}));
+  EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned,+other"}}));
+  EXPECT_EQ(CountCreations(Log()), 1u) << "only tovinstate";
+}
+
+TEST_F(PinAppStoreTest, WithoutAnInstallDirectoryNothingReachesTheDisk) {
+  qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovinKey);
+  EXPECT_EQ(Pin(), 1u);
+  const Names log = Log();
+  ASSERT_EQ(log.size(), 5u) << "the pinning line and the four creations, nothing about the directory: "
+                            << testing::PrintToString(log);
+  EXPECT_EQ(log[0], kPinning);
+  EXPECT_EQ(CountCreations(log), 4u);
+  EXPECT_FALSE(qvtest::FileExists(dbPath_));
+  EXPECT_TRUE(MutexIsFree());
+}
+
+TEST_F(PinAppStoreTest, WaitsWhileAnotherProcessHoldsTheMutexThenCompletes) {
+  HoldingChild holder(L"hold_db_mutex", {});
+  ASSERT_TRUE(holder.holding());
+  qvtest::RunningChild pin(L"pin_app_store", {});
+  // Bounded only so that a broken wait fails the test instead of hanging it: the export must
+  // still be waiting, having touched nothing.
+  EXPECT_EQ(WaitForSingleObject(pin.process(), 3000), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_FALSE(qvtest::FileExists(dbPath_));
+  EXPECT_EQ(holder.finish(), 0u);
+  EXPECT_EQ(pin.wait(), 1u);
+  EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned"}}));
+}
+
+TEST_F(PinAppStoreTest, AMutexLeftByAKilledProcessIsTakenOver) {
+  HoldingChild holder(L"hold_db_mutex", {});
+  ASSERT_TRUE(holder.holding());
+  holder.kill();
+  EXPECT_EQ(Pin(), 1u);
+  EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned"}}));
+  EXPECT_TRUE(MutexIsFree());
+}
+
+TEST_F(PinAppStoreTest, FourInstallersAtOnceLeaveOneRowPinnedOnce) {
+  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '+other');"
+        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '+duplicate');");
+  const std::wstring startName = qvtest::UniqueName(L"start");
+  ScopedHandle start(CreateEventW(nullptr, TRUE, FALSE, startName.c_str()));
+  std::vector<std::unique_ptr<qvtest::RunningChild>> installers;
+  for (int i = 0; i < 4; ++i) {
+    installers.push_back(std::make_unique<qvtest::RunningChild>(L"pin_app_store",
+                                                                qvtest::ChildArgs{startName}));
+  }
+  SetEvent(start.get());
+  for (auto& installer : installers) EXPECT_EQ(installer->wait(), 1u);
+  EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+other,+pinned"}}));
+  EXPECT_EQ(CountCreations(Log()), 2u) << "the missing tables were created by one installer only";
+}
+
+TEST_F(PinAppStoreTest, QuotesCommasAndLongListsLeaveOtherRowsIntact) {
+  std::string longList;
+  for (int i = 0; i < 400; ++i) longList += (i ? ",+f" : "+f") + std::to_string(i);
+  struct Case {
+    std::string list;  // as an SQL literal's content
+    std::string after;
+  } cases[] = {
+      {"+it''s,\"x\",,+a''b", "+it's,\"x\",,+a'b,+pinned"},
+      {longList, longList + ",+pinned"},
+      {longList + ",-pinned," + longList, longList + ",+pinned," + longList},
+      {"''); DROP TABLE features; --", "'); DROP TABLE features; --,+pinned"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.after.substr(0, 40));
+    DeleteFileW(dbPath_.c_str());
+    Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+          "INSERT INTO features VALUES ('another app', '-pinned,+o''ther');"
+          "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '" + c.list + "');"
+          "INSERT INTO features VALUES ('zz', NULL);");
+    EXPECT_EQ(Pin(), 1u);
+    const qvtest::SqlRows rows = Features();
+    EXPECT_TRUE(rows == (qvtest::SqlRows{{kAppStore, c.after},
+                                         {"another app", "-pinned,+o'ther"},
+                                         {"zz", qvtest::kNullCell}}))
+        << "rows differ; first row: " << (rows.empty() ? "" : rows[0].at(1).substr(0, 80));
+  }
+}
+
+TEST_F(PinAppStoreTest, UnusableDatabasesAreLeftAsTheyAreAndTheMutexFree) {
+  // Not a database: nothing changes.
+  const std::string text = "not a database\r\n" + std::string(3000, 'q');
+  qvtest::WriteFileBytes(dbPath_, text);
+  EXPECT_EQ(Pin(), 1u);
+  EXPECT_TRUE(qvtest::ReadFileBytes(dbPath_) == text) << "the file was changed";
+  EXPECT_TRUE(MutexIsFree());
+  ASSERT_TRUE(DeleteFileW(dbPath_.c_str()));
+
+  // Locked by a program that ignores the mutex: every statement is refused, the row survives.
+  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+        "CREATE TABLE tovinstate (tovin_id TEXT,state_id TEXT,value TEXT);"
+        "CREATE TABLE settings (id_or_folder TEXT,name TEXT,value TEXT,type TEXT);"
+        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
+  {
+    HoldingChild locker(L"lock_db_file", {dbPath_});
+    ASSERT_TRUE(locker.holding());
+    EXPECT_EQ(Pin(), 1u);
+    EXPECT_TRUE(MutexIsFree());
+    EXPECT_EQ(locker.finish(), 0u);
+  }
+  EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "-pinned,+other"}}));
+  // Once the lock is gone the next call pins.
+  EXPECT_EQ(Pin(), 1u);
+  EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned,+other"}}));
+}
+
+// A file another process holds open without sharing cannot be opened; an installation without
+// its Tovines folder gives the file nowhere to be created. Either way nothing is written or
+// created and the mutex is free again.
+TEST_F(PinAppStoreTest, ADatabaseThatCannotBeOpenedOrCreatedIsLeftAlone) {
+  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
+  const std::string before = qvtest::ReadFileBytes(dbPath_);
+  {
+    const ScopedHandle held(CreateFileW(dbPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(Pin(), 1u);
+    EXPECT_TRUE(MutexIsFree());
+  }
+  EXPECT_TRUE(qvtest::ReadFileBytes(dbPath_) == before) << "the file was changed";
+  EXPECT_EQ(Log(), Names{kPinning});
+
+  const std::wstring appsDir = installDir_ + L"\\Tovines";
+  ASSERT_TRUE(DeleteFileW(dbPath_.c_str()));
+  ASSERT_TRUE(RemoveDirectoryW(appsDir.c_str()));
+  EXPECT_EQ(Pin(), 1u);
+  EXPECT_FALSE(qvtest::FileExists(appsDir));
+  EXPECT_EQ(Log(), (Names{kPinning, kPinning}));
+  EXPECT_TRUE(MutexIsFree());
+}
+
+// An "InstallDir" that reads as empty text (an empty string, or a REG_DWORD 0 whose bytes are
+// taken as text) is no installation: the work happens in a private database, none on the disk.
+TEST_F(PinAppStoreTest, AnInstallDirThatReadsAsEmptyLeavesTheDiskAlone) {
+  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+      {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
+      {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
+  };
+  size_t creations = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
+    EXPECT_EQ(Pin(), 1u);
+    creations += 4;
+    EXPECT_EQ(CountCreations(Log()), creations) << "all four tables, in the private database";
+    EXPECT_FALSE(qvtest::FileExists(dbPath_));
+    EXPECT_TRUE(MutexIsFree());
+  }
+}

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <string>
+#include <vector>
+
+#include "exports/window_images/qv_image.h"
+#include "exports/window_images/qv_jpeg_loader.h"
+#include "exports/window_images/qv_png_loader.h"
+#include "foundation/owners/scoped_gdi_object.h"
+#include "support/image_files.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Pixels = std::vector<uint32_t>;  // 0xAARRGGBB, read from BGRA bytes
+
+Pixels PixelsOf(const uint8_t* bgra, int width, int height) {
+  Pixels out;
+  for (int i = 0; i < width * height; ++i) {
+    const uint8_t* p = bgra + 4 * i;
+    out.push_back(static_cast<uint32_t>(p[3]) << 24 | p[2] << 16 | p[1] << 8 | p[0]);
+  }
+  return out;
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values) out += static_cast<char>(v);
+  return out;
+}
+
+// Within `tolerance` on every channel.
+bool Near(uint32_t a, uint32_t b, int tolerance) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (d > tolerance || d < -tolerance) return false;
+  }
+  return true;
+}
+
+std::shared_ptr<QVImage> FromMemory(const std::string& bytes) {
+  auto image = std::make_shared<QVImage>();
+  return image->loadFromMemory(bytes.data(), bytes.size()) ? image : nullptr;
+}
+
+int SplitRgb(int x, int, int c) {
+  // Left half orange-red, right half teal: distinct in every channel.
+  static const int left[3] = {230, 60, 20}, right[3] = {10, 140, 200};
+  return x < 8 ? left[c] : right[c];
+}
+int GreyRamp(int x, int y, int) { return (x < 8 ? 40 : 200) + (y < 8 ? 0 : 10); }
+int CmykInk(int x, int, int c) { return c == 3 ? 0 : (x < 8 ? 255 : 0); }
+
+}  // namespace
+
+TEST(PngLoader, EveryLayoutArrivesAsStraightBgra) {
+  using qvtest::PngPicture;
+  struct Case {
+    const char* name;
+    PngPicture picture;
+    Pixels expected;
+  };
+  auto picture = [](int w, int h, int type, int depth, std::vector<std::string> rows) {
+    PngPicture s;
+    s.width = w;
+    s.height = h;
+    s.colorType = type;
+    s.bitDepth = depth;
+    s.rows = std::move(rows);
+    return s;
+  };
+  PngPicture palette = picture(2, 2, PNG_COLOR_TYPE_PALETTE, 8, {Bytes({0, 1}), Bytes({2, 3})});
+  palette.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
+  palette.transparency = {0, 128, 255};  // the fourth entry has none: opaque
+  PngPicture interlaced = picture(3, 3, PNG_COLOR_TYPE_RGB, 8,
+                            {Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9}), Bytes({10, 11, 12, 13, 14, 15, 16, 17, 18}),
+                             Bytes({19, 20, 21, 22, 23, 24, 25, 26, 27})});
+  interlaced.interlaced = true;
+  PngPicture greyKey = picture(2, 1, PNG_COLOR_TYPE_GRAY, 8, {Bytes({7, 9})});
+  Case cases[] = {
+      {"palette with transparency", palette, {0x00FF0000, 0x8000FF00, 0xFF0000FF, 0xFFFFFFFF}},
+      {"16-bit grey", picture(2, 2, PNG_COLOR_TYPE_GRAY, 16, {Bytes({0x12, 0x34, 0xFF, 0xFF}), Bytes({0, 0, 0x80, 0x80})}),
+       {0xFF121212, 0xFFFFFFFF, 0xFF000000, 0xFF808080}},
+      {"1-bit grey", picture(3, 1, PNG_COLOR_TYPE_GRAY, 1, {Bytes({0xA0})}), {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}},
+      {"grey with alpha", picture(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {Bytes({0x40, 0x10})}), {0x10404040}},
+      {"RGBA", picture(2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {Bytes({1, 2, 3, 4, 250, 251, 252, 0})}),
+       {0x04010203, 0x00FAFBFC}},
+      {"16-bit RGB", picture(1, 1, PNG_COLOR_TYPE_RGB, 16, {Bytes({0xAB, 1, 0xCD, 2, 0xEF, 3})}), {0xFFABCDEF}},
+      {"interlaced RGB", interlaced,
+       {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C, 0xFF0D0E0F, 0xFF101112, 0xFF131415, 0xFF161718,
+        0xFF191A1B}},
+      {"grey, no transparency chunk", greyKey, {0xFF070707, 0xFF090909}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = qvtest::EncodePng(c.picture);
+    QVPNGLoader loader;
+    ASSERT_TRUE(loader.load(file.data(), file.size()));
+    EXPECT_EQ(loader.width(), c.picture.width);
+    EXPECT_EQ(loader.height(), c.picture.height);
+    EXPECT_EQ(PixelsOf(loader.pixels(), loader.width(), loader.height()), c.expected);
+
+    const auto image = FromMemory(file);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(PixelsOf(image->pixels(), image->width(), image->height()), c.expected) << "as a QVImage";
+  }
+}
+
+TEST(JpegLoader, ColourAndGreyArriveOpaqueAndCmykIsRefused) {
+  struct Case {
+    const char* name;
+    std::string file;
+    uint32_t left, right;  // expected colour of each half, first row
+  } cases[] = {
+      {"RGB", qvtest::EncodeJpeg(16, 16, 3, SplitRgb), 0xFFE63C14, 0xFF0A8CC8},
+      {"progressive RGB", qvtest::EncodeJpeg(16, 16, 3, SplitRgb, true), 0xFFE63C14, 0xFF0A8CC8},
+      {"grey", qvtest::EncodeJpeg(16, 16, 1, GreyRamp), 0xFF282828, 0xFFC8C8C8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QVJPEGLoader loader;
+    ASSERT_TRUE(loader.load(c.file.data(), c.file.size()));
+    ASSERT_EQ(loader.width(), 16);
+    ASSERT_EQ(loader.height(), 16);
+    const Pixels pixels = PixelsOf(loader.pixels(), 16, 16);
+    for (uint32_t p : pixels) ASSERT_EQ(p >> 24, 0xFFu) << "every pixel opaque";
+    EXPECT_PRED3(Near, pixels[2], c.left, 6);
+    EXPECT_PRED3(Near, pixels[13], c.right, 6);
+    EXPECT_NE(FromMemory(c.file), nullptr);
+  }
+
+  const std::string cmyk = qvtest::EncodeJpeg(16, 16, 4, CmykInk);
+  QVJPEGLoader loader;
+  EXPECT_FALSE(loader.load(cmyk.data(), cmyk.size()));
+  EXPECT_EQ(loader.pixels(), nullptr);
+  EXPECT_EQ(FromMemory(cmyk), nullptr);
+}
+
+TEST(ImageLoad, NeitherEmptyTruncatedNorMissingFilesLoad) {
+  const std::string png = qvtest::TwoColourPng(40, 30, 0xFF0000, 0x0000FF);
+  const std::string jpeg = qvtest::EncodeJpeg(16, 16, 3, SplitRgb);
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"text", "just some text, neither PNG nor JPEG"},
+      {"PNG signature only", png.substr(0, 8)},
+      {"JPEG start marker only", jpeg.substr(0, 2)},
+      {"BMP", "BM" + std::string(60, '\0')},
+  };
+  // Cut through the header, through the image data and just before the end chunk.
+  for (size_t cut : {20u, 40u, 60u}) cases.push_back({"PNG cut at " + std::to_string(cut), png.substr(0, cut)});
+  cases.push_back({"PNG without its end", png.substr(0, png.size() - 12)});
+  for (size_t cut : {100u, 300u, 500u}) cases.push_back({"JPEG cut at " + std::to_string(cut), jpeg.substr(0, cut)});
+  cases.push_back({"JPEG cut inside its data", jpeg.substr(0, jpeg.size() - 40)});
+
+  qvtest::ScopedTempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    EXPECT_EQ(FromMemory(c.second), nullptr);
+    const std::wstring file = dir.path() + L"image.bin";
+    qvtest::WriteFileBytes(file, c.second);
+    EXPECT_EQ(QVImage::loadFromFile(file), nullptr);
+  }
+  auto image = std::make_shared<QVImage>();
+  EXPECT_FALSE(image->loadFromMemory(png.data(), 0));
+  EXPECT_FALSE(image->loadFromMemory(nullptr, 10));
+  qvtest::WriteFileBytes(dir.path() + L"empty.png", "");
+  EXPECT_EQ(QVImage::loadFromFile(dir.path() + L"empty.png"), nullptr);
+  EXPECT_EQ(QVImage::loadFromFile(dir.path() + L"missing.png"), nullptr);
+  EXPECT_EQ(QVImage::loadFromFile(L""), nullptr);
+
+  // The whole files load, from memory and from disk; a JPEG missing only its end marker is whole.
+  for (const std::string& whole : {png, jpeg, jpeg.substr(0, jpeg.size() - 2)}) {
+    EXPECT_NE(FromMemory(whole), nullptr);
+    qvtest::WriteFileBytes(dir.path() + L"whole.bin", whole);
+    EXPECT_NE(QVImage::loadFromFile(dir.path() + L"whole.bin"), nullptr);
+  }
+}
+
+TEST(ImageLoad, PicturesBeyond256MiBOfPixelsAreRefused) {
+  // 8200 x 8200 x 4 bytes is just over 256 MiB; 8192 x 8192 is exactly that and loads.
+  auto greyPng = [](int side) {
+    qvtest::PngPicture picture;
+    picture.width = picture.height = side;
+    picture.colorType = PNG_COLOR_TYPE_GRAY;
+    picture.rows.assign(side, std::string(side, '\x55'));
+    return qvtest::EncodePng(picture);
+  };
+  const std::string over = greyPng(8200);
+  QVPNGLoader png;
+  EXPECT_FALSE(png.load(over.data(), over.size()));
+  const std::string limit = greyPng(8192);
+  EXPECT_TRUE(png.load(limit.data(), limit.size()));
+  EXPECT_EQ(png.width(), 8192);
+
+  const std::string overJpeg = qvtest::EncodeJpeg(8200, 8200, 1, [](int, int, int) { return 0x55; }, false, 50);
+  QVJPEGLoader jpeg;
+  EXPECT_FALSE(jpeg.load(overJpeg.data(), overJpeg.size()));
+
+  // The same limit holds for a blank image and a scaling target.
+  EXPECT_EQ(QVImage::createBlank(8200, 8200), nullptr);
+  EXPECT_EQ(QVImage::createBlank(0x40000000, 4), nullptr) << "width x 4 would overflow 32 bits";
+  EXPECT_EQ(QVImage::createBlank(0, 10), nullptr);
+  EXPECT_EQ(QVImage::createBlank(10, -1), nullptr);
+  const auto small = FromMemory(qvtest::TwoColourPng(4, 4, 0, 0));
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(small->scaledTo(8200, 8200), nullptr);
+  EXPECT_EQ(small->scaledTo(0, 10), nullptr);
+}
+
+TEST(ImageScale, AHundredByFiftyImageFillsTwoHundredSquare) {
+  const auto image = FromMemory(qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
+  ASSERT_NE(image, nullptr);
+  const auto scaled = image->scaledTo(200, 200);
+  ASSERT_NE(scaled, nullptr);
+  ASSERT_EQ(scaled->width(), 200);
+  ASSERT_EQ(scaled->height(), 200);
+  const Pixels pixels = PixelsOf(scaled->pixels(), 200, 200);
+  // Away from the seam every pixel keeps its half's colour, corners included (the mirrored wrap
+  // keeps the filter from pulling a border in).
+  for (int y : {0, 1, 100, 198, 199}) {
+    for (int x : {0, 1, 50, 90, 110, 150, 198, 199}) {
+      SCOPED_TRACE(testing::Message() << "x " << x << " y " << y);
+      EXPECT_PRED3(Near, pixels[y * 200 + x] & 0xFFFFFF, x < 100 ? 0xFF0000u : 0x0000FFu, 2);
+    }
+  }
+}
+
+TEST(ImageScale, TheBitmapIsATopDown32BitCopy) {
+  // Top and bottom rows differ, so the copy shows which way up it is.
+  qvtest::PngPicture picture;
+  picture.width = 2;
+  picture.height = 3;
+  picture.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+  picture.rows = {Bytes({1, 2, 3, 255, 4, 5, 6, 128}), Bytes({7, 8, 9, 0, 10, 11, 12, 255}),
+               Bytes({200, 201, 202, 255, 203, 204, 205, 64})};
+  const auto image = FromMemory(qvtest::EncodePng(picture));
+  ASSERT_NE(image, nullptr);
+  ScopedBitmap bitmap(image->toHBITMAP());
+  ASSERT_TRUE(bitmap);
+  DIBSECTION dib = {};
+  ASSERT_EQ(GetObjectW(bitmap.get(), sizeof(dib), &dib), static_cast<int>(sizeof(dib)));
+  EXPECT_EQ(dib.dsBm.bmWidth, 2);
+  EXPECT_EQ(dib.dsBm.bmHeight, 3);
+  EXPECT_EQ(dib.dsBm.bmBitsPixel, 32);
+  ASSERT_NE(dib.dsBm.bmBits, nullptr);
+  EXPECT_EQ(PixelsOf(static_cast<uint8_t*>(dib.dsBm.bmBits), 2, 3),
+            (Pixels{0xFF010203, 0x80040506, 0x00070809, 0xFF0A0B0C, 0xFFC8C9CA, 0x40CBCCCD}));
+}

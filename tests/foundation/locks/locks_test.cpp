@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <process.h>
+
+#include "foundation/locks/qv_crit_lock.h"
+#include "foundation/locks/qv_mutex_lock.h"
+#include "foundation/owners/scoped_handle.h"
+#include "support/child_process.h"
+
+namespace {
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+class CountingCritSec : public QVCritSec {
+ public:
+  void lock() override { ++locks; QVCritSec::lock(); }
+  void unlock() override { ++unlocks; QVCritSec::unlock(); }
+  int locks = 0;
+  int unlocks = 0;
+};
+
+// Takes the named mutex, signals `ready`, and keeps it until `done` is signalled.
+QV_TEST_CHILD(hold_mutex) {
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, Narrow(args.at(0)).c_str());
+  ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(1).c_str()));
+  ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(2).c_str()));
+  if (!mutex || !ready || !done) return 2;
+  SetEvent(ready.get());
+  WaitForSingleObject(done.get(), 60000);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  return 0;
+}
+
+// Dies while owning the named mutex.
+QV_TEST_CHILD(abandon_mutex) {
+  CreateMutexA(nullptr, TRUE, Narrow(args.at(0)).c_str());
+  ExitProcess(0);
+}
+
+// Exit code 0 when the mutex could be taken at once, 1 when not.
+QV_TEST_CHILD(try_mutex) {
+  QVMutexLock lock(Narrow(args.at(0)).c_str(), 0);
+  return lock.held() ? 0 : 1;
+}
+
+// A child holding a named mutex for as long as the object lives.
+class MutexHolderChild {
+ public:
+  explicit MutexHolderChild(const std::wstring& mutexName)
+      : readyName_(qvtest::UniqueName(L"ready")),
+        doneName_(qvtest::UniqueName(L"done")),
+        ready_(CreateEventW(nullptr, TRUE, FALSE, readyName_.c_str())),
+        done_(CreateEventW(nullptr, TRUE, FALSE, doneName_.c_str())),
+        child_(L"hold_mutex", {mutexName, readyName_, doneName_}) {
+    const HANDLE waits[] = {ready_.get(), child_.process()};
+    acquired_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
+  }
+  ~MutexHolderChild() { finish(); }
+  bool acquired() const { return acquired_; }
+  DWORD finish() {
+    SetEvent(done_.get());
+    return child_.wait();
+  }
+
+ private:
+  std::wstring readyName_, doneName_;
+  ScopedHandle ready_, done_;
+  qvtest::RunningChild child_;
+  bool acquired_ = false;
+};
+
+}  // namespace
+
+TEST(QVCritLock, LocksOnceForItsScopeAndNullIsANoOp) {
+  CountingCritSec section;
+  {
+    QVCritLock lock(&section);
+    EXPECT_EQ(section.locks, 1);
+    EXPECT_EQ(section.unlocks, 0);
+  }
+  EXPECT_EQ(section.unlocks, 1);
+  { QVCritLock none(nullptr); }  // must neither lock nor unlock anything
+  EXPECT_EQ(section.locks, 1);
+  EXPECT_EQ(section.unlocks, 1);
+}
+
+TEST(QVCritSec, TryLockFailsAcrossThreadsAndRecursesOnTheOwner) {
+  QVCritSec section;
+  auto tryFromOtherThread = [&section]() {
+    struct Ctx { QVCritSec* s; bool got; } ctx{&section, false};
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(
+        nullptr, 0,
+        [](void* p) -> unsigned {
+          auto* c = static_cast<Ctx*>(p);
+          c->got = c->s->tryLock();
+          if (c->got) c->s->unlock();
+          return 0;
+        },
+        &ctx, 0, nullptr));
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return ctx.got;
+  };
+
+  section.lock();
+  EXPECT_TRUE(section.tryLock()) << "same thread: recursion";
+  EXPECT_FALSE(tryFromOtherThread());
+  section.unlock();
+  EXPECT_FALSE(tryFromOtherThread()) << "still held once by this thread";
+  section.unlock();
+  EXPECT_TRUE(tryFromOtherThread());
+}
+
+TEST(QVMutexLock, TimeoutZeroOnAMutexHeldByAnotherProcessHoldsNothing) {
+  const std::wstring name = qvtest::UniqueName(L"qvtest_mutex");
+  MutexHolderChild holder(name);
+  ASSERT_TRUE(holder.acquired());
+
+  QVMutexLock lock(Narrow(name).c_str(), 0);
+  EXPECT_FALSE(lock.held());
+  EXPECT_EQ(lock.release(), 0);
+
+  ASSERT_EQ(holder.finish(), 0u);
+  QVMutexLock after(Narrow(name).c_str(), 0);
+  EXPECT_TRUE(after.held());
+  EXPECT_NE(after.release(), 0);
+  EXPECT_EQ(after.release(), 0) << "a second release has nothing to release";
+}
+
+TEST(QVMutexLock, AbandonedMutexIsTakenOver) {
+  const std::wstring name = qvtest::UniqueName(L"qvtest_mutex");
+  // Keep the mutex object alive after the child dies, so it is abandoned rather than destroyed.
+  ScopedHandle keepAlive(CreateMutexA(nullptr, FALSE, Narrow(name).c_str()));
+  ASSERT_EQ(qvtest::RunChild(L"abandon_mutex", {name}).exitCode, 0u);
+
+  QVMutexLock lock(Narrow(name).c_str(), 5000);
+  EXPECT_TRUE(lock.held());
+  EXPECT_NE(lock.release(), 0);
+}
+
+TEST(QVMutexLock, LeavingTheScopeWithoutReleaseFreesTheMutexForOtherProcesses) {
+  const std::wstring name = qvtest::UniqueName(L"qvtest_mutex");
+  {
+    QVMutexLock lock(Narrow(name).c_str(), INFINITE);
+    ASSERT_TRUE(lock.held());
+    EXPECT_EQ(qvtest::RunChild(L"try_mutex", {name}).exitCode, 1u) << "held while in scope";
+  }
+  EXPECT_EQ(qvtest::RunChild(L"try_mutex", {name}).exitCode, 0u) << "released by the destructor";
+}

@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <exdisp.h>
+
+#include <memory>
+#include <regex>
+
+#include "foundation/os/integrity_level.h"
+#include "foundation/os/shell_execute.h"
+#include "foundation/owners/scoped_handle.h"
+#include "support/child_process.h"
+#include "support/log_file.h"
+#include "support/program.h"
+#include "support/temp_dir.h"
+
+extern "C" __declspec(dllimport) BOOL WINAPI SetShellWindow(HWND window);
+
+namespace {
+
+const wchar_t kSource[] = L"_ShellExecute: ";
+const wchar_t kParameters[] = L"--name \"two words\" x";
+
+// Wine runs every process at the high level. These stand in for what it cannot produce: an
+// installer at the medium level ('M'), or a shell at the medium level ('S').
+uint32_t g_ownLevel = QVOS::kHighIntegrity;
+uint32_t g_otherLevel = QVOS::kHighIntegrity;
+bool FakeLevels(HANDLE process, uint32_t* level) {
+  *level = GetProcessId(process) == GetCurrentProcessId() ? g_ownLevel : g_otherLevel;
+  return true;
+}
+
+bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
+  for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+    if (qvtest::FileExists(path)) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+// Starts a program as the installer would.
+// args: file, parameters, flags, and the record file to wait for before ending (so the program
+// can still see who started it). Flags: m tryMediumIntegrity, f forceExplorer, r runAs,
+// h want the process handle, c initialise COM on the thread, M this process at medium level,
+// S other processes (the shell) at medium level.
+// Exit code: 1 started, 0 not started, 2 started but no process handle that ended in time.
+QV_TEST_CHILD(start_program) {
+  const std::wstring& flags = args.at(2);
+  auto has = [&](wchar_t flag) { return flags.find(flag) != std::wstring::npos; };
+  if (has(L'M')) g_ownLevel = QVOS::kMediumIntegrity;
+  if (has(L'S')) g_otherLevel = QVOS::kMediumIntegrity;
+  if (has(L'M') || has(L'S')) QVOS::detail::setIntegrityLevelQuery(&FakeLevels);
+  const HRESULT com = has(L'c') ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
+
+  int result = 0;
+  if (has(L'h')) {
+    ScopedHandle process;
+    const bool started = QVOS::shellExecute(args.at(0), args.at(1), has(L'm'), &process, has(L'f'), has(L'r'));
+    result = !started ? 0 : process && WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 ? 1 : 2;
+  } else {
+    result = QVOS::shellExecute(args.at(0), args.at(1), has(L'm'), has(L'f'), has(L'r')) ? 1 : 0;
+    if (result == 1) WaitForFile(args.at(3), 30000);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return result;
+}
+
+// Plays the desktop shell (a shell window of its own) until the second event is set.
+QV_TEST_CHILD(play_shell_for_start) {
+  ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(0).c_str()));
+  ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(1).c_str()));
+  const HWND window = CreateWindowExW(0, L"STATIC", L"shell", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                      nullptr, nullptr);
+  if (!window || !SetShellWindow(window)) return 1;
+  SetEvent(ready.get());
+  WaitForSingleObject(done.get(), 120000);
+  DestroyWindow(window);
+  return 0;
+}
+
+// A process of the test playing the shell for the scope.
+class ScopedShell {
+ public:
+  ScopedShell()
+      : readyName_(qvtest::UniqueName(L"shell_ready")),
+        doneName_(qvtest::UniqueName(L"shell_done")),
+        ready_(CreateEventW(nullptr, TRUE, FALSE, readyName_.c_str())),
+        done_(CreateEventW(nullptr, TRUE, FALSE, doneName_.c_str())),
+        child_(L"play_shell_for_start", {readyName_, doneName_}) {}
+  ~ScopedShell() {
+    SetEvent(done_.get());
+    child_.wait(30000);
+  }
+  // The shell window is there for other processes to see.
+  bool ready() {
+    const HANDLE waits[] = {ready_.get(), child_.process()};
+    if (WaitForMultipleObjects(2, waits, FALSE, 60000) != WAIT_OBJECT_0) return false;
+    for (int i = 0; i < 200 && !GetShellWindow(); ++i) Sleep(50);
+    return GetShellWindow() != nullptr;
+  }
+
+ private:
+  std::wstring readyName_, doneName_;
+  ScopedHandle ready_, done_;
+  qvtest::RunningChild child_;
+};
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+  std::vector<std::string> lines;
+  const std::string bytes = qvtest::ReadFileBytes(path);
+  size_t start = 0;
+  for (size_t end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(bytes.substr(start, end - start));
+  }
+  return lines;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string narrow;
+  for (wchar_t c : text) narrow.push_back(static_cast<char>(c));
+  return narrow;
+}
+
+// A copy of the recording program in a folder of its own, which also takes the log.
+struct Workspace {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env{dir.path()};
+  std::wstring program = dir.path() + L"record_args.exe";
+  std::wstring record = dir.path() + L"record_args.args.txt";
+
+  Workspace() { CopyFileW((qvtest::ExecutableDirectory() + L"record_args.exe").c_str(), program.c_str(), FALSE); }
+  std::vector<std::wstring> lines() const { return qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), kSource); }
+  // The records "<starter>\t<arguments>", once `count` have arrived (or the wait ran out).
+  std::vector<std::string> records(size_t count) const {
+    for (int i = 0; i < 300 && ReadLines(record).size() < count; ++i) Sleep(100);
+    return ReadLines(record);
+  }
+};
+
+// "(err: N) <rest>" split; false when the message does not have that shape.
+bool SplitError(const std::wstring& message, std::wstring* rest) {
+  std::wsmatch m;
+  if (!std::regex_match(message, m, std::wregex(LR"(\(err: \d+\) (.*))"))) return false;
+  *rest = m.str(1);
+  return true;
+}
+
+// Wine's COM service (RpcSs), through which Explorer's objects are found; started when it is not
+// running (on a busy machine its start-up may outlast the service manager's patience: try again).
+bool ComServiceRunning() {
+  const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (!manager) return false;
+  const SC_HANDLE service = OpenServiceW(manager, L"RpcSs", SERVICE_START | SERVICE_QUERY_STATUS);
+  bool running = false;
+  for (const ULONGLONG end = GetTickCount64() + 60000; service && !running && GetTickCount64() < end;) {
+    SERVICE_STATUS status = {};
+    if (QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING) {
+      running = true;
+    } else {
+      if (status.dwCurrentState == SERVICE_STOPPED) StartServiceW(service, 0, nullptr);
+      Sleep(500);
+    }
+  }
+  if (service) CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return running;
+}
+
+// Wine's Explorer, serving the automation objects the route asks for, steadily for the scope.
+// The desktop's own Explorer may have come up during the prefix's first boot, before the COM
+// service could be started, and then serves nothing; and each new one that Wine starts when the
+// desktop's last program has gone re-registers the objects and takes them along when it ends.
+// So this process keeps a window on the desktop (its Explorer stays), and, once the COM service
+// runs, a second Explorer managing a desktop of its own registers the objects last.
+class ScopedExplorer {
+ public:
+  ScopedExplorer()
+      : anchor_(CreateWindowExW(0, L"STATIC", L"anchor", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                nullptr)) {
+    if (!ComServiceRunning()) return;
+    process_ = qvtest::StartProgram(qvtest::SystemProgram(L"explorer.exe"),
+                                    L"/desktop=" + qvtest::UniqueName(L"qvtest") + L",640x480");
+  }
+  ~ScopedExplorer() {
+    if (process_) {
+      TerminateProcess(process_.get(), 0);
+      WaitForSingleObject(process_.get(), 10000);
+    }
+    if (anchor_) DestroyWindow(anchor_);
+  }
+
+  // Whether ShellWindows can be created out of process, waiting up to a minute for it.
+  bool serving() const {
+    const CLSID clsidShellWindows = {0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    bool available = false;
+    for (const ULONGLONG end = GetTickCount64() + 60000; !available && GetTickCount64() < end;) {
+      IUnknown* windows = nullptr;
+      if (SUCCEEDED(CoCreateInstance(clsidShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                                     reinterpret_cast<void**>(&windows))) && windows) {
+        windows->Release();
+        available = true;
+      } else {
+        Sleep(500);
+      }
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return available;
+  }
+
+ private:
+  HWND anchor_;
+  ScopedHandle process_;
+};
+
+enum class Route { Direct, RefusedThenDirect, Explorer };
+
+struct StartCase {
+  const wchar_t* windows;
+  const wchar_t* flags;
+  bool shellWindow;
+  Route route;
+  std::wstring parameters = kParameters;
+};
+
+// Runs one case in a child under its Windows release and checks the log lines and who started
+// the program with which arguments.
+void RunStartCase(const StartCase& c) {
+  SCOPED_TRACE(std::wstring(c.windows) + L" flags '" + c.flags + L"'" + (c.shellWindow ? L" with shell" : L""));
+  Workspace ws;
+  std::unique_ptr<ScopedShell> shell;
+  if (c.shellWindow) {
+    shell = std::make_unique<ScopedShell>();
+    ASSERT_TRUE(shell->ready());
+  }
+  qvtest::ChildOptions options;
+  options.windowsVersion = c.windows;
+  options.exeName = std::wstring(L"installer_") + c.windows + L".exe";
+  const DWORD exitCode = qvtest::RunChild(L"start_program", {ws.program, c.parameters, c.flags, ws.record}, options).exitCode;
+  EXPECT_EQ(exitCode, 1u);
+
+  const auto records = ws.records(1);
+  ASSERT_EQ(records.size(), 1u) << "the program ran once";
+  const std::string starter = c.route == Route::Explorer ? "explorer.exe" : Narrow(options.exeName);
+  EXPECT_EQ(records[0], starter + "\t" + Narrow(c.parameters));
+
+  const std::wstring executed = L"executed '" + ws.program + L"' with " + c.parameters;
+  const auto lines = ws.lines();
+  std::wstring rest;
+  switch (c.route) {
+    case Route::Direct:
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(lines[0], executed);
+      break;
+    case Route::RefusedThenDirect:
+      ASSERT_EQ(lines.size(), 2u);
+      EXPECT_TRUE(SplitError(lines[0], &rest)) << lines[0];
+      EXPECT_EQ(rest, L"tryMediumIntegrity: failed");
+      EXPECT_EQ(lines[1], executed);
+      break;
+    case Route::Explorer:
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_TRUE(SplitError(lines[0], &rest)) << lines[0];
+      EXPECT_EQ(rest, L"explorer-" + executed);
+      break;
+  }
+}
+
+}  // namespace
+
+// Nothing asks for Explorer, or the situation rules it out: the program is started directly and
+// no line tells of a refused route.
+TEST(ShellExecute, StartsDirectlyWhereTheExplorerRouteDoesNotApply) {
+  const StartCase cases[] = {
+      {L"win7", L"", false, Route::Direct},             // every flag off
+      {L"win7", L"r", false, Route::Direct},            // the "runas" verb, directly
+      {L"win7", L"mM", true, Route::Direct},            // the installer already runs at medium level
+      {L"win7", L"mfch", false, Route::Direct},         // a process handle is wanted
+      {L"winxp", L"mcS", true, Route::Direct},          // Windows XP, shell at medium
+      {L"winxp", L"mfc", false, Route::Direct},         // Windows XP, even when forced
+      {L"win7", L"h", false, Route::Direct, L""},       // empty parameters
+  };
+  for (const auto& c : cases) RunStartCase(c);
+}
+
+// The installer runs at high level; when the shell does too (or cannot be asked, or COM is not
+// there), one line tells of the refused route and the program is started directly.
+TEST(ShellExecute, RefusedExplorerRouteFallsBackToTheDirectStart) {
+  const StartCase cases[] = {
+      {L"win7", L"m", false, Route::RefusedThenDirect},    // no shell window to ask
+      {L"win7", L"mc", true, Route::RefusedThenDirect},    // the shell runs at high level as well
+      {L"win8", L"mS", true, Route::RefusedThenDirect},    // shell at medium, but no COM on the thread
+      {L"win7", L"mf", false, Route::RefusedThenDirect},   // forced, but no COM on the thread
+  };
+  for (const auto& c : cases) RunStartCase(c);
+}
+
+// Through Wine's Explorer: the program is started by explorer.exe, with the parameters unchanged.
+TEST(ShellExecute, ExplorerStartsTheProgramForAnInstallerAboveMediumLevel) {
+  ScopedExplorer explorer;
+  ASSERT_TRUE(explorer.serving()) << "Explorer's ShellWindows server never came up";
+  const StartCase cases[] = {
+      {L"win7", L"mcS", true, Route::Explorer},         // installer high, shell medium
+      {L"win7", L"mfc", false, Route::Explorer},        // forced
+      {L"win8", L"mfc", false, Route::Explorer},
+      {L"win81", L"mfcS", true, Route::Explorer},
+      {L"win7", L"mfcr", false, Route::Explorer},       // the "runas" operation
+      {L"win7", L"mfc", false, Route::Explorer, L""},   // empty parameters: none passed
+  };
+  for (const auto& c : cases) RunStartCase(c);
+}
+
+TEST(ShellExecute, TheShortFormHandsOutTheStartedProcess) {
+  Workspace ws;
+  ScopedHandle process = QVOS::shellExecute(ws.program, kParameters);
+  ASSERT_TRUE(process);
+  ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+  const auto records = ws.records(1);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0], "foundation_tests.exe\t" + Narrow(kParameters));
+  const auto lines = ws.lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], L"executed '" + ws.program + L"' with " + kParameters);
+}
+
+TEST(ShellExecute, AProgramThatDoesNotExistIsAFailureWithItsErrorNumber) {
+  Workspace ws;
+  const std::wstring missing = ws.dir.path() + L"no_such_program.exe";
+  EXPECT_FALSE(QVOS::shellExecute(missing, L"--x", false));
+  EXPECT_FALSE(QVOS::shellExecute(missing, L""));
+  const auto lines = ws.lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], L"(err: 2) failed to execute '" + missing + L"' with --x");
+  EXPECT_EQ(lines[1], L"(err: 2) failed to execute '" + missing + L"' with ");
+  EXPECT_FALSE(qvtest::FileExists(ws.record));
+}

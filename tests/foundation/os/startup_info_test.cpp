@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <regex>
+
+#include "foundation/log/log.h"
+#include "foundation/os/startup_info.h"
+#include "foundation/os/wow64.h"
+#include "support/child_process.h"
+#include "support/log_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using QVOS::WindowsVersion;
+
+// Logs the description, as the installer's first call does.
+QV_TEST_CHILD(log_startup_info) {
+  Log::WriteLine(QVOS::getStartupInfo());
+  return 0;
+}
+
+std::wstring Hex4(LANGID id) {
+  wchar_t text[8];
+  swprintf(text, 8, L"%04x", static_cast<unsigned>(id));
+  return text;
+}
+
+}  // namespace
+
+TEST(StartupInfo, DescribesVersionBitnessAndTheTwoLanguages) {
+  // 0x7FFF is no language: it has no ISO 639 name, and its part is left out.
+  const LANGID kNoLanguage = 0x7FFF;
+  struct Case {
+    WindowsVersion version;
+    bool windows64;
+    LANGID system, user;
+    const wchar_t* expected;
+  } cases[] = {
+      {WindowsVersion::Win7, true, 0x0409, 0x0407,
+       L"Version: Win7 (64bit) - OS Language: en (0409) - UI Language: de (0407)"},
+      {WindowsVersion::WinXP, false, 0x040C, 0x0411,
+       L"Version: WinXP (32bit) - OS Language: fr (040c) - UI Language: ja (0411)"},
+      {WindowsVersion::Win81, true, 0x0C01, 0x0409,
+       L"Version: Win8.1 (64bit) - OS Language: ar (0c01) - UI Language: en (0409)"},
+      {WindowsVersion::Unknown, false, 0x0409, kNoLanguage, L"Version: Unknown (32bit) - OS Language: en (0409)"},
+      {WindowsVersion::Win8, true, kNoLanguage, 0x0407, L"Version: Win8 (64bit) - UI Language: de (0407)"},
+      {WindowsVersion::WinVista, false, kNoLanguage, kNoLanguage, L"Version: WinVista (32bit)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(QVOS::detail::describeSystem(c.version, c.windows64, c.system, c.user), c.expected);
+  }
+}
+
+// Under each emulated release, from a process of this (64-bit) build: the version line once, then
+// the description, which calls 64-bit Windows "(64bit)" although the process is not under WOW64.
+TEST(StartupInfo, EachEmulatedReleaseFromTheSixtyFourBitBuild) {
+  ASSERT_FALSE(QVOS::isWow64()) << "a 64-bit process is not emulated";
+  // The test bed's languages, as the system reports them to any of its processes.
+  const std::wstring languages = L" - OS Language: ([a-z]{2,3}) \\(" + Hex4(GetSystemDefaultUILanguage()) +
+                                 L"\\) - UI Language: ([a-z]{2,3}) \\(" + Hex4(GetUserDefaultUILanguage()) +
+                                 L"\\)";
+  struct Case { const wchar_t* wine; const wchar_t* name; int number; } cases[] = {
+      {L"winxp", L"WinXP", 5}, {L"win7", L"Win7", 7}, {L"win8", L"Win8", 8}, {L"win81", L"Win8", 8},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.wine);
+    qvtest::ScopedTempDir dir;
+    qvtest::ScopedTempEnv env(dir.path());
+    qvtest::ChildOptions options;
+    options.windowsVersion = c.wine;
+    ASSERT_EQ(qvtest::RunChild(L"log_startup_info", {}, options).exitCode, 0u);
+
+    const auto messages = qvtest::LogMessages(qvtest::TodayLogFile(dir.path()));
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(std::regex_match(messages[0], std::wregex(L"QVOS::getWindowsVersion: \\d+\\.\\d+\\.\\d+; "
+                                                          L"WindowsVersion = " + std::to_wstring(c.number))))
+        << messages[0];
+    EXPECT_TRUE(std::regex_match(messages[1], std::wregex(std::wstring(L"Version: ") + c.name + L" \\(64bit\\)" +
+                                                          languages)))
+        << messages[1];
+  }
+}
