@@ -31,7 +31,7 @@ bool RunChildIfRequested(int* exitCode);
 struct ChildOptions {
   // Runs a copy of this executable under this file name (the log shows the process name).
   std::wstring exeName;
-  // Windows version Wine reports to the child: "winxp", "win7", "win8", "win81".
+  // Windows version Wine reports to the child: "winxp", "win7", "win8", "win81", "win10".
   std::wstring windowsVersion;
   // Written beside the child's copy as "<exe>.manifest" (needs exeName or windowsVersion), e.g. to
   // declare the Windows releases it supports; without it any such file is removed.

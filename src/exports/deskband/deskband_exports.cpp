@@ -1,9 +1,21 @@
 #include "exports/export_guard.h"
 #include "exports/qvnsis_exports.h"
+#include "foundation/log/log.h"
 #include "shell/deskband/qv_deskband_util.h"
+#include "shell/deskband/taskbar_hosts_deskbands.h"
+
+namespace {
+
+constexpr wchar_t kNoDeskbands[] = L"the Windows 11 taskbar hosts no deskbands";
+
+}  // namespace
 
 QVNSIS_EXPORT int QVNSIS_ShowDeskband() {
   return GuardedExport(0, [&] {
+    if (!TaskbarHostsDeskbands()) {
+      Log::Stream() << L"QVNSIS_ShowDeskband: " << kNoDeskbands;
+      return 0;
+    }
     return QVDeskbandUtil::Show() ? 1 : 0;
   });
 }
@@ -16,6 +28,10 @@ QVNSIS_EXPORT int QVNSIS_IsDeskbandRegistered() {
 
 QVNSIS_EXPORT int QVNSIS_RegisterDeskband() {
   return GuardedExport(0, [&] {
+    if (!TaskbarHostsDeskbands()) {
+      Log::Stream() << L"QVNSIS_RegisterDeskband: " << kNoDeskbands;
+      return 0;
+    }
     return QVDeskbandUtil::RegisterIfRequired(true) ? 1 : 0;
   });
 }

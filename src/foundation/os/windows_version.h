@@ -3,7 +3,7 @@
 #include <windows.h>
 
 // The Windows releases the library tells apart. Callers compare the numbers: a release later
-// than Windows XP is greater than WinXP.
+// than Windows XP is greater than WinXP, Vista and later are at least WinVista.
 namespace QVOS {
 
 enum class WindowsVersion : int {
@@ -17,18 +17,37 @@ enum class WindowsVersion : int {
   Win7 = 7,
   Win8 = 8,
   Win81 = 9,
+  Win10 = 10,
+  Win11 = 11,
 };
 
-// The running release, asked once per process; the answer is logged the first time.
+// The running release, asked once per process; the answer is logged the first time. It is what
+// GetVersionEx reports, so Windows 8.1 and later count as Windows 8 (6.2) in a process whose
+// manifest does not declare them, exactly as the system tells that process.
 WindowsVersion getWindowsVersion();
 
-// "Unknown", "Win95", ..., "Win8.1".
+// "Unknown", "Win95", ..., "Win8.1", "Win10", "Win11".
 const wchar_t* windowsVersionName(WindowsVersion version);
 
 namespace detail {
 
-// The release for a major.minor pair as GetVersionEx reports it; Unknown for any other.
-WindowsVersion windowsVersionFor(DWORD major, DWORD minor);
+// Windows 11 still reports 10.0; its builds start here.
+constexpr DWORD kFirstWindows11Build = 22000;
+
+// The release for the numbers GetVersionEx reports; Unknown for any other. The build tells
+// 10.0 apart only: below kFirstWindows11Build, or 0 (no build number), it is Windows 10.
+WindowsVersion windowsVersionFor(DWORD major, DWORD minor, DWORD build);
+
+// Fills the record as GetVersionExW does; false when the query fails.
+using VersionQuery = bool (*)(OSVERSIONINFOW* info);
+
+// GetVersionExW.
+bool queryVersion(OSVERSIONINFOW* info);
+
+// Replaces the query getWindowsVersion makes and forgets the answer it keeps, so the next call
+// asks afresh; for tests of what Wine cannot report (a Windows 11 build, a failing query). Null
+// restores the real one; returns the previous one.
+VersionQuery setVersionQuery(VersionQuery query);
 
 }  // namespace detail
 

@@ -16,6 +16,7 @@
 #include "foundation/settings/qv_paths.h"
 #include "foundation/settings/qv_settings.h"
 #include "shell/deskband/qv_deskband_util.h"
+#include "shell/deskband/taskbar_hosts_deskbands.h"
 #include "shell/explorer_registrations/platform_explorer_utils.h"
 #include "shell/windows8/windows8_manager.h"
 
@@ -26,11 +27,7 @@ constexpr int kShellProcessTries = 5;
 constexpr DWORD kShellProcessRetryMs = 1000;
 constexpr DWORD kModernUiPollMs = 500;
 
-void StartEngineAfterDelay() {
-  const uint32_t delayMs = QVSettings::getDword(QVSettings::kLaunchPlatformDelayMs,
-                                                QVSettings::kLaunchPlatformDelayMsDefault);
-  Log::Stream() << kSource << L"menu not enabled; sleeping for " << delayMs << L"msec";
-  Sleep(delayMs);
+void StartEngine() {
   const std::wstring engine = QVPaths::getPath(PathKind::EngineExe, false);
   // An empty file name would have the shell open the current folder in Explorer instead.
   if (engine.empty()) {
@@ -38,6 +35,14 @@ void StartEngineAfterDelay() {
     return;
   }
   QVOS::shellExecute(engine, std::wstring(), false, false, false);
+}
+
+void StartEngineAfterDelay() {
+  const uint32_t delayMs = QVSettings::getDword(QVSettings::kLaunchPlatformDelayMs,
+                                                QVSettings::kLaunchPlatformDelayMsDefault);
+  Log::Stream() << kSource << L"menu not enabled; sleeping for " << delayMs << L"msec";
+  Sleep(delayMs);
+  StartEngine();
 }
 
 // Explorer runs while the user logs on: the shell may take a few seconds to appear.
@@ -76,6 +81,11 @@ bool RegistrationRequired(bool requireHKLM) {
   return true;
 }
 
+// Windows 8 and 8.1 only: from Windows 10 on the Start menu is a window again.
+bool HasModernUi(QVOS::WindowsVersion version) {
+  return version == QVOS::WindowsVersion::Win8 || version == QVOS::WindowsVersion::Win81;
+}
+
 // The Start screen or a full-screen app would hide the deskband the moment it appears.
 void WaitForModernUiToGo(HINSTANCE instance) {
   Log::Stream() << kSource << L"preparing to detect the modern ui";
@@ -97,7 +107,7 @@ void LaunchThroughDeskband(HINSTANCE instance) {
       return;
     }
     Log::Stream() << kSource << L"registering deskband success";
-    if (QVOS::getWindowsVersion() >= QVOS::WindowsVersion::Win8) WaitForModernUiToGo(instance);
+    if (HasModernUi(QVOS::getWindowsVersion())) WaitForModernUiToGo(instance);
   }
 
   Log::Stream() << kSource << L"launching";
@@ -117,6 +127,12 @@ void LaunchPlatform(HINSTANCE instance) {
   ComInitializer com(COINIT_APARTMENTTHREADED);
   if (!QVSettings::isMenuEnabled()) {
     StartEngineAfterDelay();
+    return;
+  }
+  if (!TaskbarHostsDeskbands()) {
+    // The engine is what remains of the platform there; nothing is worth waiting for.
+    Log::Stream() << kSource << L"the Windows 11 taskbar hosts no deskbands; starting the engine";
+    StartEngine();
     return;
   }
   LaunchThroughDeskband(instance);

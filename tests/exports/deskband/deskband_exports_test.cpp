@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "exports/qvnsis_exports.h"
 #include "support/child_process.h"
 #include "support/fake_deskband.h"
+#include "support/fixture_records.h"
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
+#include "support/windows_release.h"
 
 // The deskband exports of the real DLL, with regsvr32.exe of the system registering a library
 // of the test fixtures.
@@ -199,4 +202,50 @@ TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
     EXPECT_TRUE(qvtest::LogMessagesOf(log, kExecuteSource).empty());
     EXPECT_TRUE(qvtest::LogMessagesOf(log, L"QVDeskbandUtil::Show: ").empty());
   }
+}
+
+// Windows 11's taskbar hosts no deskbands. Wine cannot report a Windows 11 build, so the injected
+// version query stands in, and the exports are this executable's own copy of them. Showing and
+// registering answer 0 at once and start nothing; whether a build is registered is answered as
+// before. A Windows 10 build with the same setup registers.
+TEST(DeskbandExports, OnWindows11ShowAndRegisterAnswerZeroAtOnce) {
+  ScopedDeskbandRegistrations registrations;
+  qvtest::ScopedDeskbandCleanup cleanup;
+  qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
+  qvtest::ScopedTempDir installDir;
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  const std::wstring library = qvtest::InstallDeskbandLibrary(installDir.path(), 1);
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                                         qvtest::WideBytes(installDir.path().substr(0, installDir.path().size() - 1))));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
+                                         qvtest::WideBytes(L"qvdeskband_1.dll")));
+  ASSERT_EQ(qvtest::RunRegsvr32(L"/s \"" + library + L"\""), 0u);
+  const std::wstring record = qvtest::DeskbandRecordPath(installDir.path());
+  ASSERT_EQ(qvtest::RecordsOfKind(record, L"DllRegisterServer").size(), 1u);
+
+  {
+    qvtest::ScopedFakeWindowsVersion windows11(10, 0, qvtest::kWindows11Build);
+    EXPECT_EQ(QVNSIS_IsDeskbandRegistered(), 1);
+    EXPECT_EQ(QVNSIS_RegisterDeskband(), 0);
+    EXPECT_EQ(QVNSIS_ShowDeskband(), 0);
+  }
+  const std::wstring log = qvtest::TodayLogFile(logDir.path());
+  const std::vector<std::wstring> noDeskbands = {L"the Windows 11 taskbar hosts no deskbands"};
+  EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVNSIS_RegisterDeskband: "), noDeskbands);
+  EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVNSIS_ShowDeskband: "), noDeskbands);
+  EXPECT_EQ(qvtest::LogMessagesOf(log, kLoadSource),
+            std::vector<std::wstring>{L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}"});
+  EXPECT_TRUE(qvtest::LogMessagesOf(log, kRegisterSource).empty());
+  EXPECT_TRUE(qvtest::LogMessagesOf(log, kExecuteSource).empty());
+  EXPECT_TRUE(qvtest::LogMessagesOf(log, L"QVDeskbandUtil::Show: ").empty());
+  EXPECT_TRUE(qvtest::LogMessagesOf(log, L"QVDeskbandUtil::GetDeskBandDllPath: ").empty());
+  EXPECT_EQ(qvtest::RecordsOfKind(record, L"DllRegisterServer").size(), 1u) << "no regsvr32";
+  EXPECT_TRUE(qvtest::RecordsOfKind(record, L"RunExplorerPromptHelper").empty());
+
+  {
+    qvtest::ScopedFakeWindowsVersion windows10(10, 0, 19045);
+    EXPECT_EQ(QVNSIS_RegisterDeskband(), 1);
+  }
+  EXPECT_EQ(qvtest::RecordsOfKind(record, L"DllRegisterServer").size(), 2u);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "exports/qvnsis_exports.h"
 #include "support/child_process.h"
 #include "support/fake_deskband.h"
 #include "support/fake_engine.h"
@@ -15,6 +16,7 @@
 #include "support/registry.h"
 #include "support/temp_dir.h"
 #include "support/tray_server_registration.h"
+#include "support/windows_release.h"
 
 // Starting and stopping the fake engine through the real DLL's exports.
 
@@ -441,6 +443,36 @@ TEST(StopTovinExport, TheDeskbandIsClosedFirst) {
                     {L"HideDeskBand", L"{DB5B5FAB-8F4D-4E27-9DA1-494C73CF256D}", L"0x00000000"}}));
     }
   }
+}
+
+// Windows 11's taskbar hosts no deskbands, yet a deskband window left from before an upgrade is
+// still closed and the engines swept. Wine cannot report a Windows 11 build: the injected version
+// query stands in, with this executable's own copy of the export.
+TEST(StopTovinExport, OnWindows11TheDeskbandWindowIsStillClosed) {
+  ScopedPlatform platform;
+  qvtest::ScopedDeskbandCleanup cleanup;
+  const std::wstring folder = platform.installDir() + L"\\";
+  const std::wstring library = qvtest::InstallDeskbandLibrary(folder, 0);
+  ScopedHandle host = qvtest::StartBandHost(library, qvtest::DeskbandClsidText(0));
+  ASSERT_TRUE(host);
+  ASSERT_NE(qvtest::WaitForDeskbandWindow(), nullptr);
+  FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+  engine.setBehaviour(EngineQuit::kObey);
+  ScopedHandle running = StartEngineWithWindow(engine);
+  ASSERT_TRUE(running);
+
+  {
+    qvtest::ScopedFakeWindowsVersion windows11(10, 0, qvtest::kWindows11Build);
+    EXPECT_EQ(QVNSIS_StopTovin(), 1);
+  }
+  EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
+  EXPECT_TRUE(Ended(host, 5000));
+  const auto commands = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder), L"command");
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0][2], L"25");
+  EXPECT_TRUE(Ended(running));
+  EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
+  EXPECT_EQ(platform.messagesOf(L"QVOS::getWindowsVersion: "), Strings{L"10.0.22621; WindowsVersion = 11"});
 }
 
 namespace {

@@ -8,12 +8,14 @@
 #include <ctime>
 #include <vector>
 
+#include "exports/qvnsis_exports.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
+#include "support/windows_release.h"
 
 namespace {
 
@@ -189,15 +191,40 @@ TEST_F(InstallDateTest, UnreadableCreationDateStoresAnEmptyDateTheNextRunRetries
 
 TEST(InstallDir, LaterThanXpIsTheUnexpandedLocalAppDataPlaceholder) {
   qvtest::ScopedTempDir dir;
+  std::vector<qvtest::ChildOptions> releases;
   for (const wchar_t* version : {L"win7", L"win8", L"win81"}) {
-    qvtest::ChildOptions options;
-    options.windowsVersion = version;
+    releases.emplace_back();
+    releases.back().windowsVersion = version;
+  }
+  releases.push_back(qvtest::Windows10Child());
+  for (const qvtest::ChildOptions& options : releases) {
+    const std::wstring version = options.exeName.empty() ? options.windowsVersion : options.exeName;
     const std::wstring out = dir.path() + version;
     ASSERT_EQ(qvtest::RunChild(L"get_install_dir", {L"260", out}, options).exitCode, 0u);
     const std::string bytes = qvtest::ReadFileBytes(out);
     const std::wstring buffer(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     EXPECT_EQ(std::wstring(buffer.c_str()), L"%LOCALAPPDATA%\\Tovin") << version;
   }
+}
+
+// Windows 11, which Wine cannot report, through the injected version query; a failed query is
+// the unknown release, which gets the XP form (the folder's own path, not the placeholder).
+TEST(InstallDir, Windows11AndAFailedVersionQuery) {
+  std::wstring text(260, L'#');
+  {
+    qvtest::ScopedFakeWindowsVersion windows11(10, 0, qvtest::kWindows11Build);
+    QVNSIS_GetInstallDir(&text[0], 260);
+  }
+  EXPECT_EQ(std::wstring(text.c_str()), L"%LOCALAPPDATA%\\Tovin");
+
+  text.assign(260, L'#');
+  {
+    qvtest::ScopedFakeWindowsVersion failing;
+    QVNSIS_GetInstallDir(&text[0], 260);
+  }
+  const std::wstring xpForm = text.c_str();
+  EXPECT_EQ(xpForm.find(L"%USERPROFILE%"), 0u) << xpForm;
+  EXPECT_EQ(xpForm.substr(xpForm.size() - 6), L"\\Tovin") << xpForm;
 }
 
 TEST(InstallDir, OnXpTheLocalFolderIsLowerCasedWithTheProfileAsPlaceholder) {

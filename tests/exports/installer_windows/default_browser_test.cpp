@@ -6,6 +6,7 @@
 #include "exports/installer_windows/default_browser.h"
 #include "support/browsers.h"
 #include "support/child_process.h"
+#include "support/windows_release.h"
 
 namespace {
 
@@ -126,4 +127,39 @@ TEST(DefaultBrowser, WindowsXpAlwaysOpensThroughTheShell) {
   win7.windowsVersion = L"win7";
   ASSERT_EQ(qvtest::RunChild(L"open_url", {L"https://www.example.com/7"}, win7).exitCode, 0u);
   EXPECT_EQ(browsers.chosenRecords(1), std::vector<std::wstring>{L"\"https://www.example.com/7\""});
+}
+
+// Windows 10 takes the user's choice whether the installer's manifest declares it or not (told
+// 6.2, it is Windows 8 to the library), and so does Windows 11, which Wine cannot report and the
+// injected version query stands in for; a failed version query is the unknown release, which
+// opens through the shell as XP does.
+TEST(DefaultBrowser, Windows10And11TakeTheUsersChoice) {
+  struct Case { const wchar_t* what; qvtest::ChildOptions options; const wchar_t* url; } cases[] = {
+      {L"win10 declared", qvtest::Windows10Child(), L"https://www.example.com/10"},
+      {L"win10 undeclared", qvtest::UndeclaredWindows10Child(), L"https://www.example.com/10-undeclared"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qvtest::ScopedBrowsers browsers;
+    const std::wstring command = Quoted(browsers.chosenBrowser()) + L" \"%1\"";
+    browsers.setChoice(L"https", L"QvTestBrowserURL", command.c_str());
+    ASSERT_EQ(qvtest::RunChild(L"open_url", {c.url}, c.options).exitCode, 0u);
+    EXPECT_EQ(browsers.chosenRecords(1), std::vector<std::wstring>{Quoted(c.url)});
+    EXPECT_TRUE(browsers.shellRecords(0, 0).empty());
+  }
+
+  qvtest::ScopedBrowsers browsers;
+  const std::wstring command = Quoted(browsers.chosenBrowser()) + L" \"%1\"";
+  browsers.setChoice(L"https", L"QvTestBrowserURL", command.c_str());
+  {
+    qvtest::ScopedFakeWindowsVersion windows11(10, 0, qvtest::kWindows11Build);
+    OpenUrlInDefaultBrowser("https://www.example.com/11");
+  }
+  EXPECT_EQ(browsers.chosenRecords(1), std::vector<std::wstring>{L"\"https://www.example.com/11\""});
+  {
+    qvtest::ScopedFakeWindowsVersion failing;
+    OpenUrlInDefaultBrowser("https://www.example.com/unknown");
+  }
+  EXPECT_EQ(browsers.shellRecords(1), std::vector<std::wstring>{L"\"https://www.example.com/unknown\""});
+  EXPECT_EQ(browsers.chosenRecords(1, 0).size(), 1u);
 }

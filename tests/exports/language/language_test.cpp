@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
 
@@ -10,6 +11,7 @@
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/temp_dir.h"
+#include "support/windows_release.h"
 
 // Wine picks resources by the process's UI language, which it takes from LANG when the process
 // starts: ctest starts the LanguageDe and LanguageDa suites with a German and a Danish LANG.
@@ -57,6 +59,29 @@ QV_TEST_CHILD(xp_worker_language) {
     if (LANGIDFROMLCID(GetThreadLocale()) != 0x040C) result = 2;
   });
   return result;
+}
+
+// The regional format (the thread locale) German on the main thread when the library loads, and a
+// worker thread set to French that loads a string. Exit code: the worker's thread-locale language
+// after the load; the log says which language the library took as the installer's.
+QV_TEST_CHILD(worker_language_by_release) {
+  SetThreadLocale(MAKELCID(0x0407, SORT_DEFAULT));
+  qvtest::Library library;
+  auto get = library.get<GetStringFn>("QVNSIS_GetLanguageString");
+  if (!get) return 1;
+  LANGID workerLocale = 0;
+  RunOnThread([&] {
+    SetThreadLocale(MAKELCID(0x040C, SORT_DEFAULT));
+    Get(get, 113);
+    workerLocale = LANGIDFROMLCID(GetThreadLocale());
+  });
+  return workerLocale;
+}
+
+std::wstring Hex4(LANGID id) {
+  wchar_t text[8];
+  swprintf(text, 8, L"%04x", static_cast<unsigned>(id));
+  return text;
 }
 
 }  // namespace
@@ -129,5 +154,40 @@ TEST(Language, IdsNoTableHoldsAreMissingWhateverTheirRange) {
   ASSERT_NE(Get(get, 113), L"string id 113 missing") << "the id all the others alias";
   for (int id : {0, 117, -1, 65536 + 113, 113 - 65536, 0x7FFFFFFF, INT_MIN}) {
     EXPECT_EQ(Get(get, id), L"string id " + std::to_wstring(id) + L" missing");
+  }
+}
+
+// Before Vista the installer's language is the thread locale, and workers get it as their thread
+// locale. From Vista on, Windows 10 included (declared in the manifest or told 6.2), it is the UI
+// language: a user with an English Windows and German number formats gets an English installer,
+// and no worker's regional format is touched. (Wine keeps no UI language per thread, so what the
+// workers are given there cannot be read back.)
+TEST(ThreadLocaleManager, TheReleaseDecidesBetweenRegionalFormatAndUiLanguage) {
+  const LANGID uiLanguage = GetUserDefaultUILanguage();
+  ASSERT_NE(uiLanguage, 0x0407) << "the test bed's UI language must differ from the child's regional format";
+  qvtest::ChildOptions xp;
+  xp.windowsVersion = L"winxp";
+  struct Case {
+    const wchar_t* what;
+    qvtest::ChildOptions options;
+    LANGID mainLanguage;
+    LANGID workerLocale;
+  } cases[] = {
+      {L"winxp", xp, 0x0407, 0x0407},
+      {L"win10 declared", qvtest::Windows10Child(), uiLanguage, 0x040C},
+      {L"win10 undeclared", qvtest::UndeclaredWindows10Child(), uiLanguage, 0x040C},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qvtest::ScopedTempDir dir;
+    qvtest::ScopedTempEnv env(dir.path());
+    EXPECT_EQ(qvtest::RunChild(L"worker_language_by_release", {}, c.options).exitCode, c.workerLocale);
+    std::vector<std::wstring> init;
+    for (const std::wstring& m : TodayMessages(dir.path())) {
+      if (m.rfind(L"ThreadLocaleManager::Init: ", 0) == 0) init.push_back(m);
+    }
+    ASSERT_EQ(init.size(), 1u);
+    const std::wstring tail = L", langid initialized to " + Hex4(c.mainLanguage);
+    EXPECT_EQ(init[0].substr(init[0].size() - std::min(init[0].size(), tail.size())), tail) << init[0];
   }
 }

@@ -5,6 +5,7 @@
 #include "support/child_process.h"
 #include "support/log_file.h"
 #include "support/temp_dir.h"
+#include "support/windows_release.h"
 
 namespace {
 
@@ -24,13 +25,18 @@ QV_TEST_CHILD(log_startup_info_twice) {
 
 }  // namespace
 
-// Through the real DLL under three releases: the version line once per process, then the
+// Through the real DLL under each release: the version line once per process, then the
 // description, without a source name, on each call; the 64-bit DLL describes 64-bit Windows.
 TEST(Library, QVNSIS_LogStartupInfoWritesTheSystemDescription) {
   struct Case { const wchar_t* wine; const wchar_t* version; const wchar_t* name; } cases[] = {
       {L"winxp", L"5\\.1\\.\\d+; WindowsVersion = 5", L"WinXP"},
       {L"win7", L"6\\.1\\.\\d+; WindowsVersion = 7", L"Win7"},
       {L"win81", L"6\\.2\\.\\d+; WindowsVersion = 8", L"Win8"},
+      // Declared in the installer's manifest, as NSIS 3 does.
+      {L"win10 declared", L"10\\.0\\.\\d+; WindowsVersion = 10", L"Win10"},
+      // Not declared: told 6.2, the Windows 8 branch, and the version line says why.
+      {L"win10", L"6\\.2\\.\\d+; WindowsVersion = 8 \\(Windows 10\\.0\\.\\d+ without a manifest declaring it\\)",
+       L"Win8"},
   };
   const std::wregex description(LR"(Version: (\S+) \(64bit\) - OS Language: [a-z]{2,3} \([0-9a-f]{4}\) - )"
                                 LR"(UI Language: [a-z]{2,3} \([0-9a-f]{4}\))");
@@ -40,6 +46,7 @@ TEST(Library, QVNSIS_LogStartupInfoWritesTheSystemDescription) {
     qvtest::ScopedTempEnv env(dir.path());
     qvtest::ChildOptions options;
     options.windowsVersion = c.wine;
+    if (std::wstring(c.wine) == L"win10 declared") options = qvtest::Windows10Child();
     ASSERT_EQ(qvtest::RunChild(L"log_startup_info_twice", {qvtest::ExecutableDirectory() + L"qvnsis.dll"}, options).exitCode, 0u);
 
     // Loading logs the version (asked by the language manager), the language and the start.

@@ -9,6 +9,7 @@
 #include "support/child_process.h"
 #include "support/log_file.h"
 #include "support/temp_dir.h"
+#include "support/windows_release.h"
 
 namespace {
 
@@ -46,6 +47,10 @@ TEST(StartupInfo, DescribesVersionBitnessAndTheTwoLanguages) {
       {WindowsVersion::Unknown, false, 0x0409, kNoLanguage, L"Version: Unknown (32bit) - OS Language: en (0409)"},
       {WindowsVersion::Win8, true, kNoLanguage, 0x0407, L"Version: Win8 (64bit) - UI Language: de (0407)"},
       {WindowsVersion::WinVista, false, kNoLanguage, kNoLanguage, L"Version: WinVista (32bit)"},
+      {WindowsVersion::Win10, true, 0x0409, 0x0407,
+       L"Version: Win10 (64bit) - OS Language: en (0409) - UI Language: de (0407)"},
+      {WindowsVersion::Win11, false, 0x0411, 0x0409,
+       L"Version: Win11 (32bit) - OS Language: ja (0411) - UI Language: en (0409)"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(QVOS::detail::describeSystem(c.version, c.windows64, c.system, c.user), c.expected);
@@ -62,6 +67,7 @@ TEST(StartupInfo, EachEmulatedReleaseFromTheSixtyFourBitBuild) {
                                  L"\\)";
   struct Case { const wchar_t* wine; const wchar_t* name; int number; } cases[] = {
       {L"winxp", L"WinXP", 5}, {L"win7", L"Win7", 7}, {L"win8", L"Win8", 8}, {L"win81", L"Win8", 8},
+      {L"win10", L"Win10", 10},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wine);
@@ -69,6 +75,8 @@ TEST(StartupInfo, EachEmulatedReleaseFromTheSixtyFourBitBuild) {
     qvtest::ScopedTempEnv env(dir.path());
     qvtest::ChildOptions options;
     options.windowsVersion = c.wine;
+    // Windows 10 as installers see it: declared in their manifests.
+    if (c.number == 10) options = qvtest::Windows10Child();
     ASSERT_EQ(qvtest::RunChild(L"log_startup_info", {}, options).exitCode, 0u);
 
     const auto messages = qvtest::LogMessages(qvtest::TodayLogFile(dir.path()));
@@ -80,4 +88,15 @@ TEST(StartupInfo, EachEmulatedReleaseFromTheSixtyFourBitBuild) {
                                                           languages)))
         << messages[1];
   }
+}
+
+// Windows 11, which Wine cannot report, through the injected version query.
+TEST(StartupInfo, Windows11ThroughAnInjectedVersionQuery) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  qvtest::ScopedFakeWindowsVersion windows11(10, 0, qvtest::kWindows11Build);
+  const std::wstring description = QVOS::getStartupInfo();
+  EXPECT_EQ(description.rfind(L"Version: Win11 (64bit)", 0), 0u) << description;
+  EXPECT_EQ(qvtest::LogMessages(qvtest::TodayLogFile(dir.path())),
+            std::vector<std::wstring>{L"QVOS::getWindowsVersion: 10.0.22621; WindowsVersion = 11"});
 }

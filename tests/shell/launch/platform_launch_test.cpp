@@ -20,6 +20,7 @@
 #include "support/registry.h"
 #include "support/temp_dir.h"
 #include "support/tray_server_registration.h"
+#include "support/windows_release.h"
 
 // The launch runs in a child process, as it does in its own rundll32.exe, with the Windows
 // release Wine reports to that child, against the simulated platform: the deskband libraries,
@@ -48,10 +49,16 @@ bool IsMediumLevel(HANDLE, uint32_t* level) {
 
 // Runs the launch through the real DLL's entry point, as rundll32.exe does. "medium": the
 // launch of this executable's own copy of the code instead, where every process, Explorer
-// included, reads as medium integrity (Wine runs all at high).
+// included, reads as medium integrity (Wine runs all at high). "win11": this executable's own
+// copy on Windows 11, which Wine cannot report, through the injected version query.
 QV_TEST_CHILD(launch_platform) {
   if (!args.empty() && args[0] == L"medium") {
     QVOS::detail::setIntegrityLevelQuery(&IsMediumLevel);
+    LaunchPlatform(GetModuleHandleW(nullptr));
+    return 0;
+  }
+  if (!args.empty() && args[0] == L"win11") {
+    qvtest::ScopedFakeWindowsVersion windows11(10, 0, qvtest::kWindows11Build);
     LaunchPlatform(GetModuleHandleW(nullptr));
     return 0;
   }
@@ -100,9 +107,11 @@ class SimulatedPlatform {
     qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, name, REG_SZ, qvtest::WideBytes(value));
   }
   const std::wstring& root() const { return root_.path(); }
+  const std::wstring& installDir() const { return installDir_; }
   const std::wstring& library() const { return library_; }
   std::wstring deskbandRecord() const { return qvtest::DeskbandRecordPath(installDir_); }
   std::vector<std::wstring> log() const { return qvtest::TodaysLogMessages(logDir_.path()); }
+  const std::wstring& logDir() const { return logDir_.path(); }
   std::vector<std::wstring> launchLines() const {
     return qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir_.path()), kSource);
   }
@@ -176,27 +185,59 @@ TEST(PlatformLaunch, WithoutSettingsTheDeskbandPathIsTakenAndAFailedRegistration
   EXPECT_FALSE(HandlersRegistered());
 }
 
-// Windows 7: registration, no wait for a modern UI (the Start screen of the fake service "shows",
-// which would hold a launch that asked), the deskband shown, then the handlers.
-TEST(PlatformLaunch, RegistrationRequiredOnWindows7ShowsTheDeskbandThenRegistersTheHandlers) {
-  SimulatedPlatform platform;
-  const std::wstring serviceRecord = platform.root() + L"app_visibility.txt";
-  qvtest::ScopedAppVisibilityServer service(serviceRecord);
-  service.setLauncherVisible(true);
+// Windows 7, and Windows 10 (declared in rundll32.exe's manifest): registration, no wait for a
+// modern UI (the Start screen of the fake service "shows", which would hold a launch that asked),
+// the deskband shown, then the handlers.
+TEST(PlatformLaunch, RegistrationRequiredOnWindows7And10ShowsTheDeskbandThenRegistersTheHandlers) {
+  qvtest::ChildOptions windows7;
+  windows7.windowsVersion = L"win7";
+  const struct { const wchar_t* what; qvtest::ChildOptions options; } releases[] = {
+      {L"win7", windows7},
+      {L"win10 declared", qvtest::Windows10Child()},
+  };
+  for (const auto& release : releases) {
+    SCOPED_TRACE(release.what);
+    SimulatedPlatform platform;
+    const std::wstring serviceRecord = platform.root() + L"app_visibility.txt";
+    qvtest::ScopedAppVisibilityServer service(serviceRecord);
+    service.setLauncherVisible(true);
 
-  qvtest::ChildOptions options;
-  options.windowsVersion = L"win7";
-  ASSERT_EQ(qvtest::RunChild(L"launch_platform", {}, options).exitCode, 0u);
+    ASSERT_EQ(qvtest::RunChild(L"launch_platform", {}, release.options).exitCode, 0u);
+
+    EXPECT_EQ(platform.launchLines(),
+              (std::vector<std::wstring>{L"shell process count = 5", L"registering because not registered",
+                                         L"registration required = 1", L"registering deskband success",
+                                         L"launching", L"registering handlers success"}));
+    const std::vector<qvtest::Record> registered = qvtest::RecordsOfKind(platform.deskbandRecord(), L"DllRegisterServer");
+    ASSERT_EQ(registered.size(), 1u);
+    EXPECT_EQ(registered[0][1], L"2");
+    EXPECT_TRUE(qvtest::ReadRecords(serviceRecord).empty()) << "the service was not asked";
+    ExpectShownThenHandlersRegistered(platform);
+  }
+}
+
+// Windows 11's taskbar hosts no deskbands: the launch starts the engine at once, as the
+// menu-disabled way does but without its delay (a long one is configured), and touches no
+// deskband: nothing registered, shown or helped, no handlers.
+TEST(PlatformLaunch, OnWindows11TheEngineStartsAtOnceWithoutTheDeskband) {
+  SimulatedPlatform platform;
+  qvtest::FakeEngineInstall engine(platform.installDir() + L"Engine");
+  engine.setBehaviour(qvtest::EngineQuit::kObey, 0, false);
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", REG_DWORD,
+                                         qvtest::DwordBytes(600000)));
+
+  ASSERT_EQ(qvtest::RunChild(L"launch_platform", {L"win11"}).exitCode, 0u);
 
   EXPECT_EQ(platform.launchLines(),
-            (std::vector<std::wstring>{L"shell process count = 5", L"registering because not registered",
-                                       L"registration required = 1", L"registering deskband success",
-                                       L"launching", L"registering handlers success"}));
-  const std::vector<qvtest::Record> registered = qvtest::RecordsOfKind(platform.deskbandRecord(), L"DllRegisterServer");
-  ASSERT_EQ(registered.size(), 1u);
-  EXPECT_EQ(registered[0][1], L"2");
-  EXPECT_TRUE(qvtest::ReadRecords(serviceRecord).empty()) << "the service was not asked";
-  ExpectShownThenHandlersRegistered(platform);
+            std::vector<std::wstring>{L"the Windows 11 taskbar hosts no deskbands; starting the engine"});
+  const qvtest::Record start = qvtest::WaitForRecord(engine.recordPath(), L"start");
+  ASSERT_EQ(start.size(), 4u);
+  EXPECT_EQ(start[2], L"") << "no arguments";
+  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(platform.logDir()), L"_ShellExecute: "),
+            std::vector<std::wstring>{L"executed '" + engine.exePath() + L"' with "});
+  EXPECT_TRUE(qvtest::ReadRecords(platform.deskbandRecord()).empty()) << "no regsvr32, no helper";
+  EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
+  EXPECT_FALSE(HandlersRegistered());
 }
 
 // Windows 8 with the Start screen showing: the launch waits until it closes, then shows the
