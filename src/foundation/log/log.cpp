@@ -4,6 +4,7 @@
 #include "foundation/locks/qv_mutex_lock.h"
 #include "foundation/os/local_date.h"
 #include "foundation/owners/qv_reg_key.h"
+#include "foundation/owners/scoped_find_handle.h"
 #include "foundation/owners/scoped_handle.h"
 #include "foundation/settings/settings_names.h"
 #include "foundation/settings/system_folders.h"
@@ -62,8 +63,8 @@ void AppendToFile(const std::wstring& path, const std::wstring& line) {
   QVMutexLock lock(kLogMutexName, kLogMutexTimeoutMs);
   if (!lock.held()) return;
 
-  ScopedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
 
@@ -113,15 +114,14 @@ void DeleteOldDayFiles(const std::wstring& directory, const SYSTEMTIME& today) {
   const int64_t cutoff = todayMidnight - kKeepSeconds;
 
   WIN32_FIND_DATAW found = {};
-  HANDLE search = FindFirstFileW((directory + L"Tovin-*.log").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const ScopedFindHandle search(FindFirstFileW((directory + L"Tovin-*.log").c_str(), &found));
+  if (!search) return;
   do {
     const std::wstring name = found.cFileName;
     const std::wstring datePart = name.size() > 6 ? name.substr(6, 10) : std::wstring();
     const int64_t fileDay = QVDate::localMidnightSeconds(datePart);
     if (fileDay == -1 || fileDay < cutoff) DeleteFileW((directory + name).c_str());
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &found));
 }
 
 void WriteLineAt(const std::wstring& message, const SYSTEMTIME& now) noexcept {
