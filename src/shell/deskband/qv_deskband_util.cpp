@@ -111,7 +111,11 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
   const std::wstring parameters = L"/s \"" + library + L"\"";
   const std::wstring regsvr32 = Regsvr32Path();
   ScopedHandle process;
-  if (!regsvr32.empty()) process = QVOS::shellExecute(regsvr32, parameters);
+  if (!regsvr32.empty()) {
+    QVOS::ShellExecuteOptions options;
+    options.process = &process;
+    QVOS::shellExecute(regsvr32, parameters, options);
+  }
   if (!process) {
     const DWORD error = GetLastError();
     Log::Stream() << kRegisterIfRequiredSource << L"(err: " << error << L") "

@@ -37,7 +37,7 @@ void StartEngineAfterDelay() {
     Log::Stream() << kSource << L"installation directory not found";
     return;
   }
-  QVOS::shellExecute(engine, std::wstring(), false, false, false);
+  QVOS::shellExecute(engine, std::wstring());
 }
 
 // Explorer runs while the user logs on: the shell may take a few seconds to appear.
