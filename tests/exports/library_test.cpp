@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "support/child_process.h"
 #include "support/library.h"
@@ -60,6 +61,27 @@ TEST(Library, UnloadingGivesBackTheThreadLocalSlots) {
   // The library's own two slots a load come back; the statically linked C++ runtime keeps one a
   // load (its exception state's thread key), which no code of ours can give back.
   EXPECT_LE(firstFreeSlot() - before, kLoads);
+}
+
+// Loading and unloading runs the library's static constructors and destructors under the loader
+// lock: they must neither load nor free other libraries there, and each load must come up whole
+// (the language manager reads kernel32's UI language through its optional lookups).
+TEST(Library, LoadUnloadCyclesStartTheLanguageManagerEveryTimeAndLeaveNothingLoaded) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  wchar_t expected[96] = {};
+  swprintf(expected, 96, L"ThreadLocaleManager::Init: main thread id is %lu, langid initialized to %04x",
+           GetCurrentThreadId(), static_cast<unsigned>(GetThreadUILanguage()));
+  constexpr int kLoads = 5;
+  for (int i = 0; i < kLoads; ++i) {
+    {
+      Library library;
+      ASSERT_TRUE(library);
+    }
+    EXPECT_EQ(GetModuleHandleW(L"qvnsis.dll"), nullptr) << "load " << i << " stayed loaded";
+  }
+  const auto messages = Messages(dir.path());
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), std::wstring(expected)), kLoads);
 }
 
 TEST(Library, QVNSIS_LogWritesTheMessageUnchangedAndIgnoresNullAndEmpty) {

@@ -25,7 +25,7 @@ std::wstring ImageDirectory(HANDLE process) {
 // Calls `visit` with an open handle of each process named `exeName` running from `directory`.
 template <typename Visit>
 void ForEachProcess(const std::wstring& directory, const wchar_t* exeName, Visit visit) {
-  ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
@@ -114,7 +114,7 @@ void FakeEngineInstall::stop() const {
 }
 
 size_t TerminateEveryEngine() {
-  ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return 0;
   size_t count = 0;
   PROCESSENTRY32W entry = {};

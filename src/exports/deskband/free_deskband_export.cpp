@@ -7,6 +7,7 @@
 
 namespace {
 
+constexpr wchar_t kSource[] = L"RunFreeDeskbandW: ";
 // Bounds the wait on a hung Explorer; a responsive one answers long before.
 constexpr UINT kTaskbarReplyTimeoutMs = 5000;
 constexpr DWORD kReleaseWaitMs = 1000;
@@ -15,7 +16,7 @@ void FreeDeskband() {
   const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
   ScopedHandle released(CreateEventW(nullptr, TRUE, FALSE, kFreeDeskbandEventName));
   QVDeskbandReleaseHook hook;
-  Log::Stream() << L"RunFreeDeskbandW: " << L"hook ready";
+  Log::Stream() << kSource << L"hook ready";
 
   // Explorer's taskbar thread runs the hook procedure before it handles the message.
   DWORD_PTR reply = 0;
@@ -23,10 +24,10 @@ void FreeDeskband() {
 
   switch (WaitForSingleObject(released.get(), kReleaseWaitMs)) {
     case WAIT_OBJECT_0:
-      Log::Stream() << L"RunFreeDeskbandW: " << L"success event signalled";
+      Log::Stream() << kSource << L"success event signalled";
       break;
     case WAIT_TIMEOUT:
-      Log::Stream() << L"RunFreeDeskbandW: " << L"success event timed out";
+      Log::Stream() << kSource << L"success event timed out";
       break;
     default:
       break;

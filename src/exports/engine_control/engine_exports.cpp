@@ -29,7 +29,9 @@ std::wstring EngineToStart(const wchar_t* exportName) {
 // Starts the engine and waits for it up to `waitMs`; a time-out leaves it running.
 void StartEngineAndWait(const std::wstring& engine, const wchar_t* arguments, DWORD waitMs) {
   ScopedHandle process;
-  QVOS::shellExecute(engine, arguments, false, &process, false, false);
+  QVOS::ShellExecuteOptions options;
+  options.process = &process;
+  QVOS::shellExecute(engine, arguments, options);
   if (process) WaitForSingleObject(process.get(), waitMs);
 }
 
@@ -40,7 +42,9 @@ QVNSIS_EXPORT void QVNSIS_RunTovinAndStartApp(int platformInstalled, const char*
     const std::wstring engine = EngineToStart(L"QVNSIS_RunTovinAndStartApp");
     if (engine.empty()) return;
     // An elevated installer starts the engine at the user's own level, through Explorer.
-    QVOS::shellExecute(engine, EngineStartArguments(platformInstalled, appName), true);
+    QVOS::ShellExecuteOptions options;
+    options.tryMediumIntegrity = true;
+    QVOS::shellExecute(engine, EngineStartArguments(platformInstalled, appName), options);
   });
 }
 

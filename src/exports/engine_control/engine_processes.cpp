@@ -34,7 +34,7 @@ bool TerminateTovinProcessesInSession() {
   DWORD ownSession = 0;
   if (!g_sessionOfProcess(GetCurrentProcessId(), &ownSession)) return false;
 
-  const ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  const ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return false;
   PROCESSENTRY32W entry = {};
 #ifndef _WIN64

@@ -29,7 +29,7 @@ void QuitEngine(const std::wstring& engineExe, const std::wstring& source) {
   const DWORD openError = process ? ERROR_SUCCESS : GetLastError();
 
   // The engine hands the request on to its running instance.
-  QVOS::shellExecute(engineExe, kEngineSwitchQuit, false);
+  QVOS::shellExecute(engineExe, kEngineSwitchQuit);
 
   if (process) {
     if (WaitForSingleObject(process.get(), kQuitWaitMs) == WAIT_TIMEOUT) {

@@ -17,6 +17,7 @@
 
 namespace {
 
+constexpr wchar_t kSource[] = L"QVNSIS_LoadFavorites: ";
 constexpr wchar_t kFavoritesKey[] = L"SOFTWARE\\Tovin\\Sideload\\Favorites";
 constexpr REGSAM kFavoritesAccess = KEY_READ | KEY_WRITE;
 
@@ -65,17 +66,17 @@ bool DecodeFavorites(const std::vector<char>& bytes, std::wstring* text) {
     return true;
   } catch (const std::range_error&) {
     // libstdc++ names its error after the function; the log keeps the converter's own wording.
-    Log::Stream() << L"QVNSIS_LoadFavorites: failed to convert data from UTF8 to UTF16, exception "
+    Log::Stream() << kSource << L"failed to convert data from UTF8 to UTF16, exception "
                   << L"bad conversion";
   }
   // Only a marked file is UTF-16: read as code units, any other text (a single-byte code page,
   // say) would turn pairs of bytes into unrelated characters and store those as favourites.
   if (!HasUtf16LeMark(bytes)) {
-    Log::Stream() << L"QVNSIS_LoadFavorites: data is neither UTF8 nor UTF16 with a byte-order "
+    Log::Stream() << kSource << L"data is neither UTF8 nor UTF16 with a byte-order "
                      L"mark, nothing stored";
     return false;
   }
-  Log::Stream() << L"QVNSIS_LoadFavorites: processing as UTF16";
+  Log::Stream() << kSource << L"processing as UTF16";
   *text = DecodeUtf16Le(bytes);
   return true;
 }
@@ -88,26 +89,26 @@ std::wstring StripCarriageReturns(const std::wstring& line) {
 }
 
 void LoadFavorites(const std::wstring& path) {
-  Log::Stream() << L"QVNSIS_LoadFavorites: entered with: " << path;
+  Log::Stream() << kSource << L"entered with: " << path;
   if (!QVPaths::fileExists(path)) {
-    Log::Stream() << L"QVNSIS_LoadFavorites: failed to find " << path;
+    Log::Stream() << kSource << L"failed to find " << path;
     return;
   }
   std::vector<char> bytes;
   if (!ReadWholeFile(path, &bytes)) {
-    Log::Stream() << L"QVNSIS_LoadFavorites: failed to load " << path;
+    Log::Stream() << kSource << L"failed to load " << path;
     return;
   }
-  Log::Stream() << L"QVNSIS_LoadFavorites: loading in data from file";
+  Log::Stream() << kSource << L"loading in data from file";
   std::wstring text;
   if (!DecodeFavorites(bytes, &text)) return;
-  Log::Stream() << L"QVNSIS_LoadFavorites: loaded data from file";
+  Log::Stream() << kSource << L"loaded data from file";
 
   QVRegKey key;
   if (key.open(HKEY_CURRENT_USER, kFavoritesKey, kFavoritesAccess) != ERROR_SUCCESS &&
       key.create(HKEY_CURRENT_USER, kFavoritesKey, kFavoritesAccess) != ERROR_SUCCESS) {
     // The entries are still logged, so the log shows what was meant to be stored.
-    Log::Stream() << L"QVNSIS_LoadFavorites: Failed to open registry " << kFavoritesKey;
+    Log::Stream() << kSource << L"Failed to open registry " << kFavoritesKey;
   }
 
   // Values left from an earlier, longer list stay: the engine reads the numbers it is given.
@@ -118,7 +119,7 @@ void LoadFavorites(const std::wstring& path) {
     // entry and keeps its number.
     if (line.empty()) continue;
     const std::wstring entry = StripCarriageReturns(line);
-    Log::Stream() << L"QVNSIS_LoadFavorites: Adding favorite to sideloading: " << entry;
+    Log::Stream() << kSource << L"Adding favorite to sideloading: " << entry;
     // A value that cannot be written still takes its number, so the later ones keep theirs.
     QVSettings::setStringIn(key.get(), std::to_wstring(counter).c_str(), entry);
     ++counter;

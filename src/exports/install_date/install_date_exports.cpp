@@ -16,6 +16,7 @@
 
 namespace {
 
+constexpr wchar_t kSource[] = L"QVNSIS_SetInstallDate: ";
 struct InstallDate {
   std::wstring text;
   int64_t seconds = -1;
@@ -29,11 +30,11 @@ InstallDate FindInstallDate() {
   if (!installDir.empty() && QVPaths::directoryExists(installDir)) {
     date.text = QVPaths::getFileCreationDate(installDir);
     date.seconds = QVDate::localMidnightSeconds(date.text);
-    Log::Stream() << L"QVNSIS_SetInstallDate: got install date from existing directory " << installDir;
+    Log::Stream() << kSource << L"got install date from existing directory " << installDir;
   } else {
     date.text = QVDate::todayText();
     date.seconds = static_cast<int64_t>(std::time(nullptr));
-    Log::Stream() << L"QVNSIS_SetInstallDate: got install date from system";
+    Log::Stream() << kSource << L"got install date from system";
   }
   return date;
 }
@@ -47,16 +48,16 @@ void SetInstallDate() {
 
   const std::wstring recorded = QVSettings::getInstallDate();
   if (!recorded.empty()) {
-    Log::Stream() << L"QVNSIS_SetInstallDate: install date is already set";
+    Log::Stream() << kSource << L"install date is already set";
     if (QVSettings::getInstallDate2() == 0) {
       key.setQword(QVSettings::kInstallDate2, static_cast<uint64_t>(QVDate::localMidnightSeconds(recorded)));
-      Log::Stream() << L"QVNSIS_SetInstallDate: added UTC install date";
+      Log::Stream() << kSource << L"added UTC install date";
     }
     return;
   }
 
   const InstallDate date = FindInstallDate();
-  Log::Stream() << L"QVNSIS_SetInstallDate: storing install date of " << date.text << L" / "
+  Log::Stream() << kSource << L"storing install date of " << date.text << L" / "
                 << static_cast<long long>(date.seconds);
   key.setString(QVSettings::kInstallDate, date.text);
   key.setQword(QVSettings::kInstallDate2, static_cast<uint64_t>(date.seconds));

@@ -76,7 +76,7 @@ LRESULT CALLBACK UiWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         break;
       case WM_NOTIFY:
         if (mode == kOfferConsent && IsTermsLinkActivation(lParam)) {
-          QVOS::shellExecute(QVPages::termsPageUrl(), std::wstring(), false, false, false);
+          QVOS::shellExecute(QVPages::termsPageUrl(), std::wstring());
         }
         break;
       case WM_DESTROY:

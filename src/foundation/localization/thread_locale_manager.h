@@ -8,8 +8,8 @@
 namespace ThreadLocaleManager {
 
 // Once, on the loading thread (process attach). A later call on that thread is silent; on
-// another thread it logs an error and changes nothing.
-void Init();
+// another thread it logs an error and changes nothing. Never throws: it runs inside DllMain.
+void Init() noexcept;
 
 // Gives back the thread-local slots when the library is unloaded while the process goes on, so
 // an installer that loads and unloads it on every call does not run out of them.

@@ -4,10 +4,12 @@
 #include "foundation/locks/qv_mutex_lock.h"
 #include "foundation/os/local_date.h"
 #include "foundation/owners/qv_reg_key.h"
+#include "foundation/owners/scoped_find_handle.h"
 #include "foundation/owners/scoped_handle.h"
 #include "foundation/settings/settings_names.h"
 #include "foundation/settings/system_folders.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,28 +22,28 @@ constexpr LONG kCleanupEveryLines = 50;
 constexpr int64_t kKeepSeconds = 259200;  // today's file and the three days before it
 constexpr size_t kProcessNameWidth = 10;
 
-// Process identity, filled once.
+// Process identity, filled once; g_identityReady publishes it to the threads that skip the lock.
 QVCritSec g_identityLock;
-volatile bool g_identityReady = false;
+std::atomic<bool> g_identityReady{false};
 std::wstring g_processName;
 uint32_t g_processId = 0;
 
-volatile LONG g_lineCount = 0;
+std::atomic<LONG> g_lineCount{0};
 
 QVCritSec g_cleanupLock;
 std::wstring g_lastCleanupDate;
 
 void EnsureIdentity() {
-  if (g_identityReady) return;
+  if (g_identityReady.load(std::memory_order_acquire)) return;
   QVCritLock lock(&g_identityLock);
-  if (g_identityReady) return;
+  if (g_identityReady.load(std::memory_order_relaxed)) return;
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   wchar_t stem[_MAX_FNAME] = {};
   _wsplitpath(path, nullptr, nullptr, stem, nullptr);
   g_processName = std::wstring(stem).substr(0, kProcessNameWidth);
   g_processId = GetCurrentProcessId();
-  g_identityReady = true;
+  g_identityReady.store(true, std::memory_order_release);
 }
 
 // "OutputDebug" is read as a 4-byte number whatever its registry type; longer values count as 0.
@@ -62,8 +64,8 @@ void AppendToFile(const std::wstring& path, const std::wstring& line) {
   QVMutexLock lock(kLogMutexName, kLogMutexTimeoutMs);
   if (!lock.held()) return;
 
-  ScopedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
 
@@ -77,7 +79,7 @@ void AppendToFile(const std::wstring& path, const std::wstring& line) {
 }
 
 void CleanupIfDue(const std::wstring& directory, const SYSTEMTIME& now) {
-  const LONG count = InterlockedIncrement(&g_lineCount);
+  const LONG count = g_lineCount.fetch_add(1, std::memory_order_relaxed) + 1;
   if (count % kCleanupEveryLines != 0) return;
 
   QVCritLock lock(&g_cleanupLock);
@@ -113,15 +115,14 @@ void DeleteOldDayFiles(const std::wstring& directory, const SYSTEMTIME& today) {
   const int64_t cutoff = todayMidnight - kKeepSeconds;
 
   WIN32_FIND_DATAW found = {};
-  HANDLE search = FindFirstFileW((directory + L"Tovin-*.log").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const ScopedFindHandle search(FindFirstFileW((directory + L"Tovin-*.log").c_str(), &found));
+  if (!search) return;
   do {
     const std::wstring name = found.cFileName;
     const std::wstring datePart = name.size() > 6 ? name.substr(6, 10) : std::wstring();
     const int64_t fileDay = QVDate::localMidnightSeconds(datePart);
     if (fileDay == -1 || fileDay < cutoff) DeleteFileW((directory + name).c_str());
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &found));
 }
 
 void WriteLineAt(const std::wstring& message, const SYSTEMTIME& now) noexcept {

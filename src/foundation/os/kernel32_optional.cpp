@@ -3,32 +3,21 @@
 namespace Kernel32Optional {
 namespace {
 
-// Holds kernel32 loaded for the library's lifetime and the entries found in it.
-struct Table {
-  Table() : module(LoadLibraryW(L"kernel32.dll")) {
-    if (!module) return;
-    getThreadUILanguage =
-        reinterpret_cast<GetThreadUILanguageFn>(GetProcAddress(module, "GetThreadUILanguage"));
-    setThreadUILanguage =
-        reinterpret_cast<SetThreadUILanguageFn>(GetProcAddress(module, "SetThreadUILanguage"));
-  }
-  ~Table() {
-    if (module) FreeLibrary(module);
-  }
-  Table(const Table&) = delete;
-  Table& operator=(const Table&) = delete;
-
-  HMODULE module;
-  GetThreadUILanguageFn getThreadUILanguage = nullptr;
-  SetThreadUILanguageFn setThreadUILanguage = nullptr;
-};
-
-const Table g_table;
+// kernel32 is in every process and never unloaded: its handle needs no reference of its own, and
+// looking an entry up needs no loading or freeing (nothing to do under the loader lock).
+FARPROC Lookup(const char* name) {
+  const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  return kernel32 ? GetProcAddress(kernel32, name) : nullptr;
+}
 
 }  // namespace
 
-GetThreadUILanguageFn getThreadUILanguage() { return g_table.getThreadUILanguage; }
+GetThreadUILanguageFn getThreadUILanguage() {
+  return reinterpret_cast<GetThreadUILanguageFn>(Lookup("GetThreadUILanguage"));
+}
 
-SetThreadUILanguageFn setThreadUILanguage() { return g_table.setThreadUILanguage; }
+SetThreadUILanguageFn setThreadUILanguage() {
+  return reinterpret_cast<SetThreadUILanguageFn>(Lookup("SetThreadUILanguage"));
+}
 
 }  // namespace Kernel32Optional

@@ -5,8 +5,8 @@
 #include "foundation/owners/scoped_handle.h"
 
 bool ReadWholeFile(const std::wstring& path, std::vector<char>* bytes) {
-  const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  const ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
 
   // The whole 64-bit size: taking only its low half would read the start of a larger file and

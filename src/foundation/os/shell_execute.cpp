@@ -130,12 +130,16 @@ bool shellRunsAtMediumLevel() {
 
 }  // namespace
 
-bool shellExecute(const std::wstring& file, const std::wstring& parameters, bool tryMediumIntegrity,
-                  ScopedHandle* process, bool forceExplorer, bool runAs) {
+bool shellExecute(const std::wstring& file, const std::wstring& parameters,
+                  const ShellExecuteOptions& options) {
+  ScopedHandle* const process = options.process;
+  const bool forceExplorer = options.forceExplorer;
+  const bool runAs = options.runAs;
   if (process) process->reset();
   const WindowsVersion version = getWindowsVersion();
 
-  if (!process && version != WindowsVersion::WinXP && tryMediumIntegrity && explorerWanted(forceExplorer)) {
+  if (!process && version != WindowsVersion::WinXP && options.tryMediumIntegrity &&
+      explorerWanted(forceExplorer)) {
     if ((forceExplorer || shellRunsAtMediumLevel()) && startThroughExplorer(file, parameters, runAs)) {
       return true;
     }
@@ -167,17 +171,6 @@ bool shellExecute(const std::wstring& file, const std::wstring& parameters, bool
   Log::Stream() << kSource << L"executed '" << file << L"' with " << parameters;
   if (process) process->reset(info.hProcess);
   return true;
-}
-
-bool shellExecute(const std::wstring& file, const std::wstring& parameters, bool tryMediumIntegrity,
-                  bool forceExplorer, bool runAs) {
-  return shellExecute(file, parameters, tryMediumIntegrity, nullptr, forceExplorer, runAs);
-}
-
-ScopedHandle shellExecute(const std::wstring& file, const std::wstring& parameters) {
-  ScopedHandle process;
-  shellExecute(file, parameters, false, &process, false, false);
-  return process;
 }
 
 }  // namespace QVOS

@@ -7,25 +7,30 @@
 // The library's one way of starting a program.
 namespace QVOS {
 
+// How shellExecute starts a program. Every option is off by default, which is a direct start with
+// ShellExecuteExW; callers set the ones they want by name:
+//   QVOS::ShellExecuteOptions options;
+//   options.tryMediumIntegrity = true;
+//   QVOS::shellExecute(engine, arguments, options);
+struct ShellExecuteOptions {
+  // On Vista and later, when no process handle is wanted: if this process does not run at the
+  // medium integrity level but the shell does, the running Explorer is asked to start the program
+  // (IShellDispatch2::ShellExecute), so that it runs at the shell's medium level rather than
+  // inheriting ours. The route needs COM initialised on the calling thread; when any step of it
+  // fails, the program is started directly after one "tryMediumIntegrity: failed" line.
+  bool tryMediumIntegrity = false;
+  // With tryMediumIntegrity: take the Explorer route whatever the levels.
+  bool forceExplorer = false;
+  // Asks for the "runas" verb.
+  bool runAs = false;
+  // When given, receives the new process's handle (which may be null even on success); the
+  // program is then always started directly.
+  ScopedHandle* process = nullptr;
+};
+
 // Starts `file` with `parameters` (none when empty) and logs the outcome under "_ShellExecute".
-//
-// With `tryMediumIntegrity`, on Vista and later, when no process handle is wanted: if this process
-// does not run at the medium integrity level but the shell does, the running Explorer is asked to
-// start the program (IShellDispatch2::ShellExecute), so that it runs at the shell's medium level
-// rather than inheriting ours. `forceExplorer` takes that route whatever the levels. The route
-// needs COM initialised on the calling thread; when any step of it fails, the program is started
-// directly with ShellExecuteExW after one "tryMediumIntegrity: failed" line.
-//
-// `process`, when given, receives the new process's handle (which may be null even on success).
-// `runAs` asks for the "runas" verb. Never shows an error dialog; returns whether it started.
-bool shellExecute(const std::wstring& file, const std::wstring& parameters, bool tryMediumIntegrity,
-                  ScopedHandle* process, bool forceExplorer, bool runAs);
-
-// The same without a process handle.
-bool shellExecute(const std::wstring& file, const std::wstring& parameters, bool tryMediumIntegrity,
-                  bool forceExplorer = false, bool runAs = false);
-
-// A direct start that hands out the new process (null on failure), for callers that wait for it.
-ScopedHandle shellExecute(const std::wstring& file, const std::wstring& parameters);
+// Never shows an error dialog; returns whether it started.
+bool shellExecute(const std::wstring& file, const std::wstring& parameters,
+                  const ShellExecuteOptions& options = ShellExecuteOptions());
 
 }  // namespace QVOS

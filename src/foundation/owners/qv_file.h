@@ -59,5 +59,5 @@ class QVFile {
   int64_t Size() const;
 
  private:
-  ScopedHandle handle_;
+  ScopedFileHandle handle_;
 };

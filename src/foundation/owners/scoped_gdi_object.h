@@ -2,35 +2,17 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "foundation/owners/scoped_owner.h"
 
-// Owns one GDI object (bitmap, brush, region, ...) and deletes it on every way out.
+// One GDI object (bitmap, brush, region, ...), deleted on every way out.
 template <typename T>
-class ScopedGdiObject {
- public:
-  ScopedGdiObject() = default;
-  explicit ScopedGdiObject(T object) : object_(object) {}
-  ~ScopedGdiObject() { reset(); }
-
-  ScopedGdiObject(ScopedGdiObject&& other) noexcept : object_(other.release()) {}
-  ScopedGdiObject& operator=(ScopedGdiObject&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ScopedGdiObject(const ScopedGdiObject&) = delete;
-  ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
-
-  explicit operator bool() const { return object_ != nullptr; }
-  T get() const { return object_; }
-
-  void reset(T object = nullptr) {
-    T old = std::exchange(object_, object);
-    if (old) DeleteObject(old);
-  }
-  T release() { return std::exchange(object_, nullptr); }
-
- private:
-  T object_ = nullptr;
+struct GdiObjectTraits {
+  using Type = T;
+  static Type InvalidValue() { return nullptr; }
+  static void Free(Type object) { DeleteObject(object); }
 };
+
+template <typename T>
+using ScopedGdiObject = ScopedOwner<GdiObjectTraits<T>>;
 
 using ScopedBitmap = ScopedGdiObject<HBITMAP>;

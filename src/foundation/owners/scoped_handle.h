@@ -2,34 +2,38 @@
 
 #include <windows.h>
 
-#include <utility>
+#include <cstdint>
 
-// Owns one kernel handle and closes it on every way out. INVALID_HANDLE_VALUE is kept as null,
-// so a single check tells whether anything is held.
-class ScopedHandle {
- public:
-  ScopedHandle() = default;
-  explicit ScopedHandle(HANDLE handle) { reset(handle); }
-  ~ScopedHandle() { reset(); }
+#include "foundation/owners/scoped_owner.h"
 
-  ScopedHandle(ScopedHandle&& other) noexcept : handle_(other.release()) {}
-  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
+// Kernel handles come in two families that fail differently, so each has its own owner:
+//  - ScopedHandle: processes, threads, events, mutexes, tokens, ... (OpenProcess, CreateEventW,
+//    CreateProcessW's handles). Failure is null. INVALID_HANDLE_VALUE is the same number as
+//    GetCurrentProcess(), so it is not "none" here: a pseudo-handle (the current process, thread
+//    or token) is held like any handle but never closed.
+//  - ScopedFileHandle: files and snapshots (CreateFileW, CreateToolhelp32Snapshot), whose failure
+//    is INVALID_HANDLE_VALUE; that value and null are both "none".
+
+// GetCurrentProcess() is -1, GetCurrentThread() -2, and the token pseudo-handles -4 to -6.
+inline bool IsPseudoHandle(HANDLE handle) {
+  const intptr_t value = reinterpret_cast<intptr_t>(handle);
+  return value < 0 && value >= -6;
+}
+
+struct KernelHandleTraits {
+  using Type = HANDLE;
+  static Type InvalidValue() { return nullptr; }
+  static void Free(Type handle) {
+    if (!IsPseudoHandle(handle)) CloseHandle(handle);
   }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-  explicit operator bool() const { return handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
-  void reset(HANDLE handle = nullptr) {
-    if (handle == INVALID_HANDLE_VALUE) handle = nullptr;
-    if (handle_ && handle_ != handle) CloseHandle(handle_);
-    handle_ = handle;
-  }
-  HANDLE release() { return std::exchange(handle_, nullptr); }
-
- private:
-  HANDLE handle_ = nullptr;
 };
+
+struct FileHandleTraits {
+  using Type = HANDLE;
+  static Type InvalidValue() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Type handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+  static void Free(Type handle) { CloseHandle(handle); }
+};
+
+using ScopedHandle = ScopedOwner<KernelHandleTraits>;
+using ScopedFileHandle = ScopedOwner<FileHandleTraits>;

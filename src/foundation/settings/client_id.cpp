@@ -5,14 +5,17 @@
 #include <objbase.h>
 #include <rpc.h>
 
-#include <memory>
+#include <atomic>
 
+#include "foundation/locks/qv_crit_lock.h"
 #include "foundation/settings/qv_settings.h"
 
 namespace QVPaths {
 namespace {
 
-std::unique_ptr<std::wstring> g_clientId;
+QVCritSec g_clientIdLock;
+std::atomic<bool> g_clientIdKnown{false};
+std::wstring g_clientId;
 
 // The RPC run time's text form of a fresh GUID. The result of CoCreateGuid is not tested: the
 // text of whatever GUID it left is used.
@@ -31,14 +34,18 @@ std::wstring NewGuidText() {
 }  // namespace
 
 std::wstring getClientId(bool store) {
-  if (g_clientId) return *g_clientId;
-  std::wstring id = QVSettings::getString(QVSettings::kClientId, std::wstring(), false);
-  if (id.empty()) {
-    id = NewGuidText();
-    if (store && !id.empty()) QVSettings::setString(QVSettings::kClientId, id);
+  if (g_clientIdKnown.load(std::memory_order_acquire)) return g_clientId;
+  QVCritLock lock(&g_clientIdLock);
+  if (!g_clientIdKnown.load(std::memory_order_relaxed)) {
+    std::wstring id = QVSettings::getString(QVSettings::kClientId, std::wstring(), false);
+    if (id.empty()) {
+      id = NewGuidText();
+      if (store && !id.empty()) QVSettings::setString(QVSettings::kClientId, id);
+    }
+    g_clientId = id;
+    g_clientIdKnown.store(true, std::memory_order_release);
   }
-  g_clientId = std::make_unique<std::wstring>(id);
-  return *g_clientId;
+  return g_clientId;
 }
 
 }  // namespace QVPaths

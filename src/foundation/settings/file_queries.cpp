@@ -23,8 +23,8 @@ std::wstring getFileCreationDate(const std::wstring& path) {
   FILETIME created = {};
   {
     // Backup semantics let directories be opened too.
-    const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file) return std::wstring();
     if (!GetFileTime(file.get(), &created, nullptr, nullptr)) return std::wstring();
   }

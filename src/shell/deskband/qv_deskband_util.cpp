@@ -23,6 +23,9 @@
 
 namespace {
 
+constexpr wchar_t kLoadInstalledClsidSource[] = L"QVDeskbandUtil::LoadInstalledCLSID: ";
+constexpr wchar_t kRegisterIfRequiredSource[] = L"QVDeskbandUtil::RegisterIfRequired: ";
+constexpr wchar_t kGetDeskBandDllPathSource[] = L"QVDeskbandUtil::GetDeskBandDllPath: ";
 constexpr wchar_t kClassesKey[] = L"Software\\Classes\\CLSID";
 // Explorer reads the 64-bit view on 64-bit Windows, whatever our own word size.
 constexpr REGSAM kReadAccess64 = KEY_READ | KEY_WOW64_64KEY;
@@ -67,12 +70,12 @@ bool QVDeskbandUtil::LoadInstalledCLSID() {
       g_classId = DeskbandClassId(number);
       g_number = number;
       g_loaded.store(true, std::memory_order_release);
-      Log::Stream() << L"QVDeskbandUtil::LoadInstalledCLSID: " << text;
+      Log::Stream() << kLoadInstalledClsidSource << text;
       return true;
     }
   }
 
-  Log::Stream() << L"QVDeskbandUtil::LoadInstalledCLSID: " << L"NOT FOUND";
+  Log::Stream() << kLoadInstalledClsidSource << L"NOT FOUND";
   g_classId = CLSID();
   g_number = -1;
   g_loaded.store(false, std::memory_order_release);
@@ -88,30 +91,34 @@ bool QVDeskbandUtil::IsRegisteredMachineWide() {
 
 bool QVDeskbandUtil::RegisterIfRequired(bool force) {
   if (!force && LoadInstalledCLSID()) {
-    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"already registered";
+    Log::Stream() << kRegisterIfRequiredSource << L"already registered";
     return true;
   }
 
   const std::wstring fileName =
       QVSettings::getString(QVSettings::kRegisterDeskbandFilename, std::wstring(), false);
   if (fileName.empty()) {
-    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: "
+    Log::Stream() << kRegisterIfRequiredSource
                   << L"RegisterDeskbandFilename not present in registry";
     return false;
   }
 
   const std::wstring library = QVPaths::getFilePath(PathKind::InstallDir, fileName, false);
   if (library.empty()) {
-    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"installation directory not found";
+    Log::Stream() << kRegisterIfRequiredSource << L"installation directory not found";
     return false;
   }
   const std::wstring parameters = L"/s \"" + library + L"\"";
   const std::wstring regsvr32 = Regsvr32Path();
   ScopedHandle process;
-  if (!regsvr32.empty()) process = QVOS::shellExecute(regsvr32, parameters);
+  if (!regsvr32.empty()) {
+    QVOS::ShellExecuteOptions options;
+    options.process = &process;
+    QVOS::shellExecute(regsvr32, parameters, options);
+  }
   if (!process) {
     const DWORD error = GetLastError();
-    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"(err: " << error << L") "
+    Log::Stream() << kRegisterIfRequiredSource << L"(err: " << error << L") "
                   << L"failed to execute regsvr32.exe with: " << parameters;
     return false;
   }
@@ -124,10 +131,10 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
     g_loaded.store(false, std::memory_order_release);
   }
   if (LoadInstalledCLSID()) {
-    Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"success";
+    Log::Stream() << kRegisterIfRequiredSource << L"success";
     return true;
   }
-  Log::Stream() << L"QVDeskbandUtil::RegisterIfRequired: " << L"registration failed";
+  Log::Stream() << kRegisterIfRequiredSource << L"registration failed";
   return false;
 }
 
@@ -136,14 +143,14 @@ std::wstring QVDeskbandUtil::GetDeskBandDllPath() {
   const std::wstring path =
       QVPaths::getFilePath(PathKind::InstallDir, DeskbandLibraryFileName(number < 0 ? 0 : number), false);
   if (path.empty()) {
-    Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << L"installation directory not found";
+    Log::Stream() << kGetDeskBandDllPathSource << L"installation directory not found";
     return std::wstring();
   }
   if (QVPaths::fileExists(path)) {
-    Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << path;
+    Log::Stream() << kGetDeskBandDllPathSource << path;
     return path;
   }
-  Log::Stream() << L"QVDeskbandUtil::GetDeskBandDllPath: " << L"could not find deskband at " << path;
+  Log::Stream() << kGetDeskBandDllPathSource << L"could not find deskband at " << path;
   return std::wstring();
 }
 

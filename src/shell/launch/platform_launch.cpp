@@ -34,7 +34,7 @@ void StartEngine() {
     Log::Stream() << kSource << L"installation directory not found";
     return;
   }
-  QVOS::shellExecute(engine, std::wstring(), false, false, false);
+  QVOS::shellExecute(engine, std::wstring());
 }
 
 void StartEngineAfterDelay() {

@@ -2,6 +2,8 @@
 
 #include <boost/algorithm/string/replace.hpp>
 
+#include <utility>
+
 #include "foundation/log/log.h"
 #include "store/objects/qv_object.h"
 #include "store/objects/set_property_from_text.h"
@@ -32,14 +34,10 @@ bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
 
 int32_t QVObjectDatabase::openWith(const std::wstring& path, int flags, int32_t failure) {
   if (db_) return kNotOpen;
-  sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(QVUtf8::fromWide(path).c_str(), &db, flags, nullptr);
-  if (rc != SQLITE_OK) {
-    // SQLite usually hands back a connection even when the open fails; it must still be closed.
-    if (db) sqlite3_close(db);
-    return failure;
-  }
-  db_ = db;
+  QVSqliteConnection db;
+  const int rc = sqlite3_open_v2(QVUtf8::fromWide(path).c_str(), db.put(), flags, nullptr);
+  if (rc != SQLITE_OK) return failure;
+  db_ = std::move(db);
   return kOk;
 }
 
@@ -52,16 +50,13 @@ int32_t QVObjectDatabase::openOrCreate(const std::wstring& path) {
 }
 
 int32_t QVObjectDatabase::close() {
-  if (db_) {
-    sqlite3_close(db_);
-    db_ = nullptr;
-  }
+  db_.reset();
   return kOk;
 }
 
 int32_t QVObjectDatabase::exec(const std::string& sql) {
   if (!db_) return kNotOpen;
-  return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK ? kOk : kExecFailed;
+  return sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK ? kOk : kExecFailed;
 }
 
 int32_t QVObjectDatabase::createTableFromObjectProperties(const std::string& table,
@@ -92,7 +87,7 @@ bool QVObjectDatabase::tableExists(const std::string& table) {
   const std::string sql =
       "SELECT name FROM sqlite_master WHERE type='table' AND name='" + table + "'";
   QVSqliteStatement statement;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), statement.receive(),
+  if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), statement.put(),
                          nullptr) != SQLITE_OK ||
       !statement) {
     return false;
@@ -109,7 +104,7 @@ int32_t QVObjectDatabase::prepareSelect(const std::string& table, const std::str
   if (!orderBy.empty()) sql += " ORDER BY " + orderBy;
   if (limit >= 0) sql += " LIMIT " + std::to_string(limit);
   sql += ";";
-  if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), statement->receive(),
+  if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), statement->put(),
                          nullptr) != SQLITE_OK ||
       !*statement) {
     statement->reset();
@@ -154,7 +149,7 @@ int32_t QVObjectDatabase::tableColumns(const std::string& table, std::vector<std
   if (!names) return kNoObject;
   const std::string sql = "pragma table_info(" + table + ");";
   QVSqliteStatement statement;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), statement.receive(),
+  if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), statement.put(),
                          nullptr) != SQLITE_OK) {
     return kNotOpen;
   }

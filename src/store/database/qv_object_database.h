@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "store/database/sqlite_connection.h"
 #include "store/database/sqlite_statement.h"
 
 class QVObject;
@@ -32,7 +33,7 @@ class QVObjectDatabase {
   QVObjectDatabase(const QVObjectDatabase&) = delete;
   QVObjectDatabase& operator=(const QVObjectDatabase&) = delete;
 
-  bool isOpen() const { return db_ != nullptr; }
+  bool isOpen() const { return static_cast<bool>(db_); }
   // An existing database, read-write.
   int32_t open(const std::wstring& path);
   // Creates the file when it is missing. An empty path is a private temporary database.
@@ -61,7 +62,7 @@ class QVObjectDatabase {
  private:
   int32_t openWith(const std::wstring& path, int flags, int32_t failure);
 
-  sqlite3* db_ = nullptr;
+  QVSqliteConnection db_;
 };
 
 // A value for a single-quoted SQL literal: every single quote doubled.

@@ -314,8 +314,8 @@ TEST_F(PinAppStoreTest, ADatabaseThatCannotBeOpenedOrCreatedIsLeftAlone) {
         "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
   const std::string before = qvtest::ReadFileBytes(dbPath_);
   {
-    const ScopedHandle held(CreateFileW(dbPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ScopedFileHandle held(CreateFileW(dbPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
     EXPECT_EQ(Pin(), 1u);
     EXPECT_TRUE(MutexIsFree());

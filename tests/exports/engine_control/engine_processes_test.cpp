@@ -21,7 +21,7 @@ using qvtest::FakeEngineInstall;
 // Process ids of every "tovin.exe" in a fresh snapshot.
 std::set<DWORD> EnginesInSnapshot() {
   std::set<DWORD> pids;
-  ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {

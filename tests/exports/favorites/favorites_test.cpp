@@ -210,8 +210,8 @@ TEST_F(Favorites, MissingDirectoryNullAndEmptyPathsAreNotFound) {
 TEST_F(Favorites, AFileHeldByAnotherProcessFailsToLoad) {
   qvtest::WriteFileBytes(file_, "app1\r\n");
   {
-    const ScopedHandle holder(CreateFileW(file_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ScopedFileHandle holder(CreateFileW(file_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder);
     EXPECT_EQ(Import(file_), (std::vector<std::wstring>{kSource + L"entered with: " + file_,
                                                         kSource + L"failed to load " + file_}));
@@ -222,8 +222,8 @@ TEST_F(Favorites, AFileHeldByAnotherProcessFailsToLoad) {
 
 TEST_F(Favorites, AFileOf4GiBOrMoreFailsToLoadRatherThanLoseItsTail) {
   {
-    const ScopedHandle file(CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ScopedFileHandle file(CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(file);
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(file.get(), "app1\n", 5, &written, nullptr));

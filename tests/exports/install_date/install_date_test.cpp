@@ -178,8 +178,8 @@ TEST_F(InstallDateTest, UnreadableCreationDateStoresAnEmptyDateTheNextRunRetries
   SetText(L"InstallDir", dir);
   {
     // Held open without sharing: the creation date cannot be read.
-    ScopedHandle locked(CreateFileW(dir.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ScopedFileHandle locked(CreateFileW(dir.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ASSERT_TRUE(locked);
     SetInstallDate();
     EXPECT_EQ(Text(L"InstallDate"), L"");

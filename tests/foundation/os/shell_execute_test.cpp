@@ -52,13 +52,18 @@ QV_TEST_CHILD(start_program) {
   if (has(L'M') || has(L'S')) QVOS::detail::setIntegrityLevelQuery(&FakeLevels);
   const HRESULT com = has(L'c') ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
 
+  QVOS::ShellExecuteOptions options;
+  options.tryMediumIntegrity = has(L'm');
+  options.forceExplorer = has(L'f');
+  options.runAs = has(L'r');
   int result = 0;
   if (has(L'h')) {
     ScopedHandle process;
-    const bool started = QVOS::shellExecute(args.at(0), args.at(1), has(L'm'), &process, has(L'f'), has(L'r'));
+    options.process = &process;
+    const bool started = QVOS::shellExecute(args.at(0), args.at(1), options);
     result = !started ? 0 : process && WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 ? 1 : 2;
   } else {
-    result = QVOS::shellExecute(args.at(0), args.at(1), has(L'm'), has(L'f'), has(L'r')) ? 1 : 0;
+    result = QVOS::shellExecute(args.at(0), args.at(1), options) ? 1 : 0;
     if (result == 1) WaitForFile(args.at(3), 30000);
   }
   if (SUCCEEDED(com)) CoUninitialize();
@@ -310,9 +315,12 @@ TEST(ShellExecute, ExplorerStartsTheProgramForAnInstallerAboveMediumLevel) {
   for (const auto& c : cases) RunStartCase(c);
 }
 
-TEST(ShellExecute, TheShortFormHandsOutTheStartedProcess) {
+TEST(ShellExecute, TheStartedProcessIsHandedOutWhenAsked) {
   Workspace ws;
-  ScopedHandle process = QVOS::shellExecute(ws.program, kParameters);
+  ScopedHandle process;
+  QVOS::ShellExecuteOptions options;
+  options.process = &process;
+  ASSERT_TRUE(QVOS::shellExecute(ws.program, kParameters, options));
   ASSERT_TRUE(process);
   ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
   const auto records = ws.records(1);
@@ -326,8 +334,12 @@ TEST(ShellExecute, TheShortFormHandsOutTheStartedProcess) {
 TEST(ShellExecute, AProgramThatDoesNotExistIsAFailureWithItsErrorNumber) {
   Workspace ws;
   const std::wstring missing = ws.dir.path() + L"no_such_program.exe";
-  EXPECT_FALSE(QVOS::shellExecute(missing, L"--x", false));
-  EXPECT_FALSE(QVOS::shellExecute(missing, L""));
+  EXPECT_FALSE(QVOS::shellExecute(missing, L"--x"));
+  ScopedHandle process;
+  QVOS::ShellExecuteOptions wantsProcess;
+  wantsProcess.process = &process;
+  EXPECT_FALSE(QVOS::shellExecute(missing, L"", wantsProcess));
+  EXPECT_FALSE(process);
   const auto lines = ws.lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], L"(err: 2) failed to execute '" + missing + L"' with --x");

@@ -18,16 +18,16 @@ constexpr int64_t kGiB = 1024LL * 1024 * 1024;
 // Whether someone else may open the file now for reading, and for writing, while letting the
 // holder do anything: tells which sharing the holder allowed.
 bool CanOpen(const std::wstring& path, DWORD access) {
-  const ScopedHandle probe(CreateFileW(path.c_str(), access,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const ScopedFileHandle probe(CreateFileW(path.c_str(), access,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return static_cast<bool>(probe);
 }
 
 // A sparse file of `size` bytes holding `marker` at `offset` (both past 4 GiB in the tests).
 void WriteLargeFile(const std::wstring& path, int64_t size, int64_t offset, const std::string& marker) {
-  const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file);
   LARGE_INTEGER at;
   at.QuadPart = offset;
@@ -216,9 +216,9 @@ TEST(ReadWholeFile, FailsForMissingDirectoryHeldAndOver4GiBFiles) {
   qvtest::WriteFileBytes(held, "app1\r\n");
   {
     // Any other open handle, even one sharing everything, keeps the file from being read.
-    const ScopedHandle holder(CreateFileW(held.c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ScopedFileHandle holder(CreateFileW(held.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder);
     EXPECT_FALSE(ReadWholeFile(held, &bytes));
   }
