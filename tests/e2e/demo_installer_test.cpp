@@ -351,7 +351,7 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
   EXPECT_EQ(ReadString(protocol, L"URL Protocol", &type), L"");
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(ReadString(protocol + L"\\shell\\open\\command", L"", &type),
-            L"\"%LOCALAPPDATA%\\Tovin\\Engine\\tovin.exe\" %1");
+            L"\"%LOCALAPPDATA%\\Tovin\\Engine\\tovin.exe\" \"%1\"");
   EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
   EXPECT_EQ(ReadString(kTovinKey, L"AnalyticsAccepted"), L"<missing>") << "no dialog was prepared";
   EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_LOCAL_MACHINE, kTrayDeskBandClass)) << "the demo cleaned up";

@@ -25,7 +25,8 @@ void ReplaceRow(QVObjectDatabase& db, const std::string& where, const std::strin
 }  // namespace
 
 void QVSetAppFeature(QVObjectDatabase& db, const std::string& feature, const std::string& appId) {
-  QVDatabaseMutexLock lock;
+  QVDatabaseMutexLock lock(L"QVSetAppFeature");
+  if (!lock.held()) return;
   const std::string escapedId = QVSqlEscape(appId);
   const std::string where = "id_or_folder = '" + escapedId + "'";
 

@@ -35,7 +35,8 @@ void CreateSettings(QVObjectDatabase& db) {
 void QVPrepareInstalledAppsSchema(QVObjectDatabase& db,
                                   const std::function<std::wstring()>& path) {
   if (db.isOpen()) return;
-  QVDatabaseMutexLock lock;
+  QVDatabaseMutexLock lock(L"QVPrepareInstalledAppsSchema");
+  if (!lock.held()) return;
   const std::wstring file = path ? path() : std::wstring();
 
   if (QVPaths::fileExists(file)) {

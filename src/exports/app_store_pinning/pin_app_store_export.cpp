@@ -26,8 +26,13 @@ QVNSIS_EXPORT int QVNSIS_PinAppStore() {
   QVObjectDatabase& db = InstalledAppsDatabase();
   const int pinned = GuardedExport(-1, [&] {
     Log::Stream() << L"QVNSIS_PinAppStore: pinning app store to the taskbar";
-    QVPrepareInstalledAppsSchema(db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, false); });
-    QVSetAppFeature(db, kPinnedFeature, kAppStoreId);
+    if (QVPaths::getPath(PathKind::InstalledAppsDb, false).empty()) {
+      // No installation: SQLite would take the empty name for a private temporary database.
+      Log::Stream() << L"QVNSIS_PinAppStore: installation directory not found";
+    } else {
+      QVPrepareInstalledAppsSchema(db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, false); });
+      QVSetAppFeature(db, kPinnedFeature, kAppStoreId);
+    }
     QVDatabaseMutexLock lock;
     db.close();
     return lock.release();

@@ -1,9 +1,8 @@
 #include <windows.h>
 
-#include <codecvt>
-#include <locale>
-#include <sstream>
-#include <stdexcept>
+#include <climits>
+#include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,57 +20,88 @@ constexpr wchar_t kSource[] = L"QVNSIS_LoadFavorites: ";
 constexpr wchar_t kFavoritesKey[] = L"SOFTWARE\\Tovin\\Sideload\\Favorites";
 constexpr REGSAM kFavoritesAccess = KEY_READ | KEY_WRITE;
 
-// The bytes up to the first zero byte, as UTF-8. Throws std::range_error for any invalid or
-// incomplete sequence. A byte-order mark is not consumed: it stays as U+FEFF.
-std::wstring DecodeUtf8(const std::vector<char>& bytes) {
-  const char* first = bytes.data();
-  const char* last = first;
-  const char* const end = first + bytes.size();
-  while (last != end && *last != '\0') ++last;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  std::wstring_convert<std::codecvt_utf8_utf16<wchar_t, 0x10FFFF>, wchar_t> converter;
-  std::wstring text = converter.from_bytes(first, last);
-  // libstdc++ stops quietly before a sequence cut short at the end, dropping the tail of the
-  // file; the converter's own count shows it.
-  if (converter.converted() != static_cast<size_t>(last - first)) {
-    throw std::range_error("bad conversion");
+// MultiByteToWideChar counts in int: a longer text is converted in pieces of at most this many
+// bytes, each cut before the first byte of a sequence.
+constexpr size_t kPieceBytes = size_t{1} << 30;
+
+bool StartsWith(const std::vector<char>& bytes, const char* mark, size_t length) {
+  return bytes.size() >= length && std::memcmp(bytes.data(), mark, length) == 0;
+}
+
+size_t PieceLength(const char* data, size_t size) {
+  if (size <= kPieceBytes) return size;
+  size_t length = kPieceBytes;
+  // Back over continuation bytes (10xxxxxx) to the byte that starts their sequence; a run of
+  // more than three is invalid anyway, and its conversion says so.
+  for (int i = 0; i < 3 && (static_cast<unsigned char>(data[length]) & 0xC0) == 0x80; ++i) --length;
+  return length;
+}
+
+// Strict UTF-8 (any invalid or incomplete sequence fails) into a text allocated once, at its
+// exact length: the peak is the bytes and the text, nothing more.
+bool ConvertUtf8(const char* data, size_t size, std::wstring* text) {
+  size_t length = 0;
+  for (size_t done = 0; done < size;) {
+    const size_t piece = PieceLength(data + done, size - done);
+    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, data + done,
+                                          static_cast<int>(piece), nullptr, 0);
+    if (units <= 0) return false;
+    length += static_cast<size_t>(units);
+    done += piece;
   }
-#pragma GCC diagnostic pop
-  return text;
+  text->assign(length, L'\0');
+  size_t written = 0;
+  for (size_t done = 0; done < size;) {
+    const size_t piece = PieceLength(data + done, size - done);
+    const size_t room = length - written;
+    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, data + done,
+                                          static_cast<int>(piece), &(*text)[written],
+                                          static_cast<int>(room < INT_MAX ? room : INT_MAX));
+    if (units <= 0) return false;
+    written += static_cast<size_t>(units);
+    done += piece;
+  }
+  return written == length;
 }
 
-bool HasUtf16LeMark(const std::vector<char>& bytes) {
-  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-         static_cast<unsigned char>(bytes[1]) == 0xFE;
+// The bytes from `offset` up to the first zero byte, as UTF-8. False when they are not UTF-8,
+// or are UTF-16LE that merely looks like it: an ASCII first character followed by its zero byte
+// would otherwise decode as a one-character text.
+bool DecodeUtf8(const std::vector<char>& bytes, size_t offset, std::wstring* text) {
+  const char* first = bytes.data() + offset;
+  const size_t available = bytes.size() - offset;
+  if (available >= 2 && first[0] != '\0' && first[1] == '\0') return false;
+  const void* zero = std::memchr(first, '\0', available);
+  const size_t size = zero ? static_cast<size_t>(static_cast<const char*>(zero) - first) : available;
+  return ConvertUtf8(first, size, text);
 }
 
-// Little-endian code units up to the first zero unit; an odd last byte is dropped.
+// Little-endian code units after the two-byte mark, up to the first zero unit; an odd last byte
+// is dropped.
 std::wstring DecodeUtf16Le(const std::vector<char>& bytes) {
-  std::wstring text;
-  text.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const wchar_t unit = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                              (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    if (unit == L'\0') break;
-    text += unit;
+  const char* first = bytes.data() + 2;
+  const size_t units = (bytes.size() - 2) / 2;
+  size_t length = 0;
+  while (length < units && (first[2 * length] != '\0' || first[2 * length + 1] != '\0')) ++length;
+  std::wstring text(length, L'\0');
+  for (size_t i = 0; i < length; ++i) {
+    text[i] = static_cast<wchar_t>(static_cast<unsigned char>(first[2 * i]) |
+                                   (static_cast<unsigned char>(first[2 * i + 1]) << 8));
   }
   return text;
 }
 
-// The file's text, or false when it is in neither encoding the installer may bring.
+// The file's text without its byte-order mark (which would otherwise begin the first entry and
+// make it match no app), or false when it is in neither encoding the installer may bring.
 bool DecodeFavorites(const std::vector<char>& bytes, std::wstring* text) {
-  try {
-    *text = DecodeUtf8(bytes);
-    return true;
-  } catch (const std::range_error&) {
-    // libstdc++ names its error after the function; the log keeps the converter's own wording.
-    Log::Stream() << kSource << L"failed to convert data from UTF8 to UTF16, exception "
-                  << L"bad conversion";
-  }
+  const size_t utf8Mark = StartsWith(bytes, "\xEF\xBB\xBF", 3) ? 3 : 0;
+  if (DecodeUtf8(bytes, utf8Mark, text)) return true;
+  // The converter's own wording, which the log has always carried.
+  Log::Stream() << kSource << L"failed to convert data from UTF8 to UTF16, exception "
+                << L"bad conversion";
   // Only a marked file is UTF-16: read as code units, any other text (a single-byte code page,
   // say) would turn pairs of bytes into unrelated characters and store those as favourites.
-  if (!HasUtf16LeMark(bytes)) {
+  if (!StartsWith(bytes, "\xFF\xFE", 2)) {
     Log::Stream() << kSource << L"data is neither UTF8 nor UTF16 with a byte-order "
                      L"mark, nothing stored";
     return false;
@@ -79,13 +109,6 @@ bool DecodeFavorites(const std::vector<char>& bytes, std::wstring* text) {
   Log::Stream() << kSource << L"processing as UTF16";
   *text = DecodeUtf16Le(bytes);
   return true;
-}
-
-// Carriage returns at either end go; everything else, spaces included, is the entry's.
-std::wstring StripCarriageReturns(const std::wstring& line) {
-  const size_t first = line.find_first_not_of(L'\r');
-  if (first == std::wstring::npos) return std::wstring();
-  return line.substr(first, line.find_last_not_of(L'\r') - first + 1);
 }
 
 void LoadFavorites(const std::wstring& path) {
@@ -102,6 +125,7 @@ void LoadFavorites(const std::wstring& path) {
   Log::Stream() << kSource << L"loading in data from file";
   std::wstring text;
   if (!DecodeFavorites(bytes, &text)) return;
+  std::vector<char>().swap(bytes);  // the text is all that is needed from here on
   Log::Stream() << kSource << L"loaded data from file";
 
   QVRegKey key;
@@ -113,16 +137,24 @@ void LoadFavorites(const std::wstring& path) {
 
   // Values left from an earlier, longer list stay: the engine reads the numbers it is given.
   unsigned counter = 0;
-  std::wistringstream lines(text);
-  for (std::wstring line; std::getline(lines, line);) {
+  std::wstring entry;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) end = text.size();
     // Only a truly empty line is skipped; one holding just a carriage return is an (empty)
     // entry and keeps its number.
-    if (line.empty()) continue;
-    const std::wstring entry = StripCarriageReturns(line);
-    Log::Stream() << kSource << L"Adding favorite to sideloading: " << entry;
-    // A value that cannot be written still takes its number, so the later ones keep theirs.
-    QVSettings::setStringIn(key.get(), std::to_wstring(counter).c_str(), entry);
-    ++counter;
+    if (end > start) {
+      // Carriage returns at either end go; everything else, spaces included, is the entry's.
+      size_t first = start, last = end;
+      while (first < last && text[first] == L'\r') ++first;
+      while (last > first && text[last - 1] == L'\r') --last;
+      entry.assign(text, first, last - first);
+      Log::Stream() << kSource << L"Adding favorite to sideloading: " << entry;
+      // A value that cannot be written still takes its number, so the later ones keep theirs.
+      QVSettings::setStringIn(key.get(), std::to_wstring(counter).c_str(), entry);
+      ++counter;
+    }
+    start = end + 1;
   }
 }
 
@@ -130,6 +162,12 @@ void LoadFavorites(const std::wstring& path) {
 
 QVNSIS_EXPORT void QVNSIS_LoadFavorites(const wchar_t* path) {
   GuardedExport([&] {
-    LoadFavorites(path ? std::wstring(path) : std::wstring());
+    const std::wstring file = path ? std::wstring(path) : std::wstring();
+    try {
+      LoadFavorites(file);
+    } catch (const std::bad_alloc&) {
+      // A text too large to decode in this process: what was stored before stays.
+      Log::Stream() << kSource << L"out of memory, stopped loading " << file;
+    }
   });
 }

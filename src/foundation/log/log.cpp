@@ -145,9 +145,13 @@ void WriteLineAt(const std::wstring& message, const SYSTEMTIME& now) noexcept {
 }  // namespace detail
 
 void WriteLine(const std::wstring& message) noexcept {
+  // Callers log and then report GetLastError(); the file, mutex and registry calls of a line
+  // must not replace the error they are about to report.
+  const DWORD callersError = GetLastError();
   SYSTEMTIME now = {};
   GetLocalTime(&now);
   detail::WriteLineAt(message, now);
+  SetLastError(callersError);
 }
 
 Stream::~Stream() {

@@ -10,7 +10,8 @@
 // directory, shared by every process that loads the library. Logging never fails its caller.
 namespace Log {
 
-// Appends one line. An empty message, or no temporary directory, writes nothing.
+// Appends one line. An empty message, or no temporary directory, writes nothing. The calling
+// thread's last error is the same afterwards.
 void WriteLine(const std::wstring& message) noexcept;
 
 // Collects one message; the line is written when the stream is destroyed.

@@ -3,7 +3,10 @@
 #include <boost/date_time/gregorian/gregorian.hpp>
 #include <boost/date_time/posix_time/posix_time.hpp>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 namespace QVDate {
@@ -24,10 +27,12 @@ std::wstring todayText() {
 }
 
 int64_t localMidnightSeconds(int year, int month, int day) {
+  // Boost keeps year, month and day in 16 bits: a larger number would wrap into a real day
+  // (67549-65537-65541 into 2013-01-05) before its own checks saw it.
+  if (year < 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) return -1;
   try {
-    // Boost rejects days that do not exist (30 February, month 13, year 0).
+    // Boost rejects the days that do not exist (30 February).
     const boost::gregorian::date date(year, month, day);
-    if (date.year() < 1970) return -1;
     std::tm midnight = boost::posix_time::to_tm(boost::posix_time::ptime(date));
     midnight.tm_isdst = -1;  // let the system decide whether daylight saving applies
     const std::time_t seconds = std::mktime(&midnight);
@@ -43,9 +48,20 @@ int64_t localMidnightSeconds(const std::wstring& dateText) {
   // any more than its low byte does.
   std::string narrow;
   for (wchar_t c : dateText) narrow.push_back(static_cast<char>(c & 0xFF));
-  int year = 0, month = 0, day = 0;
-  if (sscanf(narrow.c_str(), "%d-%d-%d", &year, &month, &day) != 3) return -1;
-  return localMidnightSeconds(year, month, day);
+  // Three decimal numbers separated by "-"; anything may follow ("2014-03-10.log"). strtol
+  // rather than sscanf: a number too large for an int is no date, not undefined behaviour.
+  long fields[3] = {};
+  const char* next = narrow.c_str();
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0 && *next++ != '-') return -1;
+    char* end = nullptr;
+    errno = 0;
+    fields[i] = std::strtol(next, &end, 10);
+    if (end == next || errno == ERANGE || fields[i] < INT_MIN || fields[i] > INT_MAX) return -1;
+    next = end;
+  }
+  return localMidnightSeconds(static_cast<int>(fields[0]), static_cast<int>(fields[1]),
+                              static_cast<int>(fields[2]));
 }
 
 }  // namespace QVDate

@@ -15,11 +15,12 @@ std::wstring formatDate(const SYSTEMTIME& localTime);
 std::wstring todayText();
 
 // Seconds since 1970 of 00:00:00 local time on the given day, daylight saving decided by the
-// system. -1 when the date does not exist or lies before 1970.
+// system. -1 when the date does not exist or lies outside the years 1970 to 9999; a number out
+// of range is refused as it stands, never wrapped into another day.
 int64_t localMidnightSeconds(int year, int month, int day);
 
 // The same for a "YYYY-MM-DD" text (each character reduced to its low byte; "2013-1-5" is
-// 5 January 2013); -1 when the text does not hold such a date.
+// 5 January 2013); -1 when the text does not hold such a date ("67549-65537-65541" does not).
 int64_t localMidnightSeconds(const std::wstring& dateText);
 
 }  // namespace QVDate

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <new>
+#include <stdexcept>
+
 #include "foundation/owners/scoped_handle.h"
 
 bool ReadWholeFile(const std::wstring& path, std::vector<char>* bytes) {
@@ -16,11 +19,19 @@ bool ReadWholeFile(const std::wstring& path, std::vector<char>* bytes) {
     return false;
   }
   const DWORD expected = static_cast<DWORD>(size.QuadPart);
-  std::vector<char> data(expected);
+  std::vector<char> data;
+  try {
+    // A 32-bit process cannot hold 2 GiB in one block (length_error) and may not find even
+    // less (bad_alloc): either way the file does not load.
+    data.resize(expected);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
   DWORD read = 0;
   if (expected > 0 && !ReadFile(file.get(), data.data(), expected, &read, nullptr)) return false;
   if (read != expected) return false;
   bytes->swap(data);
   return true;
 }
-

@@ -8,23 +8,26 @@ namespace QVSettings {
 
 uint32_t getDword(const wchar_t* name, uint32_t defaultValue) {
   DWORD value = 0;
-  return QVRegKey::getDword(settingsKey(), name, &value) ? value : defaultValue;
+  const bool found = onSettingsKey([&](HKEY key) { return QVRegKey::getDword(key, name, &value); });
+  return found ? value : defaultValue;
 }
 
 bool setDword(const wchar_t* name, uint32_t value) {
-  return QVRegKey::setDword(settingsKey(), name, value);
+  return onSettingsKey([&](HKEY key) { return QVRegKey::setDword(key, name, value); });
 }
 
 std::wstring getString(const wchar_t* name, const std::wstring& defaultValue, bool expand) {
   std::wstring text;
   DWORD type = REG_NONE;
-  if (!QVRegKey::getString(settingsKey(), name, &text, &type)) return defaultValue;
+  if (!onSettingsKey([&](HKEY key) { return QVRegKey::getString(key, name, &text, &type); })) {
+    return defaultValue;
+  }
   if (type == REG_EXPAND_SZ && expand) return QVPaths::expandEnvironment(text);
   return text;
 }
 
 bool setString(const wchar_t* name, const std::wstring& value) {
-  return QVRegKey::setString(settingsKey(), name, value);
+  return onSettingsKey([&](HKEY key) { return QVRegKey::setString(key, name, value); });
 }
 
 bool setStringIn(HKEY key, const wchar_t* name, const std::wstring& value) {
@@ -39,7 +42,9 @@ std::wstring getInstallDate() { return getString(kInstallDate, std::wstring(), f
 
 uint64_t getInstallDate2() {
   uint64_t value = 0;
-  return QVRegKey::getQword(settingsKey(), kInstallDate2, &value) ? value : 0;
+  const bool found =
+      onSettingsKey([&](HKEY key) { return QVRegKey::getQword(key, kInstallDate2, &value); });
+  return found ? value : 0;
 }
 
 }  // namespace QVSettings

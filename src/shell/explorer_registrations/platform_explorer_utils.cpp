@@ -101,8 +101,9 @@ void RegisterProtocolHandler() {
   Log::Stream() << kProtocolSource << L": registering";
   const std::wstring engine = QuotedEnginePath(kProtocolSource);
   if (engine.empty()) return;
-  // The whole URL as the engine's one argument, unquoted as Explorer hands it over.
-  const std::wstring command = engine + L" %1";
+  // The whole URL as the engine's one argument: quoted, so that a URL with a space in it
+  // ("tovin:x /QUIT") cannot hand the engine switches of its own.
+  const std::wstring command = engine + L" \"%1\"";
 
   QVRegKey key;
   if (CreateKey(key, kProtocolKey, kProtocolSource)) {

@@ -18,7 +18,7 @@ inline constexpr int kMenuTextStringId = 111;
 void RegisterContextMenuHandlers(const std::wstring& menuText);
 
 // Writes the protocol "URL:Tovin Protocol" with its empty "URL Protocol" marker and the
-// REG_EXPAND_SZ open command "<engine>" %1. Without an installation nothing is written.
+// REG_EXPAND_SZ open command "<engine>" "%1". Without an installation nothing is written.
 void RegisterProtocolHandler();
 
 }  // namespace PlatformExplorerUtils

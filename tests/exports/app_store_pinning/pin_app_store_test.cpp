@@ -23,6 +23,7 @@ const char kAppStore[] = "6cad4a268d116ece1738f7d93d9c172411e20b8f";
 const char kDbMutex[] = "TOVIN_DB_MUTEX";
 const std::string kPinning = "QVNSIS_PinAppStore: pinning app store to the taskbar";
 const std::string kCreated = "QVObjectDatabase::createTableFromObjectProperties: CREATE TABLE ";
+const std::string kNoInstallation = "QVNSIS_PinAppStore: installation directory not found";
 
 using Names = std::vector<std::string>;
 
@@ -200,14 +201,12 @@ TEST_F(PinAppStoreTest, AnOlderDatabaseGainsTheTypeColumnButNoTovinesTable) {
   EXPECT_EQ(CountCreations(Log()), 1u) << "only tovinstate";
 }
 
+// Said like every other export, and nothing is opened: SQLite would take the empty file name
+// for a private temporary database. The result is the closing step's, as with an installation.
 TEST_F(PinAppStoreTest, WithoutAnInstallDirectoryNothingReachesTheDisk) {
   qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovinKey);
   EXPECT_EQ(Pin(), 1u);
-  const Names log = Log();
-  ASSERT_EQ(log.size(), 5u) << "the pinning line and the four creations, nothing about the directory: "
-                            << testing::PrintToString(log);
-  EXPECT_EQ(log[0], kPinning);
-  EXPECT_EQ(CountCreations(log), 4u);
+  EXPECT_EQ(Log(), (Names{kPinning, kNoInstallation}));
   EXPECT_FALSE(qvtest::FileExists(dbPath_));
   EXPECT_TRUE(MutexIsFree());
 }
@@ -333,20 +332,43 @@ TEST_F(PinAppStoreTest, ADatabaseThatCannotBeOpenedOrCreatedIsLeftAlone) {
 }
 
 // An "InstallDir" that reads as empty text (an empty string, or a REG_DWORD 0 whose bytes are
-// taken as text) is no installation: the work happens in a private database, none on the disk.
+// taken as text) is no installation: it is said, and nothing is opened, on the disk or off it.
 TEST_F(PinAppStoreTest, AnInstallDirThatReadsAsEmptyLeavesTheDiskAlone) {
   struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
       {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
       {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
   };
-  size_t creations = 0;
+  Names expected;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     EXPECT_EQ(Pin(), 1u);
-    creations += 4;
-    EXPECT_EQ(CountCreations(Log()), creations) << "all four tables, in the private database";
+    expected.insert(expected.end(), {kPinning, kNoInstallation});
+    EXPECT_EQ(Log(), expected);
     EXPECT_FALSE(qvtest::FileExists(dbPath_));
     EXPECT_TRUE(MutexIsFree());
   }
+}
+
+// A mutex that cannot be created or opened (here its name is taken by an event, which makes
+// CreateMutexA fail with ERROR_INVALID_HANDLE) would leave the work unguarded against the
+// engine: each step says so and writes nothing, neither into an existing file nor a new one.
+TEST_F(PinAppStoreTest, WithoutItsMutexNothingIsWritten) {
+  const std::string refused = ": (err: 6) could not open TOVIN_DB_MUTEX; nothing written";
+  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
+  const std::string before = qvtest::ReadFileBytes(dbPath_);
+  {
+    const ScopedHandle squatter(CreateEventA(nullptr, TRUE, FALSE, kDbMutex));
+    ASSERT_TRUE(squatter);
+    EXPECT_EQ(Pin(), 0u) << "no mutex was released";
+    EXPECT_TRUE(qvtest::ReadFileBytes(dbPath_) == before) << "the file was changed";
+    EXPECT_EQ(Log(), (Names{kPinning, "QVPrepareInstalledAppsSchema" + refused, "QVSetAppFeature" + refused}));
+
+    ASSERT_TRUE(DeleteFileW(dbPath_.c_str()));
+    EXPECT_EQ(Pin(), 0u);
+    EXPECT_FALSE(qvtest::FileExists(dbPath_)) << "no file was created";
+  }
+  EXPECT_EQ(Pin(), 1u) << "with the name free again it pins";
+  EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned"}}));
 }

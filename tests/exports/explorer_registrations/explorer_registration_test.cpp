@@ -85,7 +85,7 @@ void RegisterThroughTheLibrary(const std::wstring& menuText) {
   EXPECT_EQ(Text(L"Software\\Classes\\tovin", L"URL Protocol", &type), L"");
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(Text(L"Software\\Classes\\tovin\\shell\\open\\command", L"", &type),
-            L"\"C:\\Users\\Jo Doe\\Tovin Apps\\Engine\\tovin.exe\" %1");
+            L"\"C:\\Users\\Jo Doe\\Tovin Apps\\Engine\\tovin.exe\" \"%1\"");
   EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
 
   std::vector<std::wstring> expected = {L"DllMain: started"};
@@ -124,7 +124,7 @@ TEST(ExplorerExports, AnInstallDirThatReadsAsEmptyKeepsTheEarlierRegistration) {
       EXPECT_EQ(Text(std::wstring(verbKey) + L"\\command", L"", &type), L"\"" + engine + L"\" /ADDFAVORITE\"%1\"")
           << verbKey;
     }
-    EXPECT_EQ(Text(L"Software\\Classes\\tovin\\shell\\open\\command", L"", &type), L"\"" + engine + L"\" %1");
+    EXPECT_EQ(Text(L"Software\\Classes\\tovin\\shell\\open\\command", L"", &type), L"\"" + engine + L"\" \"%1\"");
   };
   ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
                                          qvtest::WideBytes(L"C:\\Tovin")));

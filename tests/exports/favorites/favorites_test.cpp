@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <map>
@@ -11,6 +12,7 @@
 #include "support/child_process.h"
 #include "support/library.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 
@@ -29,6 +31,19 @@ QV_TEST_CHILD(load_favorites) {
   if (!fn) return 2;
   fn(args.at(0) == L"null" ? nullptr : args.at(0).c_str());
   return 0;
+}
+
+// Imports args[0] through the real DLL and exits with how much the process's peak working set
+// grew during the call, in MiB (the library already loaded, so only the import counts).
+QV_TEST_CHILD(load_favorites_peak) {
+  qvtest::Library library;
+  auto fn = library.get<void(__cdecl*)(const wchar_t*)>("QVNSIS_LoadFavorites");
+  if (!fn) return 100000;
+  PROCESS_MEMORY_COUNTERS before = {}, after = {};
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before))) return 100001;
+  fn(args.at(0).c_str());
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof(after))) return 100002;
+  return static_cast<int>((after.PeakWorkingSetSize - before.PeakWorkingSetSize) >> 20);
 }
 
 // UTF-16LE bytes of a text, without terminator.
@@ -67,9 +82,14 @@ class Favorites : public testing::Test {
  protected:
   // Runs the import of `path` and returns the lines it logged (after the load line).
   std::vector<std::wstring> Import(const std::wstring& path) {
+    return Logged([&] { EXPECT_EQ(qvtest::RunChild(L"load_favorites", {path}).exitCode, 0u); });
+  }
+  // The lines `run` makes a library log (after its load line).
+  template <typename Run>
+  std::vector<std::wstring> Logged(Run run) {
     qvtest::ScopedTempDir logDir;
     qvtest::ScopedTempEnv logEnv(logDir.path());
-    EXPECT_EQ(qvtest::RunChild(L"load_favorites", {path}).exitCode, 0u);
+    run();
     std::vector<std::wstring> messages;
     for (const auto& line : qvtest::ReadLogLines(qvtest::TodayLogFile(logDir.path()))) {
       messages.push_back(line.substr(line.find(L"] ") + 2));
@@ -136,13 +156,18 @@ TEST_F(Favorites, Utf8WithAndWithoutMarkAndMarkedUtf16) {
       // Two-, three- and four-byte sequences; the last becomes a surrogate pair.
       {"Caf\xC3\xA9\r\n\xE6\x9D\xB1\xE4\xBA\xAC\n\xF0\x9F\x98\x80 app", false,
        {L"Caf\u00E9", L"\u6771\u4EAC", L"\xD83D\xDE00 app"}},
-      // The mark is kept as the first character of the first entry.
-      {"\xEF\xBB\xBF" "app1\r\napp2\r\n", false, {L"\uFEFFapp1", L"app2"}},
+      // The mark is not part of the first entry (which would then name no app); a U+FEFF
+      // anywhere else is text like any other.
+      {"\xEF\xBB\xBF" "app1\r\napp2\r\n", false, {L"app1", L"app2"}},
+      {"\xEF\xBB\xBF" "\xEF\xBB\xBF" "a\n\xEF\xBB\xBF" "b", false, {L"\uFEFFa", L"\uFEFFb"}},
+      {"\xEF\xBB\xBF", false, {}},
       {"\xFF\xFE" + Utf16Le(L"app1\r\nZ\u00FCrich\n\xD83D\xDE00\r\n"), true,
-       {L"\uFEFFapp1", L"Z\u00FCrich", L"\xD83D\xDE00"}},
+       {L"app1", L"Z\u00FCrich", L"\xD83D\xDE00"}},
+      {"\xFF\xFE" + Utf16Le(L"\uFEFFa\n\uFEFFb"), true, {L"\uFEFFa", L"\uFEFFb"}},
+      {"\xFF\xFE", true, {}},
       // UTF-16 ends at its first zero unit; an odd last byte is dropped.
-      {"\xFF\xFE" + Utf16Le(L"a\nb") + std::string("\0\0", 2) + Utf16Le(L"c\n"), true, {L"\uFEFFa", L"b"}},
-      {"\xFF\xFE" + Utf16Le(L"a\nb") + "c", true, {L"\uFEFFa", L"b"}},
+      {"\xFF\xFE" + Utf16Le(L"a\nb") + std::string("\0\0", 2) + Utf16Le(L"c\n"), true, {L"a", L"b"}},
+      {"\xFF\xFE" + Utf16Le(L"a\nb") + "c", true, {L"a", L"b"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
@@ -161,6 +186,11 @@ TEST_F(Favorites, TextInNeitherEncodingStoresNothing) {
       "\xC3"s,                    // a sequence cut short
       "app1\r\nCaf\xC3\r\n"s,      // ... and one cut by what follows
       "app1\r\nOK \xE2\x9C"s,       // ... and at the end, after valid lines
+      // UTF-16LE without its mark whose first character is ASCII: as UTF-8 it would end at the
+      // first zero byte and store just "a" as entry 0.
+      Utf16Le(L"app1\r\napp2\r\n"),
+      Utf16Le(L"a"),
+      "\xEF\xBB\xBF" + Utf16Le(L"app1\n"),
   };
   for (const std::string& bytes : cases) {
     SCOPED_TRACE(testing::PrintToString(bytes));
@@ -250,4 +280,62 @@ TEST_F(Favorites, WithoutTheKeyEntriesAreLoggedButNotStored) {
                   kSource + L"Failed to open registry SOFTWARE\\Tovin\\Sideload\\Favorites");
   EXPECT_EQ(ImportBytes("app1\napp2\n"), expected);
   EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, kFavoritesKey));
+}
+
+// The file is held once as bytes and once as decoded text (two bytes a character), nothing more:
+// no converter buffer sized for the worst case, no stream copy of the text, no copy of a long
+// line. A 32-bit installer meets its address space's end at a few times the file's size.
+TEST_F(Favorites, MemoryPeaksNearTheFileAndItsDecodedText) {
+  constexpr size_t kMiB = 1 << 20;
+  constexpr size_t kFill = 48 * kMiB;
+  // One line of carriage returns (an empty entry) and a run of empty lines: all of it decoded.
+  qvtest::WriteFileBytes(file_, "app1\n" + std::string(kFill / 2, '\r') + "\n" +
+                                    std::string(kFill / 2, '\n') + "app2\n");
+  const DWORD grewMiB = qvtest::RunChild(L"load_favorites_peak", {file_}).exitCode;
+  EXPECT_GE(grewMiB, kFill / kMiB) << "the bytes themselves must be held: is the peak measured?";
+  EXPECT_LE(grewMiB, 4 * kFill / kMiB) << "bytes + text are 3 x " << kFill / kMiB << " MiB";
+  EXPECT_EQ(Describe(Stored()), Describe(Expected({L"app1", L"", L"app2"})));
+}
+
+// A 32-bit installer cannot have one block of 2 GiB or more (the buffer refuses the size) nor, in
+// its 2 GiB of address space, one just under it (the allocation fails): each is the "failed to
+// load" line, not a call that ends without a word. The files are sparse: nothing of their size
+// reaches the disk.
+TEST_F(Favorites, AFileTooLargeForA32BitProcessFailsToLoadThere) {
+  std::wstring library = L"Z:";
+  for (const char* c = QVNSIS_X86_DLL; *c; ++c) library += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  const std::wstring caller = qvtest::ExecutableDirectory() + L"call_export32.exe";
+  if (!qvtest::FileExists(library)) GTEST_SKIP() << "the 32-bit library is not built";
+  auto call = [&](const std::wstring& path) {
+    const ScopedHandle process =
+        qvtest::StartProgram(caller, L"\"" + library + L"\" QVNSIS_LoadFavorites \"" + path + L"\"");
+    return process ? qvtest::WaitForExit(process, 120000) : 0xFFFFFFFF;
+  };
+  qvtest::WriteFileBytes(file_, "app1\n");
+  DWORD exitCode = 0;
+  const auto sound = Logged([&] { exitCode = call(file_); });
+  if (exitCode == 0xFFFFFFFF) GTEST_SKIP() << "no 32-bit process runs here";
+  ASSERT_EQ(exitCode, 0u) << "2: the 32-bit library did not load, 3: no export";
+  ASSERT_EQ(sound, StoredLog({L"app1"}, false)) << "a file that fits loads in the 32-bit process";
+  qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kFavoritesKey);
+
+  for (const int64_t size : {3LL << 30, (2LL << 30) - 4096}) {
+    SCOPED_TRACE(size);
+    {
+      const ScopedHandle file(CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+      ASSERT_TRUE(file);
+      DWORD written = 0;
+      ASSERT_TRUE(WriteFile(file.get(), "app1\n", 5, &written, nullptr));
+      LARGE_INTEGER end;
+      end.QuadPart = size;
+      ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
+      ASSERT_TRUE(SetEndOfFile(file.get()));
+    }
+    const auto lines = Logged([&] { EXPECT_EQ(call(file_), 0u); });
+    EXPECT_EQ(lines, (std::vector<std::wstring>{kSource + L"entered with: " + file_,
+                                                kSource + L"failed to load " + file_}));
+    EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, kFavoritesKey));
+  }
+  DeleteFileW(file_.c_str());
 }

@@ -300,6 +300,10 @@ TEST_F(InstallDateTest, ValuesOfAnotherType) {
       {"InstallDate2 eight bytes of REG_BINARY",
        {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"2013-06-01")}, {L"InstallDate2", REG_BINARY, qvtest::QwordBytes(5)}},
        REG_SZ, qvtest::WideBytes(L"2013-06-01"), LocalMidnight(2013, 6, 1), L"added UTC install date"},
+      // Numbers beyond 16 bits would wrap into 2013-01-05 if they were not checked first.
+      {"InstallDate with out-of-range numbers",
+       {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"67549-65537-65541")}},
+       REG_SZ, qvtest::WideBytes(L"67549-65537-65541"), -1, L"added UTC install date"},
       {"InstallDir a REG_DWORD", {{L"InstallDir", REG_DWORD, twelve}},
        REG_SZ, qvtest::WideBytes(qvtest::TodayText()), kNow, L"got install date from system"},
   };

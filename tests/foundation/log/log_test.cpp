@@ -205,13 +205,38 @@ TEST(LogFile, AnotherProcessHoldingTheMutexMakesTheLineGoMissing) {
   EXPECT_TRUE(EndsWith(lines[0], L"] kept once it is free"));
 }
 
+// Callers log and then report GetLastError() ("(err: N) ..."): the file, mutex and registry work
+// of a line must leave the thread's error as the caller set it, on the line that creates the
+// file, on the lines that append to it (where opening the existing file and mutex says
+// ERROR_ALREADY_EXISTS), and on a line that goes nowhere.
+TEST(LogFile, WritingALineKeepsTheCallersLastError) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  for (const DWORD error : {DWORD{ERROR_SUCCESS}, DWORD{ERROR_FILE_NOT_FOUND}, DWORD{1234}}) {
+    SetLastError(error);
+    Log::WriteLine(L"line after error " + std::to_wstring(error));
+    EXPECT_EQ(GetLastError(), error) << "WriteLine";
+    SetLastError(error);
+    Log::Stream() << L"Source: stream after error " << error;
+    EXPECT_EQ(GetLastError(), error) << "Stream";
+  }
+  EXPECT_EQ(ReadLogLines(DayFile(dir.path(), Today())).size(), 6u);
+
+  const std::wstring missing = dir.path() + L"missing\\";
+  qvtest::ScopedTempEnv nowhere(missing);
+  SetLastError(ERROR_ACCESS_DENIED);
+  Log::WriteLine(L"nowhere to go");
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
 TEST(LogCleanup, FiftiethLineKeepsTodayAndThreeDaysAndRemovesTheRestOncePerDay) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
   const std::wstring d = dir.path();
   for (const wchar_t* name : {L"Tovin-2014-03-06.log", L"Tovin-2014-03-07.log", L"Tovin-2014-03-08.log",
                               L"Tovin-2014-03-09.log", L"Tovin-2014-02-28.log", L"Tovin-old.log",
-                              L"Tovin-2014-13-01.log", L"Other-2014-01-01.log"}) {
+                              L"Tovin-2014-13-01.log", L"Other-2014-01-01.log",
+                              L"Tovin-67550-3-10.log"}) {
     qvtest::WriteFileBytes(d + name, "x");
   }
 
@@ -231,6 +256,7 @@ TEST(LogCleanup, FiftiethLineKeepsTodayAndThreeDaysAndRemovesTheRestOncePerDay) 
       {L"Tovin-2014-03-06.log", false}, {L"Tovin-2014-02-28.log", false},
       {L"Tovin-old.log", false},        {L"Tovin-2014-13-01.log", false},
       {L"Other-2014-01-01.log", true},  {L"Tovin-2014-01-01.log", true},
+      {L"Tovin-67550-3-10.log", false},  // no date, though 67550 - 65536 would be 2014
   };
   for (const auto& e : expected) EXPECT_EQ(qvtest::FileExists(d + e.name), e.kept) << e.name;
   EXPECT_EQ(ReadLogLines(d + L"Tovin-2014-03-10.log").size(), 149u);

@@ -346,3 +346,19 @@ TEST(ShellExecute, AProgramThatDoesNotExistIsAFailureWithItsErrorNumber) {
   EXPECT_EQ(lines[1], L"(err: 2) failed to execute '" + missing + L"' with ");
   EXPECT_FALSE(qvtest::FileExists(ws.record));
 }
+
+// The error number of the "(err: N)" line is still the thread's last error when the call returns,
+// for callers that report it in a line of their own (the deskband registration's regsvr32 start).
+TEST(ShellExecute, AFailedStartLeavesItsErrorForTheCaller) {
+  Workspace ws;
+  const std::wstring missing = ws.dir.path() + L"no_such_program.exe";
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_FALSE(QVOS::shellExecute(missing, L"--x", false));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_FALSE(QVOS::shellExecute(missing, L""));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  const auto lines = ws.lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], L"(err: 2) failed to execute '" + missing + L"' with ");
+}

@@ -64,6 +64,17 @@ std::wstring Answer(const std::wstring& query) {
     key.create(HKEY_CURRENT_USER, kTovin, KEY_ALL_ACCESS);
     return text(key.setDword(name, std::stoul(q.at(2))));
   }
+  if (op == L"deletekey") {
+    // An uninstaller removing the key while the process runs.
+    qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovin);
+    return text(!qvtest::RegistryKeyExists(HKEY_CURRENT_USER, kTovin));
+  }
+  if (op == L"recreate") {
+    // ... and an installer making it again with another value.
+    qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovin);
+    return text(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovin, name, REG_SZ,
+                                           qvtest::WideBytes(q.at(2))));
+  }
   if (op == L"race") {
     // Threads racing on the first use of the key all see the value.
     HANDLE threads[8] = {};
@@ -181,6 +192,40 @@ TEST_F(SettingsTest, AKeyMissingAtFirstIsOpenedOnALaterCall) {
   EXPECT_EQ(a[4], L"0");
   EXPECT_EQ(a[5], L"1");
   EXPECT_EQ(a[6], L"1");
+}
+
+// The held handle of a key deleted under it answers ERROR_KEY_DELETED to everything; the key
+// made again afterwards is a new key that only a new handle reaches.
+TEST_F(SettingsTest, AKeyDeletedAndMadeAgainWhileInUseIsOpenedAgain) {
+  SetText(L"InstallDir", L"C:\\Old");
+  const auto a = Probe({
+      L"string|InstallDir||0", L"recreate|InstallDir|C:\\New", L"string|InstallDir||0",
+      PathQuery(2, false), L"setdword|InstallMode|1", L"installmode",
+      L"recreate|InstallDate|2014-03-03", L"date", L"setstring|ClientId|written",
+      L"deletekey", L"dword|MenuEnabled|9", L"menu", L"setdword|InstallMode|1", L"date2",
+      L"recreate|MenuEnabled|x", L"setdword|MenuEnabled|0", L"menu",
+  });
+  EXPECT_EQ(a[0], L"C:\\Old");
+  EXPECT_EQ(a[1], L"1");
+  EXPECT_EQ(a[2], L"C:\\New") << "the new key's value, not the deleted key's error";
+  EXPECT_EQ(a[3], L"C:\\New\\Engine\\tovin.exe");
+  EXPECT_EQ(a[4], L"1") << "a write reaches the new key";
+  EXPECT_EQ(a[5], L"1");
+  EXPECT_EQ(a[6], L"1");
+  EXPECT_EQ(a[7], L"2014-03-03") << "a second deletion is followed as well";
+  EXPECT_EQ(a[8], L"1");
+  EXPECT_EQ(a[9], L"1");
+  EXPECT_EQ(a[10], L"9") << "no key: the default";
+  EXPECT_EQ(a[11], L"1");
+  EXPECT_EQ(a[12], L"0") << "no key: the write fails";
+  EXPECT_EQ(a[13], L"0");
+  EXPECT_EQ(a[14], L"1");
+  EXPECT_EQ(a[15], L"1") << "a key made after the deletion is opened";
+  EXPECT_EQ(a[16], L"0");
+  qvtest::RegistryValue value;
+  ASSERT_TRUE(Read(L"MenuEnabled", &value));
+  EXPECT_EQ(value.bytes, qvtest::DwordBytes(0));
+  EXPECT_FALSE(Read(L"InstallMode", &value)) << "the write without a key created nothing";
 }
 
 TEST_F(SettingsTest, ThreadsRacingOnTheFirstUseAllReadTheKey) {

@@ -131,10 +131,10 @@ TEST_F(ExplorerRegistrationTest, CommandsQuoteTheUnexpandedEnginePath) {
   } cases[] = {
       {REG_SZ, L"C:\\Program Files\\Tovin Platform",
        L"\"C:\\Program Files\\Tovin Platform\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"",
-       L"\"C:\\Program Files\\Tovin Platform\\Engine\\tovin.exe\" %1"},
+       L"\"C:\\Program Files\\Tovin Platform\\Engine\\tovin.exe\" \"%1\""},
       {REG_EXPAND_SZ, L"%LOCALAPPDATA%\\Tovin",
        L"\"%LOCALAPPDATA%\\Tovin\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"",
-       L"\"%LOCALAPPDATA%\\Tovin\\Engine\\tovin.exe\" %1"},
+       L"\"%LOCALAPPDATA%\\Tovin\\Engine\\tovin.exe\" \"%1\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.installDir);
@@ -191,7 +191,7 @@ TEST_F(ExplorerRegistrationTest, RunningAgainOverwritesTheSameValuesAndCreatesNo
   const auto first = SnapshotClasses();
   ExpectText(kVerbKeys[2], nullptr, REG_SZ, L"Add to Tovin Menu");
   ExpectText(CommandKey(kVerbKeys[2]), nullptr, REG_EXPAND_SZ, L"\"C:\\Tovin\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"");
-  ExpectText(kProtocolCommandKey, nullptr, REG_EXPAND_SZ, L"\"C:\\Tovin\\Engine\\tovin.exe\" %1");
+  ExpectText(kProtocolCommandKey, nullptr, REG_EXPAND_SZ, L"\"C:\\Tovin\\Engine\\tovin.exe\" \"%1\"");
   qvtest::RegistryValue kept;
   EXPECT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, kProtocolKey, L"EditFlags", &kept));
 
