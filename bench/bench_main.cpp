@@ -17,6 +17,8 @@ using std::min;
 #include <string>
 #include <vector>
 
+#include "support/library.h"
+
 namespace {
 
 double NowMicroseconds() {
@@ -115,7 +117,7 @@ std::vector<Row> LogLineRows(const std::wstring& scratch) {
   SetEnvironmentVariableW(L"TMP", scratch.c_str());
   SetEnvironmentVariableW(L"TEMP", scratch.c_str());
   HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
-  auto log = reinterpret_cast<void(__cdecl*)(const wchar_t*)>(GetProcAddress(library, "QVNSIS_Log"));
+  auto log = QV_EXPORT(library, QVNSIS_Log);
   if (!log) {
     std::fprintf(stderr, "cannot load qvnsis.dll\n");
     ExitProcess(1);
@@ -202,7 +204,7 @@ std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
       "insert into features (id_or_folder, feature_list) values ('" + app + "', '+pinned,+other')";
 
   HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
-  auto pin = reinterpret_cast<int(__cdecl*)()>(GetProcAddress(library, "QVNSIS_PinAppStore"));
+  auto pin = QV_EXPORT(library, QVNSIS_PinAppStore);
   if (!pin) {
     std::fprintf(stderr, "cannot load QVNSIS_PinAppStore\n");
     ExitProcess(1);
@@ -303,7 +305,7 @@ std::vector<Row> StopTovinRows(const std::wstring& scratch) {
   const ScopedInstallDir installed(installDir);
 
   HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
-  auto stop = reinterpret_cast<int(__cdecl*)()>(GetProcAddress(library, "QVNSIS_StopTovin"));
+  auto stop = QV_EXPORT(library, QVNSIS_StopTovin);
   if (!stop) {
     std::fprintf(stderr, "cannot load QVNSIS_StopTovin\n");
     ExitProcess(1);
@@ -361,8 +363,8 @@ std::vector<Row> IsDeskbandRegisteredRows(const std::wstring& scratch) {
       L"{9531985D-5D9D-49F8-9818-E811892F902B}", L"{36F675CC-81E7-4EF5-A8E2-5D940ED90475}",
       L"{6B0D549B-6F03-475A-9600-A35A099950D8}"};
   HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
-  auto isRegistered = reinterpret_cast<int(__cdecl*)()>(GetProcAddress(library, "QVNSIS_IsDeskbandRegistered"));
-  auto log = reinterpret_cast<void(__cdecl*)(const wchar_t*)>(GetProcAddress(library, "QVNSIS_Log"));
+  auto isRegistered = QV_EXPORT(library, QVNSIS_IsDeskbandRegistered);
+  auto log = QV_EXPORT(library, QVNSIS_Log);
   if (!isRegistered || !log) {
     std::fprintf(stderr, "cannot load QVNSIS_IsDeskbandRegistered\n");
     ExitProcess(1);
@@ -441,8 +443,7 @@ std::vector<Row> WindowImageRows(const std::wstring& scratch) {
   CloseHandle(file);
 
   HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
-  auto setImage = reinterpret_cast<void(__cdecl*)(HWND, const wchar_t*)>(
-      GetProcAddress(library, "QVNSIS_SetWindowImageFromFile"));
+  auto setImage = QV_EXPORT(library, QVNSIS_SetWindowImageFromFile);
   if (!setImage) {
     std::fprintf(stderr, "cannot load QVNSIS_SetWindowImageFromFile\n");
     ExitProcess(1);
@@ -519,8 +520,8 @@ std::vector<Row> FavoritesRows(const std::wstring& scratch) {
   SetEnvironmentVariableW(L"TMP", scratch.c_str());
   SetEnvironmentVariableW(L"TEMP", scratch.c_str());
   HMODULE library = LoadLibraryW((ExecutableDirectory() + L"qvnsis.dll").c_str());
-  auto load = reinterpret_cast<void(__cdecl*)(const wchar_t*)>(GetProcAddress(library, "QVNSIS_LoadFavorites"));
-  auto log = reinterpret_cast<void(__cdecl*)(const wchar_t*)>(GetProcAddress(library, "QVNSIS_Log"));
+  auto load = QV_EXPORT(library, QVNSIS_LoadFavorites);
+  auto log = QV_EXPORT(library, QVNSIS_Log);
   if (!load || !log) {
     std::fprintf(stderr, "cannot load QVNSIS_LoadFavorites\n");
     ExitProcess(1);

@@ -30,7 +30,7 @@ using Names = std::vector<std::string>;
 // and exits with its result (100: the export could not be reached).
 QV_TEST_CHILD(pin_app_store) {
   qvtest::Library library;
-  auto pin = library.get<int(__cdecl*)()>("QVNSIS_PinAppStore");
+  auto pin = QV_EXPORT(library, QVNSIS_PinAppStore);
   if (!pin) return 100;
   if (!args.empty()) {
     ScopedHandle start(OpenEventW(SYNCHRONIZE, FALSE, args[0].c_str()));

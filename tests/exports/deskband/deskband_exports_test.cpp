@@ -25,7 +25,6 @@ const wchar_t kRegisterSource[] = L"QVDeskbandUtil::RegisterIfRequired: ";
 const wchar_t kLoadSource[] = L"QVDeskbandUtil::LoadInstalledCLSID: ";
 const wchar_t kExecuteSource[] = L"_ShellExecute: ";
 
-using Export = int(__cdecl*)();
 
 class ScopedDeskbandRegistrations {
  public:
@@ -63,8 +62,8 @@ TEST(DeskbandExports, RegisterRunsTheSystemsRegsvr32OnTheNamedLibrary) {
                                          qvtest::WideBytes(installDir)));
 
   qvtest::Library dll;
-  auto registerDeskband = dll.get<Export>("QVNSIS_RegisterDeskband");
-  auto isRegistered = dll.get<Export>("QVNSIS_IsDeskbandRegistered");
+  auto registerDeskband = QV_EXPORT(dll, QVNSIS_RegisterDeskband);
+  auto isRegistered = QV_EXPORT(dll, QVNSIS_IsDeskbandRegistered);
   ASSERT_NE(registerDeskband, nullptr);
   ASSERT_NE(isRegistered, nullptr);
 
@@ -112,8 +111,8 @@ TEST(DeskbandExports, AFailedRegistrationAndAMissingLibraryAnswerZero) {
                                          qvtest::WideBytes(L"qvdeskband_0.txt")));
 
   qvtest::Library dll;
-  auto registerDeskband = dll.get<Export>("QVNSIS_RegisterDeskband");
-  auto show = dll.get<Export>("QVNSIS_ShowDeskband");
+  auto registerDeskband = QV_EXPORT(dll, QVNSIS_RegisterDeskband);
+  auto show = QV_EXPORT(dll, QVNSIS_ShowDeskband);
   ASSERT_NE(registerDeskband, nullptr);
   ASSERT_NE(show, nullptr);
   EXPECT_EQ(registerDeskband(), 0);
@@ -187,8 +186,8 @@ TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
       ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     }
     qvtest::Library dll;
-    EXPECT_EQ(dll.get<Export>("QVNSIS_RegisterDeskband")(), 0);
-    EXPECT_EQ(dll.get<Export>("QVNSIS_ShowDeskband")(), 0);
+    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_RegisterDeskband)(), 0);
+    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_ShowDeskband)(), 0);
 
     EXPECT_FALSE(qvtest::FileExists(qvtest::DeskbandRecordPath(planted.root()))) << "a planted library ran";
     for (const std::wstring& key : kBuildKeys) EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << key;
