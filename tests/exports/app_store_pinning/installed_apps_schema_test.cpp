@@ -11,6 +11,7 @@
 #include "support/log_file.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
 

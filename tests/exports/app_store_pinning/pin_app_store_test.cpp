@@ -15,6 +15,7 @@
 #include "support/registry.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
 

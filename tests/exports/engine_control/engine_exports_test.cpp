@@ -12,6 +12,7 @@
 #include "support/fixture_records.h"
 #include "support/library.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 #include "support/tray_server_registration.h"
@@ -82,9 +83,6 @@ ScopedHandle StartEngineWithWindow(const FakeEngineInstall& engine) {
   return process;
 }
 
-bool Ended(const ScopedHandle& process, DWORD timeoutMs = 0) {
-  return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
-}
 
 DWORD ExitCode(const ScopedHandle& process) {
   DWORD code = 0xFFFFFFFF;
@@ -163,7 +161,7 @@ TEST(EngineStartExports, WithoutAnInstallationNothingIsStartedOrSwept) {
   ExpectEveryStartFindsNoInstallation(platform);
   EXPECT_TRUE(platform.messagesOf(kExecuteSource).empty());
   EXPECT_TRUE(platform.messagesOf(kSweepSource).empty());
-  EXPECT_FALSE(Ended(engine, 200));
+  EXPECT_FALSE(qvtest::Ended(engine, 200));
   EXPECT_EQ(running.startArguments(), Strings{L"/PLATFORMINSTALLED"});
 }
 
@@ -200,7 +198,7 @@ TEST(EngineStartExports, AMissingEngineFileIsAFailedStart) {
   QV_EXPORT(dll, QVNSIS_RunTovinAndStartApp)(1, "abc");
   QV_EXPORT(dll, QVNSIS_RunTovin)(0);
   QV_EXPORT(dll, QVNSIS_RunTovinAndSideloadApps)();
-  EXPECT_FALSE(Ended(running, 200)) << "no start sweeps";
+  EXPECT_FALSE(qvtest::Ended(running, 200)) << "no start sweeps";
   QV_EXPORT(dll, QVNSIS_SendUninstallingStats)();
 
   // "(err: N) failed to execute '<engine>' with <arguments>", N being the shell's error.
@@ -217,7 +215,7 @@ TEST(EngineStartExports, AMissingEngineFileIsAFailedStart) {
                                L"failed to execute '" + engine + L"' with ",
                                L"failed to execute '" + engine + L"' with /SIDELOAD",
                                L"failed to execute '" + engine + L"' with /UNINSTALLING"}));
-  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_TRUE(qvtest::Ended(running, 5000));
   EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"shut down all tovin processes");
 }
 
@@ -251,8 +249,8 @@ TEST(EngineStartExports, UninstallingNoticeThenEveryEngineOfTheSessionEnds) {
   ASSERT_EQ(starts.size(), 2u);
   EXPECT_TRUE(RecordedExit(engine, std::stoul(starts[1][1])));
   // Terminated by the sweep, wherever they run from.
-  EXPECT_TRUE(Ended(running, 5000));
-  EXPECT_TRUE(Ended(elsewhere, 5000));
+  EXPECT_TRUE(qvtest::Ended(running, 5000));
+  EXPECT_TRUE(qvtest::Ended(elsewhere, 5000));
   EXPECT_FALSE(RecordedExit(engine, GetProcessId(running.get())));
   EXPECT_TRUE(engine.runningEngines().empty());
   EXPECT_TRUE(other.runningEngines().empty());
@@ -276,7 +274,7 @@ TEST(StopTovinExport, AnEngineThatQuitsEndsOnItsOwn) {
     qvtest::Library dll;
     EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
 
-    EXPECT_TRUE(Ended(running, 5000));
+    EXPECT_TRUE(qvtest::Ended(running, 5000));
     EXPECT_TRUE(RecordedExit(engine, GetProcessId(running.get())));
     EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
     const auto close = qvtest::RecordsOfKind(engine.recordPath(), L"close-request");
@@ -300,7 +298,7 @@ TEST(StopTovinExport, AnEngineIgnoringQuitIsTerminatedAfterTenSeconds) {
   EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
   EXPECT_GE(GetTickCount64() - start, 9900u);
 
-  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_TRUE(qvtest::Ended(running, 5000));
   EXPECT_FALSE(RecordedExit(engine, GetProcessId(running.get())));
   EXPECT_EQ(ExitCode(running), 0u);
   EXPECT_FALSE(qvtest::RecordsOfKind(engine.recordPath(), L"close-request").empty());
@@ -350,7 +348,7 @@ TEST(StopTovinExport, WithoutAnInstallationStillSweeps) {
 
   EXPECT_EQ(result, 1);
   EXPECT_FALSE(plantedRan);
-  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_TRUE(qvtest::Ended(running, 5000));
   EXPECT_FALSE(RecordedExit(other, GetProcessId(running.get())));
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
   EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"shut down all tovin processes");
@@ -402,7 +400,7 @@ TEST(StopTovinExport, AnEngineThatCannotBeOpenedIsWaitedForByItsWindow) {
 
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"(err: 5) could not get tovin's process handle"});
   EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"couldn't shut down all tovin processes");
-  EXPECT_FALSE(Ended(running));
+  EXPECT_FALSE(qvtest::Ended(running, 0));
   EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
 }
 
@@ -426,7 +424,7 @@ TEST(StopTovinExport, TheDeskbandIsClosedFirst) {
     EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
 
     EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
-    EXPECT_TRUE(Ended(host, 5000));
+    EXPECT_TRUE(qvtest::Ended(host, 5000));
     const auto commands = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder), L"command");
     ASSERT_EQ(commands.size(), 1u);
     EXPECT_EQ(commands[0], (qvtest::Record{L"command", L"0", L"25", L"", L"", L"0", L"0", L"1"}));
