@@ -19,10 +19,10 @@
 #include "support/fake_deskband.h"
 #include "support/fake_engine.h"
 #include "support/fixture_records.h"
+#include "support/gtest/sqlite_file.h"
 #include "support/log_file.h"
 #include "support/program.h"
 #include "support/registry.h"
-#include "support/sqlite_file.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
 

@@ -10,10 +10,10 @@
 #include "foundation/locks/qv_mutex_lock.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/gtest/sqlite_file.h"
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/registry.h"
-#include "support/sqlite_file.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
 

@@ -1,4 +1,4 @@
-#include "support/sqlite_file.h"
+#include "support/gtest/sqlite_file.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
