@@ -10,6 +10,7 @@
 #include "support/fake_deskband.h"
 #include "support/library.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 
@@ -25,29 +26,10 @@ const wchar_t kRegisterSource[] = L"QVDeskbandUtil::RegisterIfRequired: ";
 const wchar_t kLoadSource[] = L"QVDeskbandUtil::LoadInstalledCLSID: ";
 const wchar_t kExecuteSource[] = L"_ShellExecute: ";
 
-
-class ScopedDeskbandRegistrations {
- public:
-  ScopedDeskbandRegistrations() {
-    for (const std::wstring& key : kBuildKeys) {
-      saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
-    }
-  }
-
- private:
-  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> saved_;
-};
-
-std::wstring SystemFile(const wchar_t* name) {
-  wchar_t directory[MAX_PATH] = {};
-  GetSystemDirectoryW(directory, MAX_PATH);
-  return std::wstring(directory) + L"\\" + name;
-}
-
 }  // namespace
 
 TEST(DeskbandExports, RegisterRunsTheSystemsRegsvr32OnTheNamedLibrary) {
-  ScopedDeskbandRegistrations registrations;
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER};
   qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
   qvtest::ScopedTempDir root;
   qvtest::ScopedTempDir logDir;
@@ -91,14 +73,14 @@ TEST(DeskbandExports, RegisterRunsTheSystemsRegsvr32OnTheNamedLibrary) {
             (std::vector<std::wstring>{L"RegisterDeskbandFilename not present in registry", L"success"}));
   // Started by its full path in the system directory, never found by a search for its bare name.
   EXPECT_EQ(qvtest::LogMessagesOf(log, kExecuteSource),
-            std::vector<std::wstring>{L"executed '" + SystemFile(L"regsvr32.exe") + L"' with /s \"" + library + L"\""});
+            std::vector<std::wstring>{L"executed '" + qvtest::SystemProgram(L"regsvr32.exe") + L"' with /s \"" + library + L"\""});
   EXPECT_EQ(qvtest::LogMessagesOf(log, kLoadSource),
             (std::vector<std::wstring>{L"NOT FOUND", L"{36F675CC-81E7-4EF5-A8E2-5D940ED90475}",
                                        L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}"}));
 }
 
 TEST(DeskbandExports, AFailedRegistrationAndAMissingLibraryAnswerZero) {
-  ScopedDeskbandRegistrations registrations;
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER};
   qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
   qvtest::ScopedTempDir installDir;
   qvtest::ScopedTempDir logDir;
@@ -166,7 +148,7 @@ class LibrariesAtTheDriveRoot {
 // empty) the library named by "RegisterDeskbandFilename" is not looked for at the root of the
 // current drive, where the bare "\<file>" would lead: nothing is registered, started or shown.
 TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
-  ScopedDeskbandRegistrations registrations;
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER};
   qvtest::ScopedDeskbandCleanup cleanup;
   LibrariesAtTheDriveRoot planted;
   ASSERT_TRUE(planted.planted());
