@@ -19,11 +19,12 @@
 #include "support/fake_deskband.h"
 #include "support/fake_engine.h"
 #include "support/fixture_records.h"
+#include "support/gtest/sqlite_file.h"
 #include "support/log_file.h"
 #include "support/program.h"
 #include "support/registry.h"
-#include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 // The demo installer (examples/demo.nsi, built against this run's 64-bit library and simulated
 // platform) run silently, as an installer engineer's script would run: its install flow, its

@@ -21,8 +21,6 @@
 
 namespace {
 
-using SetImageFn = void(__cdecl*)(HWND, const wchar_t*);
-using LoadFavoritesFn = void(__cdecl*)(const wchar_t*);
 
 struct Usage {
   DWORD handles = 0;
@@ -95,7 +93,7 @@ TEST(BadInput, MutatedImagesFailOrLoadCleanly) {
   qvtest::ScopedTempEnv logEnv(logDir.path());
   qvtest::ScopedTempDir dir;
   qvtest::Library library;
-  auto fromFile = library.get<SetImageFn>("QVNSIS_SetWindowImageFromFile");
+  auto fromFile = QV_EXPORT(library, QVNSIS_SetWindowImageFromFile);
   ASSERT_NE(fromFile, nullptr);
   HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, 128, 128, nullptr, nullptr,
                                  nullptr, nullptr);
@@ -145,7 +143,7 @@ TEST(BadInput, MutatedFavoritesFilesImportCleanly) {
   qvtest::ScopedTempEnv logEnv(logDir.path());
   qvtest::ScopedTempDir dir;
   qvtest::Library library;
-  auto load = library.get<LoadFavoritesFn>("QVNSIS_LoadFavorites");
+  auto load = QV_EXPORT(library, QVNSIS_LoadFavorites);
   ASSERT_NE(load, nullptr);
   const std::wstring utf16 = L"\uFEFFapp1\r\nZ\u00FCrich app\r\n\xD83D\xDE00\r\n\r\nlast";
   const std::vector<std::string> samples = {
@@ -184,7 +182,7 @@ TEST(BadInput, A64MegabyteFavoritesFileImportsWhole) {
   qvtest::ScopedTempEnv logEnv(logDir.path());
   qvtest::ScopedTempDir dir;
   qvtest::Library library;
-  auto load = library.get<LoadFavoritesFn>("QVNSIS_LoadFavorites");
+  auto load = QV_EXPORT(library, QVNSIS_LoadFavorites);
   ASSERT_NE(load, nullptr);
 
   constexpr size_t kEntries = 1024;

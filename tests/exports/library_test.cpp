@@ -18,7 +18,6 @@ std::vector<std::wstring> Messages(const std::wstring& dir) {
 
 using qvtest::Library;
 
-using LogFn = void(__cdecl*)(const wchar_t*);
 
 }  // namespace
 
@@ -89,7 +88,7 @@ TEST(Library, QVNSIS_LogWritesTheMessageUnchangedAndIgnoresNullAndEmpty) {
   qvtest::ScopedTempEnv env(dir.path());
   Library library;
   ASSERT_TRUE(library);
-  const auto log = library.get<LogFn>("QVNSIS_Log");
+  const auto log = QV_EXPORT(library, QVNSIS_Log);
   ASSERT_NE(log, nullptr);
 
   const size_t atLoad = Messages(dir.path()).size();
@@ -108,6 +107,6 @@ TEST(Library, QVNSIS_LogSurvivesAMissingTemporaryDirectory) {
   qvtest::ScopedTempEnv env(missing);
   Library library;
   ASSERT_TRUE(library);
-  library.get<LogFn>("QVNSIS_Log")(L"nowhere");
+  QV_EXPORT(library, QVNSIS_Log)(L"nowhere");
   EXPECT_FALSE(qvtest::FileExists(missing));
 }

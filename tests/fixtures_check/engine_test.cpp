@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "support/fake_engine.h"
+#include "support/program.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -23,9 +24,6 @@ ScopedHandle ShellStart(const std::wstring& exe, const std::wstring& parameters)
   return ScopedHandle(info.hProcess);
 }
 
-bool Ended(const ScopedHandle& process, DWORD timeoutMs = 10000) {
-  return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
-}
 
 }  // namespace
 
@@ -39,7 +37,7 @@ TEST(FakeEngine, RecordsTheParametersOfEachShellStart) {
   for (const auto& text : parameters) {
     ScopedHandle process = ShellStart(engine.exePath(), text);
     ASSERT_TRUE(process) << GetLastError();
-    EXPECT_TRUE(Ended(process));
+    EXPECT_TRUE(qvtest::Ended(process, 10000));
   }
   EXPECT_EQ(engine.startArguments(), parameters);
 }
@@ -69,7 +67,7 @@ TEST(FakeEngine, AnswersQuitAsConfigured) {
 
     ScopedHandle quitter = ShellStart(engine.exePath(), L"/QUIT");
     ASSERT_TRUE(quitter);
-    EXPECT_TRUE(Ended(quitter));
+    EXPECT_TRUE(qvtest::Ended(quitter, 10000));
     const qvtest::Record close =
         qvtest::WaitForRecord(engine.recordPath(), L"close-request");
     ASSERT_EQ(close.size(), 3u);
@@ -79,7 +77,7 @@ TEST(FakeEngine, AnswersQuitAsConfigured) {
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0][2], std::to_wstring(pid));
     if (c.ends) {
-      EXPECT_TRUE(Ended(running));
+      EXPECT_TRUE(qvtest::Ended(running, 10000));
     } else {
       EXPECT_EQ(WaitForSingleObject(running.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     }
@@ -138,6 +136,6 @@ TEST(FakeEngine, ResistingEngineSurvivesEveryRoundUntilStopped) {
   EXPECT_EQ(WaitForSingleObject(running.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
   engine.stop();
-  EXPECT_TRUE(Ended(running));
+  EXPECT_TRUE(qvtest::Ended(running, 10000));
   EXPECT_TRUE(engine.runningEngines().empty());
 }

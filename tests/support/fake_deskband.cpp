@@ -30,6 +30,12 @@ std::vector<std::wstring> DeskbandClassKeys() {
   return keys;
 }
 
+ScopedDeskbandRegistrations::ScopedDeskbandRegistrations(std::initializer_list<HKEY> roots) {
+  for (const std::wstring& key : DeskbandClassKeys()) {
+    for (HKEY root : roots) saved_.push_back(std::make_unique<ScopedRegistryKey>(root, key));
+  }
+}
+
 std::wstring InstallDeskbandLibrary(const std::wstring& directory, int number) {
   const std::wstring name = L"qvdeskband_" + std::to_wstring(number) + L".dll";
   CreateDirectoryW(directory.c_str(), nullptr);

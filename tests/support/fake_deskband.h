@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/owners/scoped_handle.h"
+#include "support/registry.h"
 
 // The fake deskband libraries qvdeskband_N.dll (N = 0..4) and their window. Each library records
 // into "qvdeskband_record.txt" beside itself:
@@ -42,6 +45,18 @@ HWND WaitForDeskbandWindow(DWORD timeoutMs = 10000);
 // Places the deskband window of `library` below the taskbar as Explorer would, without the
 // taskbar's deskband object (as on systems before Windows 7). The band host process.
 ScopedHandle StartBandHost(const std::wstring& library, const std::wstring& clsidText);
+
+// Every build's class registration under each of `roots` removed for the test and put back
+// after it.
+class ScopedDeskbandRegistrations {
+ public:
+  explicit ScopedDeskbandRegistrations(std::initializer_list<HKEY> roots);
+  ScopedDeskbandRegistrations(const ScopedDeskbandRegistrations&) = delete;
+  ScopedDeskbandRegistrations& operator=(const ScopedDeskbandRegistrations&) = delete;
+
+ private:
+  std::vector<std::unique_ptr<ScopedRegistryKey>> saved_;
+};
 
 // For the test's scope: on the way out, closes every deskband window below the taskbar and
 // removes the per-user class registration of all five builds.

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "exports/qvnsis_exports.h"
+
 namespace qvtest {
 
 // The built qvnsis.dll beside the test executables (also from a child copied into children\).
@@ -20,13 +22,23 @@ class Library {
   explicit operator bool() const { return module_ != nullptr; }
   HMODULE module() const { return module_; }
 
-  template <typename F>
-  F get(const char* name) const {
-    return reinterpret_cast<F>(GetProcAddress(module_, name));
-  }
-
  private:
   HMODULE module_;
 };
 
+// An export of a loaded module as the pointer type `F`; null when it is missing.
+template <typename F>
+F ExportOf(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<F>(GetProcAddress(module, name)) : nullptr;
+}
+template <typename F>
+F ExportOf(const Library& library, const char* name) {
+  return ExportOf<F>(library.module(), name);
+}
+
 }  // namespace qvtest
+
+// The export `name` of `library` (a Library or an HMODULE), typed from its declaration in
+// exports/qvnsis_exports.h, so that a changed signature fails to compile here instead of
+// calling through a wrong pointer type.
+#define QV_EXPORT(library, name) ::qvtest::ExportOf<decltype(&name)>((library), #name)

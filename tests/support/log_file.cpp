@@ -35,6 +35,22 @@ std::vector<std::wstring> LogMessagesOf(const std::wstring& file, const std::wst
   return messages;
 }
 
+std::vector<std::wstring> LogFiles(const std::wstring& directory) {
+  std::vector<std::wstring> files;
+  WIN32_FIND_DATAW found = {};
+  HANDLE search = FindFirstFileW((directory + L"Tovin-*.log").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(directory + found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return files;
+}
+
+void DeleteLogFiles(const std::wstring& directory) {
+  for (const auto& file : LogFiles(directory)) DeleteFileW(file.c_str());
+}
+
 std::vector<std::wstring> TodaysLogMessages(const std::wstring& directory) {
   return LogMessages(TodayLogFile(directory));
 }

@@ -20,6 +20,10 @@ ScopedHandle StartProgram(const std::wstring& exe, const std::wstring& arguments
   return ScopedHandle(info.hProcess);
 }
 
+bool Ended(const ScopedHandle& process, DWORD timeoutMs) {
+  return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
 DWORD WaitForExit(const ScopedHandle& process, DWORD timeoutMs) {
   if (!process) return 0xFFFFFFFF;
   if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {

@@ -16,6 +16,9 @@ std::wstring SystemProgram(const std::wstring& name);
 // cannot be started.
 ScopedHandle StartProgram(const std::wstring& exe, const std::wstring& arguments);
 
+// True when the process ends within `timeoutMs` (0: has it ended already?).
+bool Ended(const ScopedHandle& process, DWORD timeoutMs);
+
 // Waits up to `timeoutMs` for the process to end: its exit code, or 0xFFFFFFFF when there is no
 // process or it did not end in time (it is then terminated).
 DWORD WaitForExit(const ScopedHandle& process, DWORD timeoutMs);

@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include <utility>
+
 #include "foundation/owners/qv_reg_key.h"
 #include "support/child_process.h"
 
@@ -89,6 +91,23 @@ bool WriteRegistryValue(HKEY root, const std::wstring& path, const std::wstring&
   return RegSetValueExW(key.get(), name.c_str(), 0, type,
                         reinterpret_cast<const BYTE*>(bytes.data()),
                         static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+}
+
+ScopedRegistryValue::ScopedRegistryValue(HKEY root, std::wstring path, std::wstring name, DWORD type,
+                                         const std::string& bytes)
+    : root_(root), path_(std::move(path)) {
+  had_ = ReadRegistryValue(root_, path_, name, &saved_);
+  saved_.name = std::move(name);
+  WriteRegistryValue(root_, path_, saved_.name, type, bytes);
+}
+
+ScopedRegistryValue::~ScopedRegistryValue() {
+  if (had_) {
+    WriteRegistryValue(root_, path_, saved_.name, saved_.type, saved_.bytes);
+    return;
+  }
+  QVRegKey key;
+  if (key.open(root_, path_.c_str(), KEY_SET_VALUE) == ERROR_SUCCESS) RegDeleteValueW(key.get(), saved_.name.c_str());
 }
 
 bool ReadRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name,

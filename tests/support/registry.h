@@ -43,6 +43,22 @@ class ScopedRegistryKey {
   RegistrySnapshot saved_;
 };
 
+// Sets one value for the scope; at the end the earlier value is put back exactly (its type and
+// all its bytes, however long), or removed when there was none.
+class ScopedRegistryValue {
+ public:
+  ScopedRegistryValue(HKEY root, std::wstring path, std::wstring name, DWORD type, const std::string& bytes);
+  ~ScopedRegistryValue();
+  ScopedRegistryValue(const ScopedRegistryValue&) = delete;
+  ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
+
+ private:
+  HKEY root_;
+  std::wstring path_;
+  RegistryValue saved_;
+  bool had_;
+};
+
 bool RegistryKeyExists(HKEY root, const std::wstring& path);
 void DeleteRegistryKey(HKEY root, const std::wstring& path);
 // Creates the key when needed and writes the value with exactly these bytes. True on success.

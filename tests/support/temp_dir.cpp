@@ -7,10 +7,14 @@
 namespace qvtest {
 namespace {
 
+// Any length: a variable longer than a fixed buffer must come back whole.
 std::wstring GetEnv(const wchar_t* name) {
-  wchar_t buffer[MAX_PATH * 2] = {};
-  const DWORD length = GetEnvironmentVariableW(name, buffer, MAX_PATH * 2);
-  return length ? std::wstring(buffer, length) : std::wstring();
+  const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return std::wstring();
+  std::wstring value(size, L'\0');
+  const DWORD length = GetEnvironmentVariableW(name, &value[0], size);
+  value.resize(length < size ? length : 0);
+  return value;
 }
 
 void SetEnv(const wchar_t* name, const std::wstring& value) {

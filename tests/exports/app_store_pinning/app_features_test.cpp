@@ -5,7 +5,7 @@
 
 #include "exports/app_store_pinning/app_features.h"
 #include "store/database/qv_object_database.h"
-#include "support/sqlite_file.h"
+#include "support/gtest/sqlite_file.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -8,9 +8,10 @@
 
 #include "exports/app_store_pinning/installed_apps_schema.h"
 #include "store/database/qv_object_database.h"
+#include "support/gtest/sqlite_file.h"
 #include "support/log_file.h"
-#include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
 

@@ -10,11 +10,12 @@
 #include "foundation/locks/qv_mutex_lock.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/gtest/sqlite_file.h"
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/registry.h"
-#include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ using Names = std::vector<std::string>;
 // and exits with its result (100: the export could not be reached).
 QV_TEST_CHILD(pin_app_store) {
   qvtest::Library library;
-  auto pin = library.get<int(__cdecl*)()>("QVNSIS_PinAppStore");
+  auto pin = QV_EXPORT(library, QVNSIS_PinAppStore);
   if (!pin) return 100;
   if (!args.empty()) {
     ScopedHandle start(OpenEventW(SYNCHRONIZE, FALSE, args[0].c_str()));

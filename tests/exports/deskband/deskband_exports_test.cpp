@@ -12,6 +12,7 @@
 #include "support/fixture_records.h"
 #include "support/library.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 #include "support/windows_release.h"
@@ -28,30 +29,10 @@ const wchar_t kRegisterSource[] = L"QVDeskbandUtil::RegisterIfRequired: ";
 const wchar_t kLoadSource[] = L"QVDeskbandUtil::LoadInstalledCLSID: ";
 const wchar_t kExecuteSource[] = L"_ShellExecute: ";
 
-using Export = int(__cdecl*)();
-
-class ScopedDeskbandRegistrations {
- public:
-  ScopedDeskbandRegistrations() {
-    for (const std::wstring& key : kBuildKeys) {
-      saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
-    }
-  }
-
- private:
-  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> saved_;
-};
-
-std::wstring SystemFile(const wchar_t* name) {
-  wchar_t directory[MAX_PATH] = {};
-  GetSystemDirectoryW(directory, MAX_PATH);
-  return std::wstring(directory) + L"\\" + name;
-}
-
 }  // namespace
 
 TEST(DeskbandExports, RegisterRunsTheSystemsRegsvr32OnTheNamedLibrary) {
-  ScopedDeskbandRegistrations registrations;
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER};
   qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
   qvtest::ScopedTempDir root;
   qvtest::ScopedTempDir logDir;
@@ -66,8 +47,8 @@ TEST(DeskbandExports, RegisterRunsTheSystemsRegsvr32OnTheNamedLibrary) {
                                          qvtest::WideBytes(installDir)));
 
   qvtest::Library dll;
-  auto registerDeskband = dll.get<Export>("QVNSIS_RegisterDeskband");
-  auto isRegistered = dll.get<Export>("QVNSIS_IsDeskbandRegistered");
+  auto registerDeskband = QV_EXPORT(dll, QVNSIS_RegisterDeskband);
+  auto isRegistered = QV_EXPORT(dll, QVNSIS_IsDeskbandRegistered);
   ASSERT_NE(registerDeskband, nullptr);
   ASSERT_NE(isRegistered, nullptr);
 
@@ -95,14 +76,14 @@ TEST(DeskbandExports, RegisterRunsTheSystemsRegsvr32OnTheNamedLibrary) {
             (std::vector<std::wstring>{L"RegisterDeskbandFilename not present in registry", L"success"}));
   // Started by its full path in the system directory, never found by a search for its bare name.
   EXPECT_EQ(qvtest::LogMessagesOf(log, kExecuteSource),
-            std::vector<std::wstring>{L"executed '" + SystemFile(L"regsvr32.exe") + L"' with /s \"" + library + L"\""});
+            std::vector<std::wstring>{L"executed '" + qvtest::SystemProgram(L"regsvr32.exe") + L"' with /s \"" + library + L"\""});
   EXPECT_EQ(qvtest::LogMessagesOf(log, kLoadSource),
             (std::vector<std::wstring>{L"NOT FOUND", L"{36F675CC-81E7-4EF5-A8E2-5D940ED90475}",
                                        L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}"}));
 }
 
 TEST(DeskbandExports, AFailedRegistrationAndAMissingLibraryAnswerZero) {
-  ScopedDeskbandRegistrations registrations;
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER};
   qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
   qvtest::ScopedTempDir installDir;
   qvtest::ScopedTempDir logDir;
@@ -115,8 +96,8 @@ TEST(DeskbandExports, AFailedRegistrationAndAMissingLibraryAnswerZero) {
                                          qvtest::WideBytes(L"qvdeskband_0.txt")));
 
   qvtest::Library dll;
-  auto registerDeskband = dll.get<Export>("QVNSIS_RegisterDeskband");
-  auto show = dll.get<Export>("QVNSIS_ShowDeskband");
+  auto registerDeskband = QV_EXPORT(dll, QVNSIS_RegisterDeskband);
+  auto show = QV_EXPORT(dll, QVNSIS_ShowDeskband);
   ASSERT_NE(registerDeskband, nullptr);
   ASSERT_NE(show, nullptr);
   EXPECT_EQ(registerDeskband(), 0);
@@ -170,7 +151,7 @@ class LibrariesAtTheDriveRoot {
 // empty) the library named by "RegisterDeskbandFilename" is not looked for at the root of the
 // current drive, where the bare "\<file>" would lead: nothing is registered, started or shown.
 TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
-  ScopedDeskbandRegistrations registrations;
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER};
   qvtest::ScopedDeskbandCleanup cleanup;
   LibrariesAtTheDriveRoot planted;
   ASSERT_TRUE(planted.planted());
@@ -190,8 +171,8 @@ TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
       ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     }
     qvtest::Library dll;
-    EXPECT_EQ(dll.get<Export>("QVNSIS_RegisterDeskband")(), 0);
-    EXPECT_EQ(dll.get<Export>("QVNSIS_ShowDeskband")(), 0);
+    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_RegisterDeskband)(), 0);
+    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_ShowDeskband)(), 0);
 
     EXPECT_FALSE(qvtest::FileExists(qvtest::DeskbandRecordPath(planted.root()))) << "a planted library ran";
     for (const std::wstring& key : kBuildKeys) EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << key;

@@ -7,13 +7,13 @@
 
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/library.h"
 #include "support/log_file.h"
 #include "support/program.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using EntryFn = void(__stdcall*)(HWND, HINSTANCE, wchar_t*, int);
 
 const wchar_t kReleasedLine[] = L"UnloadLibrariesHookProc: unloaded libraries from explorer";
 
@@ -130,7 +130,7 @@ QV_TEST_CHILD(free_deskband_on_own_desktop) {
     if (FindWindowW(L"Shell_TrayWnd", nullptr)) {
       result->code = 2;
     } else if (HMODULE library = LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str())) {
-      const auto entry = reinterpret_cast<EntryFn>(GetProcAddress(library, "RunFreeDeskbandW"));
+      const auto entry = QV_EXPORT(library, RunFreeDeskbandW);
       if (entry) {
         entry(nullptr, nullptr, const_cast<wchar_t*>(L""), SW_SHOWNORMAL);
         result->code = SharedHookOf(library) ? 3 : 0;
@@ -189,7 +189,7 @@ QV_TEST_CHILD(free_deskband_with_hung_taskbar) {
     }
     HMODULE library = LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str());
     const auto entry =
-        library ? reinterpret_cast<EntryFn>(GetProcAddress(library, "RunFreeDeskbandW")) : nullptr;
+        QV_EXPORT(library, RunFreeDeskbandW);
     if (entry) {
       entry(nullptr, nullptr, const_cast<wchar_t*>(L""), SW_SHOWNORMAL);
       s->code = SharedHookOf(library) ? 3 : 0;

@@ -13,6 +13,7 @@
 #include "support/fixture_records.h"
 #include "support/library.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 #include "support/tray_server_registration.h"
@@ -26,10 +27,6 @@ using qvtest::EngineQuit;
 using qvtest::FakeEngineInstall;
 using Strings = std::vector<std::wstring>;
 
-using StartAppExport = void(__cdecl*)(int, const char*);
-using RunTovinExport = void(__cdecl*)(int);
-using VoidExport = void(__cdecl*)();
-using StopExport = int(__cdecl*)();
 
 const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
 const wchar_t kStopSource[] = L"QVNSIS_StopTovin: ";
@@ -88,9 +85,6 @@ ScopedHandle StartEngineWithWindow(const FakeEngineInstall& engine) {
   return process;
 }
 
-bool Ended(const ScopedHandle& process, DWORD timeoutMs = 0) {
-  return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
-}
 
 DWORD ExitCode(const ScopedHandle& process) {
   DWORD code = 0xFFFFFFFF;
@@ -101,10 +95,10 @@ DWORD ExitCode(const ScopedHandle& process) {
 // Each start export once: RunTovinAndStartApp and RunTovin (both log as the former), the sideload
 // and the uninstalling notice.
 void CallEveryStartExport(const qvtest::Library& dll) {
-  dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc");
-  dll.get<RunTovinExport>("QVNSIS_RunTovin")(1);
-  dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
-  dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+  QV_EXPORT(dll, QVNSIS_RunTovinAndStartApp)(1, "abc");
+  QV_EXPORT(dll, QVNSIS_RunTovin)(1);
+  QV_EXPORT(dll, QVNSIS_RunTovinAndSideloadApps)();
+  QV_EXPORT(dll, QVNSIS_SendUninstallingStats)();
 }
 
 void ExpectEveryStartFindsNoInstallation(const ScopedPlatform& platform) {
@@ -121,8 +115,8 @@ TEST(EngineStartExports, ArgumentsForEveryFlagAndAppName) {
   FakeEngineInstall engine(platform.installDir() + L"\\Engine");
   engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
   qvtest::Library dll;
-  auto startApp = dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp");
-  auto runTovin = dll.get<RunTovinExport>("QVNSIS_RunTovin");
+  auto startApp = QV_EXPORT(dll, QVNSIS_RunTovinAndStartApp);
+  auto runTovin = QV_EXPORT(dll, QVNSIS_RunTovin);
   ASSERT_NE(startApp, nullptr);
   ASSERT_NE(runTovin, nullptr);
 
@@ -169,7 +163,7 @@ TEST(EngineStartExports, WithoutAnInstallationNothingIsStartedOrSwept) {
   ExpectEveryStartFindsNoInstallation(platform);
   EXPECT_TRUE(platform.messagesOf(kExecuteSource).empty());
   EXPECT_TRUE(platform.messagesOf(kSweepSource).empty());
-  EXPECT_FALSE(Ended(engine, 200));
+  EXPECT_FALSE(qvtest::Ended(engine, 200));
   EXPECT_EQ(running.startArguments(), Strings{L"/PLATFORMINSTALLED"});
 }
 
@@ -186,7 +180,7 @@ TEST(EngineStartExports, AnEmptyOrZeroInstallDirIsNoInstallation) {
     ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     qvtest::Library dll;
     CallEveryStartExport(dll);
-    EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
 
     ExpectEveryStartFindsNoInstallation(platform);
     EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
@@ -203,11 +197,11 @@ TEST(EngineStartExports, AMissingEngineFileIsAFailedStart) {
   ScopedHandle running = StartEngineWithWindow(other);
   ASSERT_TRUE(running);
   qvtest::Library dll;
-  dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc");
-  dll.get<RunTovinExport>("QVNSIS_RunTovin")(0);
-  dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
-  EXPECT_FALSE(Ended(running, 200)) << "no start sweeps";
-  dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+  QV_EXPORT(dll, QVNSIS_RunTovinAndStartApp)(1, "abc");
+  QV_EXPORT(dll, QVNSIS_RunTovin)(0);
+  QV_EXPORT(dll, QVNSIS_RunTovinAndSideloadApps)();
+  EXPECT_FALSE(qvtest::Ended(running, 200)) << "no start sweeps";
+  QV_EXPORT(dll, QVNSIS_SendUninstallingStats)();
 
   // "(err: N) failed to execute '<engine>' with <arguments>", N being the shell's error.
   const std::wstring engine = platform.installDir() + L"\\Engine\\tovin.exe";
@@ -223,7 +217,7 @@ TEST(EngineStartExports, AMissingEngineFileIsAFailedStart) {
                                L"failed to execute '" + engine + L"' with ",
                                L"failed to execute '" + engine + L"' with /SIDELOAD",
                                L"failed to execute '" + engine + L"' with /UNINSTALLING"}));
-  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_TRUE(qvtest::Ended(running, 5000));
   EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"shut down all tovin processes");
 }
 
@@ -232,7 +226,7 @@ TEST(EngineStartExports, SideloadWaitsForTheEngine) {
   FakeEngineInstall engine(platform.installDir() + L"\\Engine");
   engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
   qvtest::Library dll;
-  dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")();
+  QV_EXPORT(dll, QVNSIS_RunTovinAndSideloadApps)();
 
   // Read at once: the export returned only once the engine had ended.
   const auto starts = qvtest::RecordsOfKind(engine.recordPath(), L"start");
@@ -250,15 +244,15 @@ TEST(EngineStartExports, UninstallingNoticeThenEveryEngineOfTheSessionEnds) {
   ASSERT_TRUE(running);
   ASSERT_TRUE(elsewhere);
   qvtest::Library dll;
-  dll.get<VoidExport>("QVNSIS_SendUninstallingStats")();
+  QV_EXPORT(dll, QVNSIS_SendUninstallingStats)();
 
   EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/UNINSTALLING"}));
   const auto starts = qvtest::RecordsOfKind(engine.recordPath(), L"start");
   ASSERT_EQ(starts.size(), 2u);
   EXPECT_TRUE(RecordedExit(engine, std::stoul(starts[1][1])));
   // Terminated by the sweep, wherever they run from.
-  EXPECT_TRUE(Ended(running, 5000));
-  EXPECT_TRUE(Ended(elsewhere, 5000));
+  EXPECT_TRUE(qvtest::Ended(running, 5000));
+  EXPECT_TRUE(qvtest::Ended(elsewhere, 5000));
   EXPECT_FALSE(RecordedExit(engine, GetProcessId(running.get())));
   EXPECT_TRUE(engine.runningEngines().empty());
   EXPECT_TRUE(other.runningEngines().empty());
@@ -280,9 +274,9 @@ TEST(StopTovinExport, AnEngineThatQuitsEndsOnItsOwn) {
     ScopedHandle running = StartEngineWithWindow(engine);
     ASSERT_TRUE(running);
     qvtest::Library dll;
-    EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
 
-    EXPECT_TRUE(Ended(running, 5000));
+    EXPECT_TRUE(qvtest::Ended(running, 5000));
     EXPECT_TRUE(RecordedExit(engine, GetProcessId(running.get())));
     EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
     const auto close = qvtest::RecordsOfKind(engine.recordPath(), L"close-request");
@@ -303,10 +297,10 @@ TEST(StopTovinExport, AnEngineIgnoringQuitIsTerminatedAfterTenSeconds) {
   ASSERT_TRUE(running);
   qvtest::Library dll;
   const ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+  EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
   EXPECT_GE(GetTickCount64() - start, 9900u);
 
-  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_TRUE(qvtest::Ended(running, 5000));
   EXPECT_FALSE(RecordedExit(engine, GetProcessId(running.get())));
   EXPECT_EQ(ExitCode(running), 0u);
   EXPECT_FALSE(qvtest::RecordsOfKind(engine.recordPath(), L"close-request").empty());
@@ -319,7 +313,7 @@ TEST(StopTovinExport, NoEngineWindow) {
   ScopedPlatform platform;
   FakeEngineInstall engine(platform.installDir() + L"\\Engine");
   qvtest::Library dll;
-  EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+  EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
 
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"could not find tovin's HWND"});
   EXPECT_EQ(platform.messagesOf(kSweepSource), Strings{L"shut down all tovin processes"});
@@ -348,7 +342,7 @@ TEST(StopTovinExport, WithoutAnInstallationStillSweeps) {
   ASSERT_TRUE(CopyFileW(other.exePath().c_str(), planted.c_str(), TRUE));
 
   qvtest::Library dll;
-  const int result = dll.get<StopExport>("QVNSIS_StopTovin")();
+  const int result = QV_EXPORT(dll, QVNSIS_StopTovin)();
   SetCurrentDirectoryW(oldDirectory);
   const bool plantedRan = qvtest::FileExists(driveRoot + L"tovin_record.txt");
   DeleteFileW(planted.c_str());
@@ -356,7 +350,7 @@ TEST(StopTovinExport, WithoutAnInstallationStillSweeps) {
 
   EXPECT_EQ(result, 1);
   EXPECT_FALSE(plantedRan);
-  EXPECT_TRUE(Ended(running, 5000));
+  EXPECT_TRUE(qvtest::Ended(running, 5000));
   EXPECT_FALSE(RecordedExit(other, GetProcessId(running.get())));
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
   EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"shut down all tovin processes");
@@ -374,7 +368,7 @@ TEST(StopTovinExport, ARestartingEngineKeepsTheSweepGoing) {
   ASSERT_TRUE(running);
   ASSERT_FALSE(qvtest::WaitForRecord(engine.recordPath(), L"keeper-start").empty());
   qvtest::Library dll;
-  const int result = dll.get<StopExport>("QVNSIS_StopTovin")();
+  const int result = QV_EXPORT(dll, QVNSIS_StopTovin)();
 
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"tovin did not terminate on its own"});
   EXPECT_FALSE(RecordedExit(engine, GetProcessId(running.get())));
@@ -402,13 +396,13 @@ TEST(StopTovinExport, AnEngineThatCannotBeOpenedIsWaitedForByItsWindow) {
   ASSERT_FALSE(qvtest::WaitForRecord(engine.recordPath(), L"refuse-termination").empty());
   qvtest::Library dll;
   const ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 0);
+  EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 0);
   // Nine window rounds of a second, then five seconds of sweeping.
   EXPECT_GE(GetTickCount64() - start, 13900u);
 
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"(err: 5) could not get tovin's process handle"});
   EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"couldn't shut down all tovin processes");
-  EXPECT_FALSE(Ended(running));
+  EXPECT_FALSE(qvtest::Ended(running, 0));
   EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
 }
 
@@ -429,10 +423,10 @@ TEST(StopTovinExport, TheDeskbandIsClosedFirst) {
     ASSERT_NE(qvtest::WaitForDeskbandWindow(), nullptr);
 
     qvtest::Library dll;
-    EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
 
     EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
-    EXPECT_TRUE(Ended(host, 5000));
+    EXPECT_TRUE(qvtest::Ended(host, 5000));
     const auto commands = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder), L"command");
     ASSERT_EQ(commands.size(), 1u);
     EXPECT_EQ(commands[0], (qvtest::Record{L"command", L"0", L"25", L"", L"", L"0", L"0", L"1"}));
@@ -505,7 +499,7 @@ TEST(StopTovinExport, ADeskbandThatStaysIsGivenUpAfterFiveSeconds) {
   g_closeCommands = 0;
   qvtest::Library dll;
   const ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(dll.get<StopExport>("QVNSIS_StopTovin")(), 1);
+  EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
   EXPECT_GE(GetTickCount64() - start, 4900u);
   DestroyWindow(band);
   UnregisterClassW(L"TovinDeskBandClass2", GetModuleHandleW(nullptr));

@@ -10,6 +10,7 @@
 #include "exports/engine_control/engine_processes.h"
 #include "support/fake_engine.h"
 #include "support/log_file.h"
+#include "support/program.h"
 #include "support/temp_dir.h"
 
 // The session sweep against fake engines, checked with a process snapshot of its own.
@@ -30,9 +31,6 @@ std::set<DWORD> EnginesInSnapshot() {
   return pids;
 }
 
-bool Ended(const ScopedHandle& process, DWORD timeoutMs) {
-  return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
-}
 
 // Wine puts every process in session 1: the process listed here is placed in session 2.
 DWORD g_otherSessionProcess = 0;
@@ -70,7 +68,7 @@ TEST(EngineProcesses, TerminateInSessionEndsEveryEngineWhereverItRunsFrom) {
 
   EXPECT_TRUE(TerminateTovinProcessesInSession());
   for (const ScopedHandle* engine : {&a, &b, &c}) {
-    EXPECT_TRUE(Ended(*engine, 5000));
+    EXPECT_TRUE(qvtest::Ended(*engine, 5000));
     DWORD code = 1;
     GetExitCodeProcess(engine->get(), &code);
     EXPECT_EQ(code, 0u);
@@ -93,8 +91,8 @@ TEST(EngineProcesses, EnginesOfAnotherSessionSurviveAndDoNotCount) {
   {
     ScopedSessionSeam seam(GetProcessId(theirs.get()));
     EXPECT_TRUE(UltimateTerminateAllTovinProcesses());
-    EXPECT_TRUE(Ended(ours, 5000));
-    EXPECT_FALSE(Ended(theirs, 200));
+    EXPECT_TRUE(qvtest::Ended(ours, 5000));
+    EXPECT_FALSE(qvtest::Ended(theirs, 200));
     EXPECT_EQ(EnginesInSnapshot(), std::set<DWORD>{GetProcessId(theirs.get())});
     EXPECT_FALSE(TerminateTovinProcessesInSession());
   }

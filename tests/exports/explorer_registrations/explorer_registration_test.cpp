@@ -62,8 +62,8 @@ void RegisterThroughTheLibrary(const std::wstring& menuText) {
                                          qvtest::WideBytes(L"C:\\Users\\Jo Doe\\Tovin Apps")));
   {
     qvtest::Library library;
-    auto contextMenu = library.get<void(__cdecl*)()>("QVNSIS_RegisterContextMenuHandlers");
-    auto protocol = library.get<void(__cdecl*)()>("QVNSIS_RegisterProtocolHandler");
+    auto contextMenu = QV_EXPORT(library, QVNSIS_RegisterContextMenuHandlers);
+    auto protocol = QV_EXPORT(library, QVNSIS_RegisterProtocolHandler);
     ASSERT_NE(contextMenu, nullptr);
     ASSERT_NE(protocol, nullptr);
     for (int run = 0; run < 2; ++run) {
@@ -115,8 +115,8 @@ TEST(ExplorerExports, AnInstallDirThatReadsAsEmptyKeepsTheEarlierRegistration) {
   ScopedRegistrationState state;
   auto registerBoth = [] {
     qvtest::Library library;
-    library.get<void(__cdecl*)()>("QVNSIS_RegisterContextMenuHandlers")();
-    library.get<void(__cdecl*)()>("QVNSIS_RegisterProtocolHandler")();
+    QV_EXPORT(library, QVNSIS_RegisterContextMenuHandlers)();
+    QV_EXPORT(library, QVNSIS_RegisterProtocolHandler)();
   };
   auto expectEngine = [](const std::wstring& engine) {
     DWORD type = REG_NONE;

@@ -27,7 +27,7 @@ const std::wstring kSource = L"QVNSIS_LoadFavorites: ";
 // Imports the file named by the argument through the real DLL; "null" passes a NULL path.
 QV_TEST_CHILD(load_favorites) {
   qvtest::Library library;
-  auto fn = library.get<void(__cdecl*)(const wchar_t*)>("QVNSIS_LoadFavorites");
+  auto fn = QV_EXPORT(library, QVNSIS_LoadFavorites);
   if (!fn) return 2;
   fn(args.at(0) == L"null" ? nullptr : args.at(0).c_str());
   return 0;

@@ -21,10 +21,11 @@ namespace {
 
 const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
 
-// Calls one argument-less export of the real DLL.
+// Calls one argument-less export of the real DLL (they share QVNSIS_SetInstallDate's type).
 QV_TEST_CHILD(call_export) {
   qvtest::Library library;
-  auto fn = library.get<void(__cdecl*)()>(std::string(args.at(0).begin(), args.at(0).end()).c_str());
+  auto fn = qvtest::ExportOf<decltype(&QVNSIS_SetInstallDate)>(
+      library, std::string(args.at(0).begin(), args.at(0).end()).c_str());
   if (!fn) return 2;
   fn();
   return 0;
@@ -34,7 +35,7 @@ QV_TEST_CHILD(call_export) {
 // the buffer pre-filled with '#' and four spare characters, and writes the whole buffer out.
 QV_TEST_CHILD(get_install_dir) {
   qvtest::Library library;
-  auto fn = library.get<void(__cdecl*)(wchar_t*, int)>("QVNSIS_GetInstallDir");
+  auto fn = QV_EXPORT(library, QVNSIS_GetInstallDir);
   if (!fn) return 2;
   if (args.at(0) == L"null") {
     fn(nullptr, 260);

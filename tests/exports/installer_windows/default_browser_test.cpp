@@ -6,18 +6,18 @@
 #include "exports/installer_windows/default_browser.h"
 #include "support/browsers.h"
 #include "support/child_process.h"
+#include "support/text.h"
 #include "support/windows_release.h"
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 // Opens args[0] as the installer would, in a process with the Windows version of the caller's
 // choosing.
 QV_TEST_CHILD(open_url) {
-  OpenUrlInDefaultBrowser(Narrow(args.at(0)));
+  OpenUrlInDefaultBrowser(qvtest::Narrow(args.at(0)));
   return 0;
 }
 

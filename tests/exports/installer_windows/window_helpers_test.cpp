@@ -20,7 +20,7 @@ const wchar_t kSurveyPage[] = L"http://support.tovin.com/customer/portal/article
 
 QV_TEST_CHILD(open_uninstall_survey) {
   qvtest::Library library;
-  auto open = library.get<void(__cdecl*)()>("QVNSIS_OpenUninstallSurvey");
+  auto open = QV_EXPORT(library, QVNSIS_OpenUninstallSurvey);
   if (!open) return 2;
   open();
   return 0;
@@ -30,8 +30,8 @@ QV_TEST_CHILD(open_uninstall_survey) {
 // Exit code: 0 when every step answered as expected, else the number of the step that did not.
 QV_TEST_CHILD(prepare_page_and_click_ok) {
   qvtest::Library library;
-  auto prepare = library.get<void(__cdecl*)(HWND, int)>("QVNSIS_PrepareWindow");
-  auto startTimer = library.get<UINT_PTR(__cdecl*)(HWND)>("QVNSIS_StartProgressTextTimer");
+  auto prepare = QV_EXPORT(library, QVNSIS_PrepareWindow);
+  auto startTimer = QV_EXPORT(library, QVNSIS_StartProgressTextTimer);
   if (!prepare || !startTimer) return 2;
 
   const HWND page = qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
@@ -61,8 +61,8 @@ QV_TEST_CHILD(unload_after_preparing) {
   const HWND label = GetDlgItem(page, qvtest::kDialogTextId);
   {
     qvtest::Library library;
-    auto prepare = library.get<void(__cdecl*)(HWND, int)>("QVNSIS_PrepareWindow");
-    auto startTimer = library.get<UINT_PTR(__cdecl*)(HWND)>("QVNSIS_StartProgressTextTimer");
+    auto prepare = QV_EXPORT(library, QVNSIS_PrepareWindow);
+    auto startTimer = QV_EXPORT(library, QVNSIS_StartProgressTextTimer);
     if (!prepare || !startTimer) return 3;
     prepare(page, 0);
     if (!startTimer(label)) return 4;
@@ -87,7 +87,7 @@ QV_TEST_CHILD(unload_after_preparing) {
 // 1 when the check box shows checked, 0 when it is hidden, else the step that went wrong.
 QV_TEST_CHILD(consent_offered) {
   qvtest::Library library;
-  auto prepare = library.get<void(__cdecl*)(HWND, int)>("QVNSIS_PrepareWindow");
+  auto prepare = QV_EXPORT(library, QVNSIS_PrepareWindow);
   if (!prepare) return 2;
   const HWND page = qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
   if (!page) return 3;
@@ -160,8 +160,8 @@ TEST_F(WindowHelperExports, TimerAndSubclassOutliveAnUnloadByTheScript) {
 // dialog prepared, which the preparation logs with the window error and the handle.
 TEST_F(WindowHelperExports, HandlesThatAreNoWindowsAreRefused) {
   qvtest::Library library;
-  auto prepare = library.get<void(__cdecl*)(HWND, int)>("QVNSIS_PrepareWindow");
-  auto startTimer = library.get<UINT_PTR(__cdecl*)(HWND)>("QVNSIS_StartProgressTextTimer");
+  auto prepare = QV_EXPORT(library, QVNSIS_PrepareWindow);
+  auto startTimer = QV_EXPORT(library, QVNSIS_StartProgressTextTimer);
   ASSERT_NE(prepare, nullptr);
   ASSERT_NE(startTimer, nullptr);
   const HWND destroyed = CreateWindowExW(0, L"STATIC", L"label", WS_POPUP, 0, 0, 80, 20, nullptr, nullptr,

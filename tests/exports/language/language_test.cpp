@@ -18,7 +18,7 @@
 
 namespace {
 
-using GetStringFn = void(__cdecl*)(int, wchar_t*, int);
+using GetStringFn = decltype(&QVNSIS_GetLanguageString);
 
 std::wstring Get(GetStringFn fn, int id, int count = 512) {
   std::wstring buffer(512, L'#');
@@ -46,7 +46,7 @@ std::vector<std::wstring> TodayMessages(const std::wstring& dir) {
 // Exit code: 0 when it behaved so, else a number telling which step differed.
 QV_TEST_CHILD(xp_worker_language) {
   qvtest::Library library;
-  auto get = library.get<GetStringFn>("QVNSIS_GetLanguageString");
+  auto get = QV_EXPORT(library, QVNSIS_GetLanguageString);
   if (!get) return 10;
   const LCID main = GetThreadLocale();
   int result = 0;
@@ -90,7 +90,7 @@ TEST(LanguageDe, StringsComeFromTheGermanTableAndFitTheBuffer) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
   qvtest::Library library;
-  auto get = library.get<GetStringFn>("QVNSIS_GetLanguageString");
+  auto get = QV_EXPORT(library, QVNSIS_GetLanguageString);
   ASSERT_NE(get, nullptr);
 
   EXPECT_EQ(Get(get, 115), L"DE");
@@ -116,7 +116,7 @@ TEST(LanguageDe, StringsComeFromTheGermanTableAndFitTheBuffer) {
 
 TEST(LanguageDa, DanishHasNoLanguageTag) {
   qvtest::Library library;
-  auto get = library.get<GetStringFn>("QVNSIS_GetLanguageString");
+  auto get = QV_EXPORT(library, QVNSIS_GetLanguageString);
   ASSERT_NE(get, nullptr);
   EXPECT_EQ(Get(get, 115), L"string id 115 missing");
   EXPECT_EQ(Get(get, 113), L"Annuller");
@@ -149,7 +149,7 @@ TEST(ThreadLocaleManager, ASecondInitIsSilentOnTheMainThreadAndAnErrorElsewhere)
 // low half and hand out another text (65649 would read as 113).
 TEST(Language, IdsNoTableHoldsAreMissingWhateverTheirRange) {
   qvtest::Library library;
-  auto get = library.get<GetStringFn>("QVNSIS_GetLanguageString");
+  auto get = QV_EXPORT(library, QVNSIS_GetLanguageString);
   ASSERT_NE(get, nullptr);
   ASSERT_NE(Get(get, 113), L"string id 113 missing") << "the id all the others alias";
   for (int id : {0, 117, -1, 65536 + 113, 113 - 65536, 0x7FFFFFFF, INT_MIN}) {

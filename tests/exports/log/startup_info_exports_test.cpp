@@ -3,6 +3,7 @@
 #include <regex>
 
 #include "support/child_process.h"
+#include "support/library.h"
 #include "support/log_file.h"
 #include "support/temp_dir.h"
 #include "support/windows_release.h"
@@ -14,8 +15,7 @@ namespace {
 QV_TEST_CHILD(log_startup_info_twice) {
   const HMODULE library = LoadLibraryW(args.at(0).c_str());
   if (!library) return 2;
-  using LogStartupInfoFn = void(__cdecl*)();
-  const auto logStartupInfo = reinterpret_cast<LogStartupInfoFn>(GetProcAddress(library, "QVNSIS_LogStartupInfo"));
+  const auto logStartupInfo = QV_EXPORT(library, QVNSIS_LogStartupInfo);
   if (!logStartupInfo) return 3;
   logStartupInfo();
   logStartupInfo();

@@ -13,7 +13,7 @@
 
 namespace {
 
-using SetImageFn = void(__cdecl*)(HWND, const wchar_t*);
+using SetImageFn = decltype(&QVNSIS_SetWindowImage);
 
 // A window of its own holding one static bitmap control with the given client size.
 class ImageControl {
@@ -96,7 +96,7 @@ class LibraryWithImages {
   LibraryWithImages& operator=(const LibraryWithImages&) = delete;
 
   SetImageFn setWindowImage() const {
-    return module_ ? reinterpret_cast<SetImageFn>(GetProcAddress(module_, "QVNSIS_SetWindowImage")) : nullptr;
+    return QV_EXPORT(module_, QVNSIS_SetWindowImage);
   }
 
  private:
@@ -122,8 +122,8 @@ class WindowImage : public testing::Test {
   qvtest::ScopedTempEnv logEnv_{logDir_.path()};
   qvtest::ScopedTempDir dir_;
   qvtest::Library library_;
-  SetImageFn fromFile_ = library_.get<SetImageFn>("QVNSIS_SetWindowImageFromFile");
-  SetImageFn fromResource_ = library_.get<SetImageFn>("QVNSIS_SetWindowImage");
+  SetImageFn fromFile_ = QV_EXPORT(library_, QVNSIS_SetWindowImageFromFile);
+  SetImageFn fromResource_ = QV_EXPORT(library_, QVNSIS_SetWindowImage);
 };
 
 }  // namespace

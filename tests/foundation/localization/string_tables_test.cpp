@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/text.h"
 
 namespace {
 
@@ -100,14 +101,6 @@ std::set<UINT> ExpectedIds(const Language& language) {
   return ids;
 }
 
-std::string Utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                      nullptr, nullptr);
-  return out;
-}
 
 std::string Describe(const Language& language, UINT id) {
   return std::string(language.name) + " id " + std::to_string(id);
@@ -289,7 +282,7 @@ TEST(StringTables, TagsAndUnitsAreTheFixedTexts) {
       for (UINT i = 0; i < 3; ++i) {
         const UINT id = kFirstUnit + i;
         ASSERT_TRUE(strings.count(id)) << Describe(language, id) << " is missing";
-        EXPECT_EQ(Utf8(strings.at(id)), Utf8(language.units[i])) << Describe(language, id);
+        EXPECT_EQ(qvtest::Utf8(strings.at(id)), qvtest::Utf8(language.units[i])) << Describe(language, id);
       }
     }
   });
@@ -302,10 +295,10 @@ TEST(StringTables, TranslationsKeepNamesLinkAndSentenceEnds) {
         const UINT id = entry.first;
         const std::wstring& text = entry.second;
         const std::wstring& english = kEnglishTable.at(id);
-        SCOPED_TRACE(Describe(language, id) + ": " + Utf8(text));
+        SCOPED_TRACE(Describe(language, id) + ": " + qvtest::Utf8(text));
         for (const wchar_t* name : {L"Tovin", L"Zandor Start"}) {
           if (english.find(name) != std::wstring::npos) {
-            EXPECT_NE(text.find(name), std::wstring::npos) << Utf8(name);
+            EXPECT_NE(text.find(name), std::wstring::npos) << qvtest::Utf8(name);
           }
         }
         // A sentence ends with a full stop where the English one does, and only there.
@@ -343,13 +336,13 @@ TEST(StringTables, NoTranslationIsLeftInEnglish) {
         const UINT id = entry.first;
         if (IsFixedText(id)) continue;  // checked against their fixed texts
         const std::wstring& text = entry.second;
-        SCOPED_TRACE(Describe(language, id) + ": " + Utf8(text));
+        SCOPED_TRACE(Describe(language, id) + ": " + qvtest::Utf8(text));
         if (!kSameAsEnglish.count({language.id, id})) {
           EXPECT_NE(text, kEnglishTable.at(id));
         }
         for (const auto& word : LatinWords(text)) {
           EXPECT_TRUE(!englishWords.count(word) || kSharedWords.count(word))
-              << "English word \"" << Utf8(word) << "\"";
+              << "English word \"" << qvtest::Utf8(word) << "\"";
         }
         EXPECT_TRUE(HasLetterOf(language.script, text)) << "no letter of the language's script";
       }

@@ -6,10 +6,10 @@
 #include "foundation/locks/qv_mutex_lock.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/text.h"
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 class CountingCritSec : public QVCritSec {
  public:
@@ -21,7 +21,7 @@ class CountingCritSec : public QVCritSec {
 
 // Takes the named mutex, signals `ready`, and keeps it until `done` is signalled.
 QV_TEST_CHILD(hold_mutex) {
-  HANDLE mutex = CreateMutexA(nullptr, TRUE, Narrow(args.at(0)).c_str());
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, qvtest::Narrow(args.at(0)).c_str());
   ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(1).c_str()));
   ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(2).c_str()));
   if (!mutex || !ready || !done) return 2;
@@ -34,13 +34,13 @@ QV_TEST_CHILD(hold_mutex) {
 
 // Dies while owning the named mutex.
 QV_TEST_CHILD(abandon_mutex) {
-  CreateMutexA(nullptr, TRUE, Narrow(args.at(0)).c_str());
+  CreateMutexA(nullptr, TRUE, qvtest::Narrow(args.at(0)).c_str());
   ExitProcess(0);
 }
 
 // Exit code 0 when the mutex could be taken at once, 1 when not.
 QV_TEST_CHILD(try_mutex) {
-  QVMutexLock lock(Narrow(args.at(0)).c_str(), 0);
+  QVMutexLock lock(qvtest::Narrow(args.at(0)).c_str(), 0);
   return lock.held() ? 0 : 1;
 }
 
@@ -117,12 +117,12 @@ TEST(QVMutexLock, TimeoutZeroOnAMutexHeldByAnotherProcessHoldsNothing) {
   MutexHolderChild holder(name);
   ASSERT_TRUE(holder.acquired());
 
-  QVMutexLock lock(Narrow(name).c_str(), 0);
+  QVMutexLock lock(qvtest::Narrow(name).c_str(), 0);
   EXPECT_FALSE(lock.held());
   EXPECT_EQ(lock.release(), 0);
 
   ASSERT_EQ(holder.finish(), 0u);
-  QVMutexLock after(Narrow(name).c_str(), 0);
+  QVMutexLock after(qvtest::Narrow(name).c_str(), 0);
   EXPECT_TRUE(after.held());
   EXPECT_NE(after.release(), 0);
   EXPECT_EQ(after.release(), 0) << "a second release has nothing to release";
@@ -131,10 +131,10 @@ TEST(QVMutexLock, TimeoutZeroOnAMutexHeldByAnotherProcessHoldsNothing) {
 TEST(QVMutexLock, AbandonedMutexIsTakenOver) {
   const std::wstring name = qvtest::UniqueName(L"qvtest_mutex");
   // Keep the mutex object alive after the child dies, so it is abandoned rather than destroyed.
-  ScopedHandle keepAlive(CreateMutexA(nullptr, FALSE, Narrow(name).c_str()));
+  ScopedHandle keepAlive(CreateMutexA(nullptr, FALSE, qvtest::Narrow(name).c_str()));
   ASSERT_EQ(qvtest::RunChild(L"abandon_mutex", {name}).exitCode, 0u);
 
-  QVMutexLock lock(Narrow(name).c_str(), 5000);
+  QVMutexLock lock(qvtest::Narrow(name).c_str(), 5000);
   EXPECT_TRUE(lock.held());
   EXPECT_NE(lock.release(), 0);
 }
@@ -142,7 +142,7 @@ TEST(QVMutexLock, AbandonedMutexIsTakenOver) {
 TEST(QVMutexLock, LeavingTheScopeWithoutReleaseFreesTheMutexForOtherProcesses) {
   const std::wstring name = qvtest::UniqueName(L"qvtest_mutex");
   {
-    QVMutexLock lock(Narrow(name).c_str(), INFINITE);
+    QVMutexLock lock(qvtest::Narrow(name).c_str(), INFINITE);
     ASSERT_TRUE(lock.held());
     EXPECT_EQ(qvtest::RunChild(L"try_mutex", {name}).exitCode, 1u) << "held while in scope";
   }

@@ -13,6 +13,7 @@
 #include "support/log_file.h"
 #include "support/program.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 extern "C" __declspec(dllimport) BOOL WINAPI SetShellWindow(HWND window);
 
@@ -120,11 +121,6 @@ std::vector<std::string> ReadLines(const std::wstring& path) {
   return lines;
 }
 
-std::string Narrow(const std::wstring& text) {
-  std::string narrow;
-  for (wchar_t c : text) narrow.push_back(static_cast<char>(c));
-  return narrow;
-}
 
 // A copy of the recording program in a folder of its own, which also takes the log.
 struct Workspace {
@@ -246,8 +242,8 @@ void RunStartCase(const StartCase& c) {
 
   const auto records = ws.records(1);
   ASSERT_EQ(records.size(), 1u) << "the program ran once";
-  const std::string starter = c.route == Route::Explorer ? "explorer.exe" : Narrow(options.exeName);
-  EXPECT_EQ(records[0], starter + "\t" + Narrow(c.parameters));
+  const std::string starter = c.route == Route::Explorer ? "explorer.exe" : qvtest::Narrow(options.exeName);
+  EXPECT_EQ(records[0], starter + "\t" + qvtest::Narrow(c.parameters));
 
   const std::wstring executed = L"executed '" + ws.program + L"' with " + c.parameters;
   const auto lines = ws.lines();
@@ -325,7 +321,7 @@ TEST(ShellExecute, TheStartedProcessIsHandedOutWhenAsked) {
   ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
   const auto records = ws.records(1);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0], "foundation_tests.exe\t" + Narrow(kParameters));
+  EXPECT_EQ(records[0], "foundation_tests.exe\t" + qvtest::Narrow(kParameters));
   const auto lines = ws.lines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], L"executed '" + ws.program + L"' with " + kParameters);

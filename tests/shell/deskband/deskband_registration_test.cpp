@@ -18,19 +18,6 @@ const std::vector<std::wstring> kBuildKeys = qvtest::DeskbandClassKeys();
 const wchar_t kLoadSource[] = L"QVDeskbandUtil::LoadInstalledCLSID: ";
 const wchar_t kPathSource[] = L"QVDeskbandUtil::GetDeskBandDllPath: ";
 
-// Every build's per-user and machine-wide registration removed for the test and put back after.
-class ScopedDeskbandRegistrations {
- public:
-  ScopedDeskbandRegistrations() {
-    for (const std::wstring& key : kBuildKeys) {
-      saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
-      saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_LOCAL_MACHINE, key));
-    }
-  }
-
- private:
-  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> saved_;
-};
 
 bool Register(HKEY root, int build) {
   return qvtest::WriteRegistryValue(root, kBuildKeys[build], L"", REG_SZ, qvtest::WideBytes(L"Tovin"));
@@ -39,7 +26,7 @@ bool Register(HKEY root, int build) {
 }  // namespace
 
 TEST(DeskbandRegistration, NoBuildThenBuildThreeIsFoundByTheNextSearch) {
-  ScopedDeskbandRegistrations registrations;
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
   qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
   qvtest::ScopedTempDir install;
   qvtest::ScopedTempDir logDir;
@@ -80,7 +67,7 @@ TEST(DeskbandRegistration, NoBuildThenBuildThreeIsFoundByTheNextSearch) {
 }
 
 TEST(DeskbandRegistration, TheLowestRegisteredBuildIsChosen) {
-  ScopedDeskbandRegistrations registrations;
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
   ASSERT_TRUE(Register(HKEY_CURRENT_USER, 3));

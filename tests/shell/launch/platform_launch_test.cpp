@@ -63,8 +63,7 @@ QV_TEST_CHILD(launch_platform) {
     return 0;
   }
   qvtest::Library dll;
-  using Entry = void(__stdcall*)(HWND, HINSTANCE, wchar_t*, int);
-  const auto entry = dll.get<Entry>("RunLaunchPlatformW");
+  const auto entry = QV_EXPORT(dll, RunLaunchPlatformW);
   if (!entry) return 2;
   wchar_t commandLine[] = L"";
   entry(nullptr, dll.module(), commandLine, SW_SHOWNORMAL);

@@ -7,9 +7,10 @@
 #include "store/database/qv_object_database.h"
 #include "store/objects/qv_object.h"
 #include "store/variants/qv_variants.h"
+#include "support/gtest/sqlite_file.h"
 #include "support/log_file.h"
-#include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
 

@@ -33,6 +33,4 @@ class SqliteFile {
   sqlite3* db_ = nullptr;
 };
 
-std::string Utf8(const std::wstring& text);
-
 }  // namespace qvtest

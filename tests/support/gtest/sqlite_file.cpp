@@ -1,21 +1,13 @@
-#include "support/sqlite_file.h"
+#include "support/gtest/sqlite_file.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "support/text.h"
+
 namespace qvtest {
 
 const char kNullCell[] = "<NULL>";
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                      nullptr, nullptr);
-  return out;
-}
 
 SqliteFile::SqliteFile(const std::wstring& path) {
   if (sqlite3_open_v2(Utf8(path).c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,

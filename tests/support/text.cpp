@@ -1,0 +1,24 @@
+#include "support/text.h"
+
+#include <windows.h>
+
+namespace qvtest {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string out(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
+                      nullptr, nullptr);
+  return out;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string narrow;
+  narrow.reserve(text.size());
+  for (wchar_t c : text) narrow.push_back(static_cast<char>(c));
+  return narrow;
+}
+
+}  // namespace qvtest
