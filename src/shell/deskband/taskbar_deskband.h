@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The taskbar's deskband object (ITrayDeskBand, Windows 7 and later), which lives in Explorer.
+// Every use creates it and calls it on a worker thread of its own and waits at most
+// kCallTimeoutMs: a hung Explorer costs the caller that wait once; it is logged and not called
+// again by this holder, and neither is a taskbar whose process has gone.
+class TaskbarDeskBand {
+ public:
+  static constexpr DWORD kCallTimeoutMs = 5000;
+  // What a call answers when it is not made, or not answered in time.
+  static constexpr HRESULT kNotAnswered = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+
+  // `source` starts the log lines ("RemoveDeskBandFromTaskBar: ").
+  explicit TaskbarDeskBand(std::wstring source);
+
+  TaskbarDeskBand(const TaskbarDeskBand&) = delete;
+  TaskbarDeskBand& operator=(const TaskbarDeskBand&) = delete;
+
+  // Creates the object: true when the taskbar has one. False on systems without it, and once the
+  // taskbar has failed to answer or gone.
+  bool Create();
+  // The taskbar failed to answer or went away: nothing more is asked of it.
+  bool Unanswered() const { return unanswered_; }
+
+  HRESULT ShowDeskBand(const CLSID& classId);
+  HRESULT HideDeskBand(const CLSID& classId);
+  HRESULT DeskBandRegistrationChanged();
+
+ private:
+  enum class Method { None, Show, Hide, RegistrationChanged };
+  HRESULT call(Method method, const CLSID& classId, const wchar_t* name);
+
+  std::wstring source_;
+  bool unanswered_ = false;
+};
