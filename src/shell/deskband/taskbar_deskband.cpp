@@ -86,10 +86,10 @@ HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t
   if (unanswered_) return kNotAnswered;
   QVOS::BoundedTaskHolder<TaskbarCall> task(
       new TaskbarCall(static_cast<TaskbarCall::Method>(method), classId));
-  if (!task->runWithin(kCallTimeoutMs)) {
+  const DWORD timeoutMs = method == Method::None ? kCreateTimeoutMs : kCallTimeoutMs;
+  if (!task->runWithin(timeoutMs)) {
     unanswered_ = true;
-    Log::Stream() << source_ << L"taskbar did not answer " << name << L" within " << kCallTimeoutMs
-                  << L" ms";
+    Log::Stream() << source_ << L"taskbar did not answer " << name << L" within " << timeoutMs << L" ms";
     return kNotAnswered;
   }
   if (ServerGone(task->result)) {

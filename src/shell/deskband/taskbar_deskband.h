@@ -6,10 +6,14 @@
 
 // The taskbar's deskband object (ITrayDeskBand, Windows 7 and later), which lives in Explorer.
 // Every use creates it and calls it on a worker thread of its own and waits at most
-// kCallTimeoutMs: a hung Explorer costs the caller that wait once; it is logged and not called
-// again by this holder, and neither is a taskbar whose process has gone.
+// kCreateTimeoutMs for a creation alone and kCallTimeoutMs for a call: a hung Explorer costs the
+// caller that wait once; it is logged and not called again by this holder, and neither is a
+// taskbar whose process has gone.
 class TaskbarDeskBand {
  public:
+  // Wider: where the class is missing, COM may look for a local server for seconds (Wine starts
+  // its COM service for the first such look-up).
+  static constexpr DWORD kCreateTimeoutMs = 30000;
   static constexpr DWORD kCallTimeoutMs = 5000;
   // What a call answers when it is not made, or not answered in time.
   static constexpr HRESULT kNotAnswered = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
