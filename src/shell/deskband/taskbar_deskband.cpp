@@ -29,16 +29,13 @@ bool ServerGone(HRESULT result) {
   }
 }
 
-}  // namespace
-
 // One creation and call, on the worker. Owns copies of everything it uses: the caller may have
 // given up and returned by the time it ends.
 class TaskbarCall : public QVOS::BoundedTask {
  public:
-  enum class Method { None, Show, Hide, RegistrationChanged };
+  using Method = TaskbarDeskBand::Method;
   TaskbarCall(Method method, const CLSID& classId) : method_(method), classId_(classId) {}
 
-  bool created = false;
   HRESULT result = E_FAIL;
 
  protected:
@@ -52,7 +49,6 @@ class TaskbarCall : public QVOS::BoundedTask {
       if (SUCCEEDED(result)) result = E_NOINTERFACE;
       return;
     }
-    created = true;
     switch (method_) {
       case Method::None: break;
       case Method::Show: result = tray->ShowDeskBand(classId_); break;
@@ -65,6 +61,8 @@ class TaskbarCall : public QVOS::BoundedTask {
   const Method method_;
   const CLSID classId_;
 };
+
+}  // namespace
 
 TaskbarDeskBand::TaskbarDeskBand(std::wstring source) : source_(std::move(source)) {}
 
@@ -84,8 +82,7 @@ HRESULT TaskbarDeskBand::DeskBandRegistrationChanged() {
 
 HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t* name) {
   if (unanswered_) return kNotAnswered;
-  QVOS::BoundedTaskHolder<TaskbarCall> task(
-      new TaskbarCall(static_cast<TaskbarCall::Method>(method), classId));
+  QVOS::BoundedTaskHolder<TaskbarCall> task(new TaskbarCall(method, classId));
   const DWORD timeoutMs = method == Method::None ? kCreateTimeoutMs : kCallTimeoutMs;
   if (!task->runWithin(timeoutMs)) {
     unanswered_ = true;

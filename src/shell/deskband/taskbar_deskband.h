@@ -34,8 +34,10 @@ class TaskbarDeskBand {
   HRESULT HideDeskBand(const CLSID& classId);
   HRESULT DeskBandRegistrationChanged();
 
- private:
+  // What a worker does after creating the object.
   enum class Method { None, Show, Hide, RegistrationChanged };
+
+ private:
   HRESULT call(Method method, const CLSID& classId, const wchar_t* name);
 
   std::wstring source_;
