@@ -15,6 +15,10 @@ ScopedTrayDeskBandServer::ScopedTrayDeskBandServer(const std::wstring& recordPat
   RegisterTestComServer(kClassKey, L"Taskbar deskband object (test double)", L"qvtraydeskband.dll", recordPath);
 }
 
+void ScopedTrayDeskBandServer::setCallDelay(DWORD ms) const {
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, kClassKey, L"CallDelayMs", REG_DWORD, DwordBytes(ms));
+}
+
 ScopedTrayDeskBandServer::~ScopedTrayDeskBandServer() {
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClassKey);
 }

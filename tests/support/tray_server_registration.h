@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // Registers the fake taskbar deskband object (qvtraydeskband.dll beside the tests) under
@@ -9,6 +11,7 @@
 //   DeskBandRegistrationChanged <empty> <HRESULT>
 // ShowDeskBand starts the band host for the library registered for the class (per user first)
 // and answers S_OK once the band's window is below the taskbar; HideDeskBand closes it.
+// setCallDelay makes every call wait first, as a hung Explorer would.
 namespace qvtest {
 
 class ScopedTrayDeskBandServer {
@@ -17,6 +20,9 @@ class ScopedTrayDeskBandServer {
   ~ScopedTrayDeskBandServer();
   ScopedTrayDeskBandServer(const ScopedTrayDeskBandServer&) = delete;
   ScopedTrayDeskBandServer& operator=(const ScopedTrayDeskBandServer&) = delete;
+
+  // Every later call of the object waits `ms` before it does anything.
+  void setCallDelay(DWORD ms) const;
 };
 
 }  // namespace qvtest

@@ -18,7 +18,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
 stop() {
-  if [ -d "$WINEPREFIX" ]; then "$WINESERVER" -k >/dev/null 2>&1 || true; fi
+  # Waits for the server to be gone: a new prefix made in the old one's place can have the same
+  # inode, and so the same server socket, and its first process must not meet the dying server.
+  if [ -d "$WINEPREFIX" ]; then
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    "$WINESERVER" -w >/dev/null 2>&1 || true
+  fi
   if [ -f "$state/xvfb.pid" ]; then
     kill "$(cat "$state/xvfb.pid")" >/dev/null 2>&1 || true
     rm -f "$state/xvfb.pid" "$state/display"
@@ -29,22 +34,37 @@ case "$cmd" in
   start)
     stop
     rm -rf "$WINEPREFIX"
-    # A display number nobody uses (from QVNSIS_TESTBED_DISPLAY, 90 by default): its lock file and
-    # socket are both absent.
+    # A display of our own, from QVNSIS_TESTBED_DISPLAY (90 by default) up. Another test bed may
+    # pick the same free number at the same moment: only one Xvfb gets it, so the display is ours
+    # only once its lock names our Xvfb; otherwise the next number is tried. Using the other bed's
+    # display would end our tests when that bed stops.
     n=${QVNSIS_TESTBED_DISPLAY:-90}
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
-    echo $! >"$state/xvfb.pid"
-    for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    echo ":$n" >"$state/display"
-    export DISPLAY=":$n"
+    display=
+    while [ -z "$display" ] && [ "$n" -lt $((${QVNSIS_TESTBED_DISPLAY:-90} + 50)) ]; do
+      if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then n=$((n + 1)); continue; fi
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+      pid=$!
+      for _ in $(seq 1 300); do
+        kill -0 "$pid" 2>/dev/null || break
+        if [ -e "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)" = "$pid" ]; then
+          display=":$n"
+          break
+        fi
+        sleep 0.1
+      done
+      if [ -z "$display" ]; then kill "$pid" >/dev/null 2>&1 || true; n=$((n + 1)); fi
+    done
+    if [ -z "$display" ]; then echo "no X display could be started" >&2; exit 1; fi
+    echo "$pid" >"$state/xvfb.pid"
+    echo "$display" >"$state/display"
+    export DISPLAY="$display"
     mkdir -p "$WINEPREFIX"
     # Detached from our output, or ctest would wait for the server to close it.
     "$WINESERVER" -p </dev/null >"$state/wineserver.log" 2>&1
     "$WINE" wineboot -i >"$state/wineboot.log" 2>&1
     # The tests look up the Windows version of a child by its executable's name here.
     "$WINE" reg add 'HKCU\Software\Wine\AppDefaults' /f >/dev/null 2>&1
-    echo "test bed ready: prefix $WINEPREFIX, display :$n"
+    echo "test bed ready: prefix $WINEPREFIX, display $display"
     ;;
   stop)
     stop

@@ -35,10 +35,17 @@ enum DeskbandCommandResult : int {
   kDeskbandCommandTextTooLong = 2,        // 8192 characters or more
   kDeskbandCommandSecondTextTooLong = 3,  // 512 characters or more
   kDeskbandCommandNoMemory = 4,
+  kDeskbandCommandNotAnswered = 5,  // the window did not handle it in time (hung, or gone meanwhile)
 };
 
-// Sends `command` with its texts and value to `target` (SendMessageW, so it returns once the
-// window has handled it). `result`, when given, receives what SendMessageW returned, zero-extended
-// to 64 bits.
+// How long a command may take the deskband window: a small part of the 5 s in which the deskband
+// is taken down, and long enough for a busy Explorer to handle it.
+inline constexpr UINT kDeskbandCommandTimeoutMs = 1000;
+
+// Sends `command` with its texts and value to `target` and waits for the window to handle it, at
+// most kDeskbandCommandTimeoutMs and not at all when the system already counts its thread as hung;
+// a window that does not answer is logged. `result`, when given, receives what the window
+// answered, zero-extended to 64 bits. A null `target` sends nothing and is no failure (`result`
+// then receives 0).
 int SendDeskbandCommand(HWND target, WPARAM wParam, int command, const std::wstring& text,
                         uint64_t* result, const std::wstring& secondText, int value);

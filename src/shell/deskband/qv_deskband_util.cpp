@@ -20,6 +20,7 @@
 #include "foundation/settings/qv_settings.h"
 #include "shell/deskband/deskband_classes.h"
 #include "shell/deskband/deskband_command_message.h"
+#include "shell/deskband/taskbar_deskband.h"
 
 namespace {
 
@@ -241,10 +242,6 @@ int QVDeskbandUtil::SendCommand(int command, const std::wstring& text, uint64_t*
 
 namespace {
 
-// Spelled out here so this depends on no import library's list of identifiers.
-const CLSID kClsidTrayDeskBand = {0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
-const IID kIidTrayDeskBand = {0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
-
 constexpr wchar_t kSource[] = L"QVDeskbandUtil::Show: ";
 constexpr wchar_t kReadyEventName[] = L"TovinExplorerPromptHelperReadyEvent";
 constexpr int kAttempts = 5;
@@ -276,7 +273,7 @@ void AnnounceThroughAtom(const CLSID& classId) {
 
 // Starts the deskband library's prompt helper inside its own rundll32.exe and, in the first two
 // attempts, waits for it to report ready; tells the taskbar the registration changed.
-void StartPromptHelper(ITrayDeskBand* tray, const std::wstring& library, int attempt) {
+void StartPromptHelper(TaskbarDeskBand* tray, const std::wstring& library, int attempt) {
   Log::Stream() << kSource << L"installing window hook";
   const std::wstring command =
       L"rundll32.exe " + QVPaths::quoteArgument(library) + L",RunExplorerPromptHelper";
@@ -317,6 +314,9 @@ bool QVDeskbandUtil::Show() {
   const std::wstring library = GetDeskBandDllPath();
   if (library.empty()) return false;
 
+  // Every call into Explorer is bounded; one that goes unanswered ends the use of the taskbar
+  // for this whole operation.
+  TaskbarDeskBand tray(kSource);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     Log::Stream() << kSource << L"attempt " << (attempt + 1);
 
@@ -336,24 +336,22 @@ bool QVDeskbandUtil::Show() {
     }
     Log::Stream() << kSource << L"could not detect deskband";
 
-    QVComPtr<ITrayDeskBand> tray;
-    if (FAILED(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand,
-                                tray.putVoid())) ||
-        !tray) {
-      AnnounceThroughAtom(InstalledClassId());
+    if (!tray.Create()) {
+      // A taskbar that stopped answering is left alone; one without the object (before
+      // Windows 7) is told through the atom.
+      if (!tray.Unanswered()) AnnounceThroughAtom(InstalledClassId());
       continue;
     }
 
-    StartPromptHelper(tray.get(), library, attempt);
+    StartPromptHelper(&tray, library, attempt);
 
     const CLSID classId = InstalledClassId();
     const int calls = attempt == 0 ? kFirstAttemptShowCalls : 1;
     bool shown = false;
     for (int call = 0; call < calls && !shown; ++call) {
-      shown = tray->ShowDeskBand(classId) == S_OK;
-      if (!shown && attempt == 0) Sleep(kShowRetrySleepMs);
+      shown = tray.ShowDeskBand(classId) == S_OK;
+      if (!shown && attempt == 0 && !tray.Unanswered()) Sleep(kShowRetrySleepMs);
     }
-    tray.reset();
     Log::Stream() << kSource << L"ITrayDeskBand::ShowDeskBand returned "
                   << (shown ? L"success" : L"failure");
   }

@@ -26,6 +26,9 @@ constexpr wchar_t kSource[] = L"RunLaunchPlatformW: ";
 constexpr int kShellProcessTries = 5;
 constexpr DWORD kShellProcessRetryMs = 1000;
 constexpr DWORD kModernUiPollMs = 500;
+// A longer setting (0xFFFFFFFF would be a sleep without end) leaves a rundll32.exe behind for
+// no purpose.
+constexpr uint32_t kMaxLaunchDelayMs = 5 * 60 * 1000;
 
 void StartEngine() {
   const std::wstring engine = QVPaths::getPath(PathKind::EngineExe, false);
@@ -38,9 +41,13 @@ void StartEngine() {
 }
 
 void StartEngineAfterDelay() {
-  const uint32_t delayMs = QVSettings::getDword(QVSettings::kLaunchPlatformDelayMs,
-                                                QVSettings::kLaunchPlatformDelayMsDefault);
+  uint32_t delayMs = QVSettings::getDword(QVSettings::kLaunchPlatformDelayMs,
+                                          QVSettings::kLaunchPlatformDelayMsDefault);
   Log::Stream() << kSource << L"menu not enabled; sleeping for " << delayMs << L"msec";
+  if (delayMs > kMaxLaunchDelayMs) {
+    Log::Stream() << kSource << L"LaunchPlatformDelayMs capped to " << kMaxLaunchDelayMs << L"msec";
+    delayMs = kMaxLaunchDelayMs;
+  }
   Sleep(delayMs);
   StartEngine();
 }

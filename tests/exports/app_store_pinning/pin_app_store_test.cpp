@@ -228,6 +228,10 @@ TEST_F(PinAppStoreTest, WaitsWhileAnotherProcessHoldsTheMutexThenCompletes) {
 TEST_F(PinAppStoreTest, AMutexLeftByAKilledProcessIsTakenOver) {
   HoldingChild holder(L"hold_db_mutex", {});
   ASSERT_TRUE(holder.holding());
+  // A second handle keeps the mutex alive: killing its only holder would destroy it instead of
+  // leaving it abandoned (as the engine's own handle does in the field).
+  const ScopedHandle keep(OpenMutexA(SYNCHRONIZE, FALSE, kDbMutex));
+  ASSERT_TRUE(keep);
   holder.kill();
   EXPECT_EQ(Pin(), 1u);
   EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned"}}));

@@ -140,6 +140,36 @@ TEST(LaunchPlatformExport, ADelayOfAnotherTypeIsTheDefault) {
   }
 }
 
+// A delay over five minutes is cut to five minutes, and says so; five minutes exactly is slept as
+// it stands. The entry point is ended while it sleeps.
+TEST(LaunchPlatformExport, ADelayOverFiveMinutesIsCapped) {
+  struct Case { DWORD delay; std::vector<std::wstring> lines; } cases[] = {
+      {300000, {L"menu not enabled; sleeping for 300000msec"}},
+      {300001, {L"menu not enabled; sleeping for 300001msec", L"LaunchPlatformDelayMs capped to 300000msec"}},
+      {0xFFFFFFFF,
+       {L"menu not enabled; sleeping for 4294967295msec", L"LaunchPlatformDelayMs capped to 300000msec"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.delay);
+    MenuDisabledPlatform platform;
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", REG_DWORD,
+                                           qvtest::DwordBytes(c.delay)));
+    ScopedHandle rundll32 = StartLaunchThroughRundll32();
+    ASSERT_TRUE(rundll32);
+    std::vector<std::wstring> lines;
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    while ((lines = qvtest::LogMessagesOf(platform.logFile(), kSource)).empty() && GetTickCount64() < deadline) {
+      Sleep(50);
+    }
+    // Asleep, with every line of the way there written.
+    EXPECT_EQ(WaitForSingleObject(rundll32.get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(qvtest::LogMessagesOf(platform.logFile(), kSource), c.lines);
+    EXPECT_TRUE(platform.engine().startArguments().empty());
+    TerminateProcess(rundll32.get(), 1);
+    WaitForSingleObject(rundll32.get(), 5000);
+  }
+}
+
 // Only the number 1 enables the menu; a "MenuEnabled" of another type counts as missing, which
 // is enabled, so the launch goes the deskband way (here ending at once: nothing is registered and
 // no library is named to register). With the menu disabled, an "InstallDir" reading as empty (an

@@ -32,9 +32,13 @@ QV_TEST_CHILD(hold_mutex) {
   return 0;
 }
 
-// Dies while owning the named mutex.
+// Takes the named mutex, which the parent created, and dies owning it. Exit code 2 when it could
+// not take it.
 QV_TEST_CHILD(abandon_mutex) {
-  CreateMutexA(nullptr, TRUE, qvtest::Narrow(args.at(0)).c_str());
+  // The mutex exists already, so only a wait makes this process its owner (an initial owner
+  // request is ignored for an existing mutex).
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, qvtest::Narrow(args.at(0)).c_str());
+  if (!mutex || WaitForSingleObject(mutex, 10000) != WAIT_OBJECT_0) return 2;
   ExitProcess(0);
 }
 
@@ -132,11 +136,13 @@ TEST(QVMutexLock, AbandonedMutexIsTakenOver) {
   const std::wstring name = qvtest::UniqueName(L"qvtest_mutex");
   // Keep the mutex object alive after the child dies, so it is abandoned rather than destroyed.
   ScopedHandle keepAlive(CreateMutexA(nullptr, FALSE, qvtest::Narrow(name).c_str()));
-  ASSERT_EQ(qvtest::RunChild(L"abandon_mutex", {name}).exitCode, 0u);
+  ASSERT_EQ(qvtest::RunChild(L"abandon_mutex", {name}).exitCode, 0u) << "the child died owning it";
 
   QVMutexLock lock(qvtest::Narrow(name).c_str(), 5000);
   EXPECT_TRUE(lock.held());
+  EXPECT_EQ(qvtest::RunChild(L"try_mutex", {name}).exitCode, 1u) << "taken over, it is ours";
   EXPECT_NE(lock.release(), 0);
+  EXPECT_EQ(qvtest::RunChild(L"try_mutex", {name}).exitCode, 0u) << "and released again";
 }
 
 TEST(QVMutexLock, LeavingTheScopeWithoutReleaseFreesTheMutexForOtherProcesses) {

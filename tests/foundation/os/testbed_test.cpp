@@ -4,6 +4,26 @@
 
 namespace {
 
+// The test bed's last step before any test runs (ctest's "testbed.ready"): waits until the
+// prefix has finished booting as far as the tests need it, with the taskbar window of Wine's
+// desktop up, so that no test meets a half-started prefix under load. Exit code 0 once it is
+// there, 1 when it is not within two minutes.
+QV_TEST_CHILD(testbed_ready) {
+  const ULONGLONG deadline = GetTickCount64() + 120000;
+  // Creating a window brings up the desktop process, which puts up the taskbar.
+  const HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  int code = 0;
+  while (!FindWindowW(L"Shell_TrayWnd", nullptr)) {
+    if (GetTickCount64() > deadline) {
+      code = 1;
+      break;
+    }
+    Sleep(100);
+  }
+  if (probe) DestroyWindow(probe);
+  return code;
+}
+
 // Exit code: major * 100 + minor of the version the system reports to this process.
 QV_TEST_CHILD(report_version) {
   OSVERSIONINFOW info = {};

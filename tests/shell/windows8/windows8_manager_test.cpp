@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "shell/deskband/deskband_command_message.h"
 #include "shell/windows8/monitor_mode_events.h"
 #include "shell/windows8/windows8_manager.h"
 #include "support/app_visibility_registration.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
+#include "support/hung_deskband_window.h"
 #include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
@@ -42,6 +44,13 @@ std::vector<qvtest::Record> WaitForRecords(const std::wstring& path, const std::
   }
 }
 
+int g_copyDataMessages = 0;
+
+LRESULT CALLBACK CountCopyData(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA) ++g_copyDataMessages;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
 int MonitorCount() {
   int count = 0;
   EnumDisplayMonitors(
@@ -57,6 +66,8 @@ int MonitorCount() {
 }  // namespace
 
 TEST(MonitorModeEvents, AnswersForItsTwoInterfacesOnlyAndSendsNothingWithoutADeskband) {
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
   auto* events = new MonitorModeEvents(nullptr);
   void* object = reinterpret_cast<void*>(1);
   EXPECT_EQ(events->QueryInterface(IID_IUnknown, &object), S_OK);
@@ -70,13 +81,46 @@ TEST(MonitorModeEvents, AnswersForItsTwoInterfacesOnlyAndSendsNothingWithoutADes
   EXPECT_EQ(events->Release(), 2u);
   EXPECT_EQ(events->Release(), 1u);
 
-  // No deskband window below the taskbar: the change goes nowhere and is no failure.
+  // No deskband window below the taskbar: the change goes nowhere and is no failure. A window of
+  // the deskband's class elsewhere (here at the top level) is not the deskband and hears nothing.
   ASSERT_EQ(qvtest::FindDeskbandWindow(), nullptr);
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = CountCopyData;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"TovinDeskBandClass2";
+  ASSERT_TRUE(RegisterClassW(&windowClass));
+  const HWND elsewhere = CreateWindowExW(0, L"TovinDeskBandClass2", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                         nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(elsewhere, nullptr);
+  g_copyDataMessages = 0;
   EXPECT_EQ(events->LauncherVisibilityChange(TRUE), S_OK);
+  EXPECT_EQ(events->LauncherVisibilityChange(FALSE), S_OK);
   EXPECT_EQ(events->AppVisibilityOnMonitorChanged(nullptr, AppVisibility::kMavNoAppVisible,
                                                   AppVisibility::kMavAppVisible),
             S_OK);
   EXPECT_EQ(events->Release(), 0u);
+  DestroyWindow(elsewhere);
+  UnregisterClassW(L"TovinDeskBandClass2", GetModuleHandleW(nullptr));
+  EXPECT_EQ(g_copyDataMessages, 0);
+  EXPECT_TRUE(qvtest::TodaysLogMessages(logDir.path()).empty()) << "nothing sent, nothing failed";
+}
+
+// A deskband whose thread hangs: the change is given up after the command's limit and logged,
+// and the service's call returns.
+TEST(MonitorModeEvents, AHungDeskbandCostsOneCommandLimit) {
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  qvtest::HungDeskbandWindow hung;
+  ASSERT_NE(hung.get(), nullptr);
+  auto* events = new MonitorModeEvents(nullptr);
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(events->LauncherVisibilityChange(TRUE), S_OK);
+  EXPECT_LT(GetTickCount64() - start, 3u * kDeskbandCommandTimeoutMs);
+  events->Release();
+  const auto lines =
+      qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"SendDeskbandCommand: ");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find(L"the deskband window did not answer command 60"), std::wstring::npos) << lines[0];
 }
 
 // Before Windows 8 (and in Wine) there is no application-visibility service.
@@ -151,16 +195,11 @@ TEST(Windows8Manager, FollowsTheStartScreenAndImmersiveAppsAndTellsTheDeskband) 
     EXPECT_EQ(commands[i][5], i == 0 ? L"0" : L"1");
   }
 
-  // An immersive app with the Start screen hidden: on the first monitor, and on a second one
-  // alone where the display has one (the test bed's Xvfb has a single screen).
+  // An immersive app with the Start screen hidden, on the first monitor (the second: below).
   service.setAppVisibleMonitors(1);
   // The fixture's thread must see this change before the next, or it would see none at all.
   ASSERT_GE(WaitForRecords(serviceRecord, L"AppVisibilityOnMonitorChanged", 1).size(), 1u);
   EXPECT_TRUE(manager.IsModernUIVisible());
-  if (MonitorCount() >= 2) {
-    service.setAppVisibleMonitors(2);
-    EXPECT_TRUE(manager.IsModernUIVisible());
-  }
   service.setAppVisibleMonitors(0);
   EXPECT_FALSE(manager.IsModernUIVisible());
   // The service reported the app (the fixture's thread has seen both changes); only the Start
@@ -174,4 +213,22 @@ TEST(Windows8Manager, FollowsTheStartScreenAndImmersiveAppsAndTellsTheDeskband) 
   const std::vector<qvtest::Record> unadvised = qvtest::RecordsOfKind(serviceRecord, L"Unadvise");
   ASSERT_EQ(unadvised.size(), 1u);
   EXPECT_EQ(unadvised[0], (qvtest::Record{L"Unadvise", advised[0][1], L"0x00000000"}));
+}
+
+TEST(Windows8Manager, AnImmersiveAppOnASecondMonitorAloneCounts) {
+  if (MonitorCount() < 2) GTEST_SKIP() << "the display has one monitor";
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  qvtest::ScopedAppVisibilityServer service(dir.path() + L"app_visibility.txt");
+  ComScope com;
+  ASSERT_TRUE(com.ok());
+  Windows8Manager& manager = Windows8Manager::Instance();
+  manager.Start(GetModuleHandleW(nullptr));
+  EXPECT_FALSE(manager.IsModernUIVisible());
+  service.setAppVisibleMonitors(2);
+  EXPECT_TRUE(manager.IsModernUIVisible());
+  service.setAppVisibleMonitors(0);
+  EXPECT_FALSE(manager.IsModernUIVisible());
+  manager.Stop();
 }
