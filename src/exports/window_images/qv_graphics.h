@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-// A GDI+ drawing context on a device context of a known size, set up for high-quality
+// A GDI+ drawing context on pixels of a known size, set up for high-quality
 // scaling. GDI+ is started once per process on first use and never shut down.
 class QVGraphics {
  public:
