@@ -33,6 +33,18 @@ bool WritePng(png_structp png, png_infop info, const PngPicture& picture, std::s
     png_set_tRNS(png, info, const_cast<png_bytep>(picture.transparency.data()),
                  static_cast<int>(picture.transparency.size()), nullptr);
   }
+  if (!picture.transparentColour.empty()) {
+    png_color_16 key = {};
+    const auto& c = picture.transparentColour;
+    if (c.size() == 1) {
+      key.gray = c[0];
+    } else {
+      key.red = c.at(0);
+      key.green = c.at(1);
+      key.blue = c.at(2);
+    }
+    png_set_tRNS(png, info, nullptr, 0, &key);
+  }
   png_write_info(png, info);
   std::vector<png_bytep> rows;
   for (const auto& row : picture.rows) rows.push_back(reinterpret_cast<png_bytep>(const_cast<char*>(row.data())));

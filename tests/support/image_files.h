@@ -18,6 +18,9 @@ struct PngPicture {
   // Palette images: RGB triples, and optional alpha per palette entry (a tRNS chunk).
   std::vector<uint8_t> palette;
   std::vector<uint8_t> transparency;
+  // Grey or RGB images: the one colour that stands for transparent (a tRNS chunk), as {grey} or
+  // {red, green, blue} in the image's bit depth.
+  std::vector<uint16_t> transparentColour;
 };
 std::string EncodePng(const PngPicture& picture);
 

@@ -1,6 +1,7 @@
 #include "exports/export_guard.h"
 #include "exports/qvnsis_exports.h"
 #include "foundation/log/log.h"
+#include "foundation/os/message_wait.h"
 #include "foundation/owners/scoped_handle.h"
 #include "shell/deskband_release/deskband_release.h"
 #include "shell/deskband_release/deskband_release_hook.h"
@@ -22,7 +23,10 @@ void FreeDeskband() {
   DWORD_PTR reply = 0;
   SendMessageTimeoutW(taskbar, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kTaskbarReplyTimeoutMs, &reply);
 
-  switch (WaitForSingleObject(released.get(), kReleaseWaitMs)) {
+  // A thread that has installed a hook must keep handling messages: Windows may route calls of
+  // the hook procedure to it (a 32-bit hook and 64-bit processes), and every thread waiting on
+  // those would stall meanwhile.
+  switch (QVOS::waitPumpingMessages(released.get(), kReleaseWaitMs)) {
     case WAIT_OBJECT_0:
       Log::Stream() << kSource << L"success event signalled";
       break;

@@ -48,21 +48,35 @@ bool EnsureGdiplusStarted() {
   return true;
 }
 
-QVGraphics::QVGraphics(HDC dc, int width, int height) : width_(width), height_(height) {
-  if (!dc || !EnsureGdiplusStarted()) return;
+QVGraphics::QVGraphics(uint8_t* pixels, int width, int height) : width_(width), height_(height) {
+  if (!pixels || width <= 0 || height <= 0 || !EnsureGdiplusStarted()) return;
+  Gdiplus::GpBitmap* target = nullptr;
+  if (Gdip::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB, pixels, &target) !=
+      Gdiplus::Ok) {
+    return;
+  }
+  target_ = target;
   Gdiplus::GpGraphics* graphics = nullptr;
-  if (Gdip::GdipCreateFromHDC(dc, &graphics) != Gdiplus::Ok) return;
+  if (Gdip::GdipGetImageGraphicsContext(target, &graphics) != Gdiplus::Ok) return;
+  graphics_ = graphics;
+  setUp();
+}
+
+void QVGraphics::setUp() {
+  Gdiplus::GpGraphics* graphics = AsGraphics(graphics_);
   Gdip::GdipSetCompositingQuality(graphics, Gdiplus::CompositingQualityHighQuality);
   Gdip::GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAlias);
   Gdip::GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeHighQualityBilinear);
   Gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeHighQuality);
-  graphics_ = graphics;
 }
 
 QVGraphics::~QVGraphics() {
-  if (!graphics_) return;
-  Gdip::GdipFlush(AsGraphics(graphics_), Gdiplus::FlushIntentionSync);
-  Gdip::GdipDeleteGraphics(AsGraphics(graphics_));
+  if (graphics_) {
+    Gdip::GdipFlush(AsGraphics(graphics_), Gdiplus::FlushIntentionSync);
+    Gdip::GdipDeleteGraphics(AsGraphics(graphics_));
+  }
+  // Disposing of the bitmap leaves the caller's pixels in place, drawing done.
+  if (target_) Gdip::GdipDisposeImage(static_cast<Gdiplus::GpBitmap*>(target_));
 }
 
 bool QVGraphics::drawStretched(const uint8_t* pixels, int width, int height) {

@@ -4,11 +4,14 @@
 
 #include <cstdint>
 
-// A GDI+ drawing context on a device context of a known size, set up for high-quality
+// A GDI+ drawing context on pixels of a known size, set up for high-quality
 // scaling. GDI+ is started once per process on first use and never shut down.
 class QVGraphics {
  public:
-  QVGraphics(HDC dc, int width, int height);
+  // Draws into 32-bit BGRA pixels with straight alpha (rows of width x 4 bytes), which the
+  // caller keeps alive for the object's lifetime. (Through a device context's 32-bit bitmap GDI+
+  // would write premultiplied colour.)
+  QVGraphics(uint8_t* pixels, int width, int height);
   ~QVGraphics();  // flushes and deletes the GDI+ graphics object
   QVGraphics(const QVGraphics&) = delete;
   QVGraphics& operator=(const QVGraphics&) = delete;
@@ -21,7 +24,10 @@ class QVGraphics {
   bool drawStretched(const uint8_t* pixels, int width, int height);
 
  private:
+  void setUp();
+
   void* graphics_ = nullptr;  // GpGraphics*, kept opaque so GDI+'s headers stay in one file
+  void* target_ = nullptr;    // GpBitmap* over the caller's pixels, when drawing into them
   int width_;
   int height_;
 };

@@ -60,19 +60,12 @@ std::shared_ptr<QVImage> QVImage::scaledTo(int width, int height) const {
   if (!pixels() || this->width() <= 0 || this->height() <= 0) return nullptr;
   size_t bytes = 0;
   if (!ImagePixelBytes(width, height, &bytes)) return nullptr;
-  QVDibSection target;
-  if (!target.create(width, height)) return nullptr;
-  const HDC dc = target.getDC();
-  if (!dc) return nullptr;
-  {
-    QVGraphics graphics(dc, width, height);
-    if (!graphics.drawStretched(pixels(), this->width(), this->height())) return nullptr;
-  }
-  target.releaseDC();
   auto scaled = createBlank(width, height);
   if (!scaled) return nullptr;
-  GdiFlush();  // GDI may still be writing the section's bits
-  std::memcpy(scaled->mutablePixels(), target.bits(), bytes);
+  // Drawn straight into the new image's pixels as straight-alpha ARGB: through a device
+  // context's 32-bit bitmap GDI+ writes premultiplied colour, darkening every translucent pixel.
+  QVGraphics graphics(scaled->mutablePixels(), width, height);
+  if (!graphics.drawStretched(pixels(), this->width(), this->height())) return nullptr;
   return scaled;
 }
 

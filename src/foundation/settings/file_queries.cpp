@@ -34,9 +34,13 @@ std::wstring getFileCreationDate(const std::wstring& path) {
 namespace detail {
 
 std::wstring localDateText(const FILETIME& utc) {
-  FILETIME local = {};
+  // FileTimeToLocalFileTime would apply today's offset: a directory made in summer would move
+  // by the hour daylight saving adds, across midnight into the day before or after. The offset
+  // is the one in force at that moment.
+  SYSTEMTIME universal = {};
   SYSTEMTIME fields = {};
-  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &fields)) {
+  if (!FileTimeToSystemTime(&utc, &universal) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &fields)) {
     return std::wstring();
   }
   wchar_t text[32] = {};

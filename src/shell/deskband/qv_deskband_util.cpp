@@ -219,6 +219,14 @@ bool QVDeskbandUtil::GetBandIndex(int* index, int* count) {
   if (!deskband) return false;
   const HWND container = GetParent(deskband);
   if (!container) return false;
+  // RB_GETBANDINFOW carries a pointer that Windows does not marshal: a container in another
+  // process (Explorer's taskbar) would read and write that address in its own memory.
+  DWORD owner = 0;
+  GetWindowThreadProcessId(container, &owner);
+  if (owner != GetCurrentProcessId()) {
+    Log::Stream() << L"QVDeskbandUtil::GetBandIndex: " << L"band container belongs to another process";
+    return false;
+  }
 
   const int bands = static_cast<int>(SendMessageW(container, RB_GETBANDCOUNT, 0, 0));
   if (count) *count = bands;

@@ -38,7 +38,8 @@ class QVDeskbandUtil {
   static HWND GetDeskBandHWND();
 
   // The position of the deskband's band among its container's bands; `count`, when given,
-  // receives the number of bands.
+  // receives the number of bands. False, asking nothing, when the container belongs to another
+  // process: its band records cannot be read from here.
   static bool GetBandIndex(int* index, int* count);
 
   // Asks the taskbar to show the deskband until its window exists; true once it does.

@@ -21,6 +21,13 @@ bool ProcessPathNamesExplorer() {
   return wcsstr(path, L"explorer.exe") != nullptr;
 }
 
+// Explorer runs many GUI threads, and each of them calls the hook procedure; the release belongs
+// to the one that owns the taskbar window, where the message of RunFreeDeskbandW arrives.
+bool OnTaskbarThread() {
+  const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  return taskbar && GetWindowThreadProcessId(taskbar, nullptr) == GetCurrentThreadId();
+}
+
 }  // namespace
 
 bool ReleaseIfInExplorer() {
@@ -34,14 +41,15 @@ bool ReleaseIfInExplorer() {
 
 LRESULT CALLBACK UnloadLibrariesHookProc(int code, WPARAM wParam, LPARAM lParam) {
   // Negative codes belong to the hook chain alone.
-  if (code < 0 || !ReleaseIfInExplorer()) {
+  if (code < 0 || !OnTaskbarThread() || !ReleaseIfInExplorer()) {
     return CallNextHookEx(GetSharedDeskbandHook(), code, wParam, lParam);
   }
-  const HHOOK hook = GetSharedDeskbandHook();
+  // Claimed in one step: RunFreeDeskbandW may be taking the hook away at this moment, and a call
+  // nested in this one may get this far too; only the one that claims it removes and reports.
+  const HHOOK hook = ClaimSharedDeskbandHook();
   const LRESULT result = CallNextHookEx(hook, code, wParam, lParam);
-  // Cleared here so that only the first call inside Explorer releases.
+  if (!hook) return result;
   UnhookWindowsHookEx(hook);
-  SetSharedDeskbandHook(nullptr);
   // This runs on Explorer's taskbar thread: nothing may escape into its message dispatch.
   try {
     Log::Stream() << L"UnloadLibrariesHookProc: " << L"unloaded libraries from explorer";

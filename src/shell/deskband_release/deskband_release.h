@@ -14,6 +14,7 @@ extern const wchar_t kFreeDeskbandEventName[];
 // takes its own locks there and may unload other libraries.
 bool ReleaseIfInExplorer();
 
-// WH_CALLWNDPROC procedure of the release hook. The first call inside Explorer performs the
-// release, removes the hook and signals the event; every other call only passes the message on.
+// WH_CALLWNDPROC procedure of the release hook. The first call on Explorer's taskbar thread
+// performs the release, claims and removes the hook and signals the event; every other call
+// (other threads, other processes, later calls) only passes the message on.
 LRESULT CALLBACK UnloadLibrariesHookProc(int code, WPARAM wParam, LPARAM lParam);

@@ -10,10 +10,8 @@ QVDeskbandReleaseHook::QVDeskbandReleaseHook() {
 }
 
 QVDeskbandReleaseHook::~QVDeskbandReleaseHook() {
-  const HHOOK hook = GetSharedDeskbandHook();
-  if (!hook) return;
-  UnhookWindowsHookEx(hook);
-  SetSharedDeskbandHook(nullptr);
+  // Explorer may be claiming it at this very moment: only one of us removes it.
+  if (const HHOOK hook = ClaimSharedDeskbandHook()) UnhookWindowsHookEx(hook);
 }
 
 namespace {
@@ -21,6 +19,16 @@ namespace {
 HHOOK g_sharedHook __attribute__((section(".shared"), shared)) = nullptr;
 }  // namespace
 
-HHOOK GetSharedDeskbandHook() { return g_sharedHook; }
+HHOOK GetSharedDeskbandHook() {
+  return static_cast<HHOOK>(
+      InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_sharedHook), nullptr, nullptr));
+}
 
-void SetSharedDeskbandHook(HHOOK hook) { g_sharedHook = hook; }
+void SetSharedDeskbandHook(HHOOK hook) {
+  InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_sharedHook), hook);
+}
+
+HHOOK ClaimSharedDeskbandHook() {
+  return static_cast<HHOOK>(
+      InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_sharedHook), nullptr));
+}

@@ -19,3 +19,7 @@ class QVDeskbandReleaseHook {
 // the library sees the same value: it lives in the library's shared data section.
 HHOOK GetSharedDeskbandHook();
 void SetSharedDeskbandHook(HHOOK hook);
+
+// Takes the hook handle and clears it in one step; null when it was already taken. Whoever gets
+// it is the only one to remove the hook (and, inside Explorer, to release and report).
+HHOOK ClaimSharedDeskbandHook();

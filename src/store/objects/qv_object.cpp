@@ -20,13 +20,53 @@ class Retained {
   QVObject* object_;
 };
 
+// Keeps several objects alive until the end of the scope.
+class RetainedAll {
+ public:
+  RetainedAll() = default;
+  ~RetainedAll() {
+    for (QVObject* object : objects_) object->release();
+  }
+  RetainedAll(const RetainedAll&) = delete;
+  RetainedAll& operator=(const RetainedAll&) = delete;
+  void add(QVObject* object) {
+    objects_.push_back(object);
+    object->retain();
+  }
+
+ private:
+  std::vector<QVObject*> objects_;
+};
+
+bool Contains(const std::vector<QVObject*>& list, const QVObject* object) {
+  return std::find(list.begin(), list.end(), object) != list.end();
+}
+
+void Erase(std::vector<QVObject*>* list, const QVObject* object) {
+  list->erase(std::remove(list->begin(), list->end(), object), list->end());
+}
+
+void AddOnce(std::vector<QVObject*>* list, QVObject* object) {
+  if (!Contains(*list, object)) list->push_back(object);
+}
+
 }  // namespace
 
 QVObject::QVObject() : refCount_(1), parent_(nullptr) { bag_.setOwner(this); }
 
 QVObject::~QVObject() {
-  for (const Observer& observer : observers_) observer.object->release();
-  observers_.clear();
+  // A stack instance dies whatever its count; a heap one is at 0 already. Either way nothing
+  // done from here on may delete it again.
+  refCount_ = 0;
+
+  // Subjects forget this observer; their references to it die with it.
+  for (QVObject* subject : subjects_) subject->dropObserver(this);
+  subjects_.clear();
+  std::vector<Observer> observers;
+  observers.swap(observers_);
+  for (const Observer& observer : observers) Erase(&observer.object->subjects_, this);
+  for (const Observer& observer : observers) observer.object->release();
+
   // A bound object keeps a reverse binding to this one: take it back before letting go, so
   // nothing is left pointing at a destroyed object (stack instances die whatever their count).
   std::vector<Binding> bindings;
@@ -36,25 +76,38 @@ QVObject::~QVObject() {
     binding.target->dropBindingsTo(this);
     binding.target->release();
   }
+
+  // Children are not owned: they only lose their parent, and parents lose this child.
+  for (QVObject* holder : holders_) Erase(&holder->children_, this);
+  holders_.clear();
+  for (QVObject* child : children_) {
+    if (child) Erase(&child->holders_, this);
+  }
+  children_.clear();
+  for (QVObject* dependent : dependents_) dependent->parent_ = nullptr;
+  dependents_.clear();
+  setParent(nullptr);
 }
 
 void QVObject::propertyChanged(QVProperty* property) {
   if (!property) return;
   const std::string name = property->name();
+  Retained self(this);
   didSetProperty(property);
   notifyObservers(name);
   propagateBindings(name, this, name);
 }
 
-int32_t QVObject::retain() { return ++refCount_; }
+int32_t QVObject::retain() {
+  if (refCount_ <= 0) return 0;  // being destroyed
+  return ++refCount_;
+}
 
 int32_t QVObject::release() {
-  if (refCount_ == 1) {
-    refCount_ = 0;
-    delete this;
-    return 0;
-  }
-  return --refCount_;
+  if (refCount_ <= 0) return 0;  // being destroyed
+  if (--refCount_ > 0) return refCount_;
+  delete this;
+  return 0;
 }
 
 bool QVObject::addProperty(const std::string& name, QVVariantType type) {
@@ -84,11 +137,17 @@ bool QVObject::setPropertyFrom(const std::string& name, const QVVariant& value,
 }
 
 void QVObject::notifyObservers(const std::string& name) {
-  // A copy: an observer may add or remove observers while it is told.
-  const std::vector<Observer> observers = observers_;
+  // An observer may add or remove observers while it is told, and a removed one may lose its
+  // last reference: every observer of this round is held until the round is over, and one
+  // removed meanwhile is not told.
+  std::vector<Observer> observers;
+  for (const Observer& observer : observers_) {
+    if (observer.name == name) observers.push_back(observer);
+  }
+  RetainedAll alive;
+  for (const Observer& observer : observers) alive.add(observer.object);
   for (const Observer& observer : observers) {
-    if (observer.name != name) continue;
-    Retained alive(observer.object);
+    if (!observes(observer.object, name)) continue;
     observer.object->observedPropertyChanged(name, this, observer.userValue);
   }
 }
@@ -96,27 +155,43 @@ void QVObject::notifyObservers(const std::string& name) {
 void QVObject::propagateBindings(const std::string& name, const QVObject* source,
                                  const std::string& sourceName) {
   if (std::find(propagating_.begin(), propagating_.end(), name) != propagating_.end()) return;
+  // Nested rounds end before this one, so this round's name is the last one.
+  struct Propagating {
+    std::vector<std::string>* names;
+    ~Propagating() { names->pop_back(); }
+  };
   propagating_.push_back(name);
-  const std::vector<Binding> bindings = bindings_;
+  const Propagating mark{&propagating_};
+
+  // As with observers: targets stay alive for the round, and a binding removed meanwhile is
+  // not followed.
+  std::vector<Binding> bindings;
+  for (const Binding& binding : bindings_) {
+    if (binding.sourceName == name) bindings.push_back(binding);
+  }
+  RetainedAll alive;
+  for (const Binding& binding : bindings) alive.add(binding.target);
   for (const Binding& binding : bindings) {
-    if (binding.sourceName != name) continue;
     // Never send a change back to where it came from.
     if (binding.target == source && binding.targetName == sourceName) continue;
+    if (!hasBinding(name, binding.target, binding.targetName)) continue;
     const QVVariant* value = getProperty(name);
     if (!value) continue;
-    Retained alive(binding.target);
     binding.target->setPropertyFrom(binding.targetName, *value, this, name, false);
   }
-  propagating_.erase(std::find(propagating_.begin(), propagating_.end(), name));
+}
+
+bool QVObject::observes(const QVObject* observer, const std::string& name) const {
+  return std::any_of(observers_.begin(), observers_.end(), [&](const Observer& entry) {
+    return entry.object == observer && entry.name == name;
+  });
 }
 
 bool QVObject::addObserver(QVObject* observer, const std::string& name, uintptr_t userValue) {
-  if (!observer) return false;
-  for (const Observer& entry : observers_) {
-    if (entry.object == observer && entry.name == name) return false;
-  }
+  if (!observer || observes(observer, name)) return false;
   observers_.push_back(Observer{observer, name, userValue});
   observer->retain();
+  AddOnce(&observer->subjects_, this);
   return true;
 }
 
@@ -130,7 +205,17 @@ void QVObject::removeObserver(QVObject* observer, const std::string& name) {
       ++it;
     }
   }
+  if (removed.empty()) return;
+  const bool stillObserving = std::any_of(observers_.begin(), observers_.end(),
+                                          [&](const Observer& entry) { return entry.object == observer; });
+  if (!stillObserving) Erase(&observer->subjects_, this);
   for (QVObject* object : removed) object->release();
+}
+
+void QVObject::dropObserver(const QVObject* observer) {
+  observers_.erase(std::remove_if(observers_.begin(), observers_.end(),
+                                  [&](const Observer& entry) { return entry.object == observer; }),
+                   observers_.end());
 }
 
 void QVObject::observedPropertyChanged(const std::string&, QVObject*, uintptr_t) {}
@@ -180,26 +265,35 @@ void QVObject::dropBindingsTo(const QVObject* target) {
 QVObject* QVObject::parent() const { return parent_; }
 
 void QVObject::addChild(QVObject* child) {
-  if (!child || std::find(children_.begin(), children_.end(), child) != children_.end()) return;
+  if (!child || Contains(children_, child) || !mayHold(child, true)) return;
   children_.push_back(child);
-  child->parent_ = this;
+  listed(child);
+  child->setParent(this);
 }
 
 void QVObject::prependChild(QVObject* child) {
-  if (!child || std::find(children_.begin(), children_.end(), child) != children_.end()) return;
+  if (!child || Contains(children_, child) || !mayHold(child, true)) return;
   children_.insert(children_.begin(), child);
-  child->parent_ = this;
+  listed(child);
+  child->setParent(this);
 }
 
 void QVObject::removeChild(QVObject* child) {
   if (!child) return;
   const auto end = std::remove(children_.begin(), children_.end(), child);
-  const bool listed = end != children_.end();
+  const bool wasListed = end != children_.end();
   children_.erase(end, children_.end());
-  if (listed || child->parent_ == this) child->parent_ = nullptr;
+  unlisted(child);
+  if (wasListed || child->parent_ == this) child->setParent(nullptr);
 }
 
-void QVObject::removeAllChildren() { children_.clear(); }
+void QVObject::removeAllChildren() {
+  std::vector<QVObject*> removed;
+  removed.swap(children_);
+  for (QVObject* child : removed) {
+    if (child) Erase(&child->holders_, this);
+  }
+}
 
 int QVObject::childCount() const { return static_cast<int>(children_.size()); }
 
@@ -209,22 +303,52 @@ QVObject* QVObject::childAt(int index) const {
 }
 
 int QVObject::setChildAt(int index, QVObject* child) {
-  if (index >= 0 && index < childCount()) children_[static_cast<size_t>(index)] = child;
+  if (index < 0 || index >= childCount()) return index;
+  if (child && !mayHold(child, false)) return index;
+  QVObject* const old = children_[static_cast<size_t>(index)];
+  children_[static_cast<size_t>(index)] = child;
+  if (old) unlisted(old);
+  if (child) listed(child);
   return index;
 }
 
 void QVObject::replaceChild(QVObject* oldChild, QVObject* newChild) {
   if (!oldChild || !newChild || oldChild == newChild) return;
-  bool replaced = false;
-  for (QVObject*& child : children_) {
-    if (child == oldChild) {
-      child = newChild;
-      replaced = true;
+  if (!Contains(children_, oldChild) || !mayHold(newChild, true)) return;
+  std::replace(children_.begin(), children_.end(), oldChild, newChild);
+  unlisted(oldChild);
+  listed(newChild);
+  oldChild->setParent(nullptr);
+  newChild->setParent(this);
+}
+
+bool QVObject::reaches(const QVObject* object) const {
+  if (object == this) return true;
+  return std::any_of(children_.begin(), children_.end(),
+                     [&](const QVObject* child) { return child && child->reaches(object); });
+}
+
+bool QVObject::mayHold(const QVObject* child, bool asParent) const {
+  if (child->reaches(this)) return false;
+  if (asParent) {
+    for (const QVObject* ancestor = this; ancestor; ancestor = ancestor->parent_) {
+      if (ancestor == child) return false;
     }
   }
-  if (!replaced) return;
-  oldChild->parent_ = nullptr;
-  newChild->parent_ = this;
+  return true;
+}
+
+void QVObject::setParent(QVObject* parent) {
+  if (parent_ == parent) return;
+  if (parent_) Erase(&parent_->dependents_, this);
+  parent_ = parent;
+  if (parent_) parent_->dependents_.push_back(this);
+}
+
+void QVObject::listed(QVObject* child) { AddOnce(&child->holders_, this); }
+
+void QVObject::unlisted(QVObject* child) {
+  if (!Contains(children_, child)) Erase(&child->holders_, this);
 }
 
 QVObject* QVObject::findObject(const std::string& name, const QVVariant* value) {

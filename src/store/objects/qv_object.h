@@ -18,6 +18,10 @@ using QVXmlFilter = std::function<bool(const QVObject& object, const std::string
 // A reference-counted object made of named properties. It can hold children (not owned),
 // observers told about property changes, and two-way bindings that copy a property's value to
 // another object's property. Stack instances are allowed and are never released.
+//
+// Whatever order objects die in, none keeps a pointer to a destroyed one: a destroyed object
+// leaves the child lists, parents, observer lists and bindings of the others. Child lists never
+// form a cycle (nor do parent chains), so the visits and writeXml always end.
 class QVObject : public QVPropertyCallback {
  public:
   QVObject();
@@ -31,7 +35,9 @@ class QVObject : public QVPropertyCallback {
   virtual ~QVObject();
 
   int32_t retain();
-  // Destroys the object when the count was 1; answers the new count (0 then).
+  // Destroys the object when the count was 1; answers the new count (0 then). Once destruction
+  // has begun both leave the count at 0, so what a destructor retains and releases (a property
+  // it sets, say) cannot delete the object a second time.
   int32_t release();
 
   // False when the name is taken.
@@ -63,6 +69,8 @@ class QVObject : public QVPropertyCallback {
                           const std::string& targetName) const;
 
   virtual QVObject* parent() const;
+  // Refused (nothing changes) when `child` is this object, lies above it in the child lists or
+  // in its parent chain: a cycle would make the visits endless.
   virtual void addChild(QVObject* child);
   virtual void prependChild(QVObject* child);
   virtual void removeChild(QVObject* child);
@@ -70,8 +78,10 @@ class QVObject : public QVPropertyCallback {
   virtual void removeAllChildren();
   virtual int childCount() const;
   virtual QVObject* childAt(int index) const;
-  // Replaces in range, otherwise does nothing; parents are not touched. Answers `index`.
+  // Replaces in range, otherwise does nothing; parents are not touched. Answers `index`. A
+  // child that would close a cycle is refused as by addChild.
   virtual int setChildAt(int index, QVObject* child);
+  // Refused as by addChild when `newChild` would close a cycle.
   virtual void replaceChild(QVObject* oldChild, QVObject* newChild);
   // This object or the first descendant (depth first) whose property `name` equals `value`.
   virtual QVObject* findObject(const std::string& name, const QVVariant* value);
@@ -115,8 +125,21 @@ class QVObject : public QVPropertyCallback {
   void notifyObservers(const std::string& name);
   void propagateBindings(const std::string& name, const QVObject* source,
                          const std::string& sourceName);
+  bool observes(const QVObject* observer, const std::string& name) const;
   // Forgets, without releasing anything, every binding that points at `target`.
   void dropBindingsTo(const QVObject* target);
+  // Forgets, without releasing it, every entry of `observer` (which is being destroyed).
+  void dropObserver(const QVObject* observer);
+
+  // Whether `object` is this object or lies below it in the child lists.
+  bool reaches(const QVObject* object) const;
+  // Whether `child` may be listed here (and, with `asParent`, have this object as its parent)
+  // without closing a cycle.
+  bool mayHold(const QVObject* child, bool asParent) const;
+  void setParent(QVObject* parent);
+  // Keep `holders_` in step with the child lists after `child` was listed or unlisted here.
+  void listed(QVObject* child);
+  void unlisted(QVObject* child);
 
   int32_t refCount_;
   QVObject* parent_;
@@ -124,6 +147,11 @@ class QVObject : public QVPropertyCallback {
   std::vector<QVObject*> children_;
   std::vector<Observer> observers_;
   std::vector<Binding> bindings_;
+  // The way back, so that a destroyed object can be taken out of the others: the objects whose
+  // child lists hold this one, the objects whose parent this is, the subjects it observes.
+  std::vector<QVObject*> holders_;
+  std::vector<QVObject*> dependents_;
+  std::vector<QVObject*> subjects_;
   // Names whose bindings are being followed; a cycle of bindings stops where it started.
   std::vector<std::string> propagating_;
 };

@@ -153,3 +153,37 @@ TEST_F(AppFeaturesTest, NothingIsWrittenWithoutAnOpenDatabase) {
   EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"+other"}}));
   EXPECT_FALSE(db_.isOpen());
 }
+
+// Another connection that ignores the mutex and holds a read transaction: the delete and insert
+// succeed, but COMMIT cannot take the file (busy). Everything is rolled back and the connection
+// is left usable.
+TEST_F(AppFeaturesTest, ACommitRefusedByAnotherReaderKeepsTheOldRow) {
+  Insert(kApp, "-pinned,+other");
+  Audit();
+  ASSERT_TRUE(sql_.exec("BEGIN; SELECT count(*) FROM features;"));
+  sqlite3_stmt* reading = nullptr;
+  // A statement stepped but not finished keeps the shared lock of the read transaction.
+  ASSERT_EQ(sqlite3_prepare_v2(sql_.handle(), "SELECT * FROM features;", -1, &reading, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(reading), SQLITE_ROW);
+  QVSetAppFeature(db_, "pinned", kApp);
+  sqlite3_finalize(reading);
+  ASSERT_TRUE(sql_.exec("COMMIT;"));
+  EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"-pinned,+other"}}));
+  EXPECT_TRUE(Audit().empty()) << "the delete and insert were rolled back";
+  QVSetAppFeature(db_, "pinned", kApp);
+  EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"+pinned,+other"}}));
+}
+
+// The select prepares (the schema is known) but its step fails: another connection holds the
+// file exclusively. A row not read is not a missing row: nothing is written.
+TEST_F(AppFeaturesTest, ASelectThatFailsToStepWritesNothing) {
+  Insert(kApp, "+other");
+  Insert("other app", "+x");
+  QVSetAppFeature(db_, "pinned", "other app");  // the connection has read the schema
+  Audit();
+  ASSERT_TRUE(sql_.exec("BEGIN EXCLUSIVE;"));
+  QVSetAppFeature(db_, "pinned", kApp);
+  ASSERT_TRUE(sql_.exec("COMMIT;"));
+  EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"+other"}}));
+  EXPECT_TRUE(Audit().empty());
+}

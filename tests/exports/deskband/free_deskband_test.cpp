@@ -210,6 +210,48 @@ QV_TEST_CHILD(free_deskband_with_hung_taskbar) {
   return static_cast<int>(shared.code);
 }
 
+// Whether the thread running RunFreeDeskbandW takes its messages while it waits. On a desktop of
+// its own without a taskbar (and without windows, which would bring Wine's Explorer there), so
+// the call waits its full second, with a message in its queue. Exit code: 0 when the message was
+// taken during the call, 1 when it is still queued, 3 when a hook is left, 4 when the library is
+// missing, 5 for a broken set-up.
+struct PumpingRun {
+  HDESK desktop = nullptr;
+  DWORD code = 5;
+};
+
+DWORD WINAPI CallWithQueuedMessages(void* context) {
+  auto* run = static_cast<PumpingRun*>(context);
+  if (!SetThreadDesktop(run->desktop) || FindWindowW(L"Shell_TrayWnd", nullptr)) return 0;
+  HMODULE library = LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str());
+  const auto entry = library ? reinterpret_cast<EntryFn>(GetProcAddress(library, "RunFreeDeskbandW")) : nullptr;
+  if (!entry) {
+    run->code = 4;
+  } else {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue
+    if (PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0)) {
+      entry(nullptr, nullptr, const_cast<wchar_t*>(L""), SW_SHOWNORMAL);
+      const bool appQueued = PeekMessageW(&message, nullptr, WM_APP, WM_APP, PM_REMOVE) != 0;
+      run->code = SharedHookOf(library) ? 3 : appQueued ? 1 : 0;
+    }
+  }
+  if (library) FreeLibrary(library);
+  return 0;
+}
+
+QV_TEST_CHILD(free_deskband_takes_messages_while_waiting) {
+  PumpingRun run;
+  const std::wstring name = qvtest::UniqueName(L"qvnsis_pumping");
+  run.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  if (!run.desktop) return 5;
+  // A fresh thread: one that already owns windows or hooks cannot change its desktop.
+  ScopedHandle thread(CreateThread(nullptr, 0, CallWithQueuedMessages, &run, 0, nullptr));
+  WaitForSingleObject(thread.get(), INFINITE);
+  CloseDesktop(run.desktop);
+  return static_cast<int>(run.code);
+}
+
 }  // namespace
 
 TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
@@ -264,4 +306,21 @@ TEST(RunFreeDeskbandW, WithoutAnAnsweringTaskbarTimesOutAndLeavesNoHook) {
     EXPECT_EQ(FromStarted(messages), expected);
   }
   EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore);
+}
+
+// The entry point's thread installed a hook for the whole desktop; Windows may route calls of the
+// hook procedure to that thread, so while it waits it must go on taking its messages.
+TEST(RunFreeDeskbandW, KeepsTakingMessagesWhileItWaits) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  qvtest::ChildOptions options;
+  options.timeoutMs = 60000;
+  EXPECT_EQ(qvtest::RunChild(L"free_deskband_takes_messages_while_waiting", {}, options).exitCode, 0u);
+  std::vector<std::wstring> messages;
+  for (const auto& line : qvtest::ReadLogLines(qvtest::TodayLogFile(dir.path()))) {
+    messages.push_back(line.substr(line.find(L"] ") + 2));
+  }
+  const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
+                                              L"RunFreeDeskbandW: success event timed out"};
+  EXPECT_EQ(FromStarted(messages), expected);
 }

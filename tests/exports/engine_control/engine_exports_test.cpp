@@ -221,6 +221,66 @@ TEST(EngineStartExports, AMissingEngineFileIsAFailedStart) {
   EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"shut down all tovin processes");
 }
 
+// Only the start the user sees (the engine with its menu or an app) is handed to Explorer, so it
+// runs at the user's own level: under Wine the installer is above medium and so is the shell, so
+// that route is tried and refused ("tryMediumIntegrity: failed") before the direct start. The
+// sideload, the uninstalling notice and the quit start directly without trying it.
+TEST(EngineStartExports, OnlyTheAppStartTriesTheMediumIntegrityRoute) {
+  const std::wstring refused = L"tryMediumIntegrity: failed";
+  struct Case {
+    const char* what;
+    void (*call)(const qvtest::Library& dll);
+    std::wstring arguments;
+    bool triesExplorer;
+  } cases[] = {
+      {"QVNSIS_RunTovinAndStartApp",
+       [](const qvtest::Library& dll) { dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc"); },
+       L"/PLATFORMINSTALLED /OPEN\"abc\"", true},
+      {"QVNSIS_RunTovin", [](const qvtest::Library& dll) { dll.get<RunTovinExport>("QVNSIS_RunTovin")(0); }, L"",
+       true},
+      {"QVNSIS_RunTovinAndSideloadApps",
+       [](const qvtest::Library& dll) { dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")(); }, L"/SIDELOAD",
+       false},
+      {"QVNSIS_SendUninstallingStats",
+       [](const qvtest::Library& dll) { dll.get<VoidExport>("QVNSIS_SendUninstallingStats")(); }, L"/UNINSTALLING",
+       false},
+      {"QVNSIS_StopTovin", [](const qvtest::Library& dll) { dll.get<StopExport>("QVNSIS_StopTovin")(); }, L"/QUIT",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScopedPlatform platform;
+    FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+    ScopedHandle running;
+    if (c.arguments == L"/QUIT") {
+      // An engine with its window, which obeys the quit.
+      running = StartEngineWithWindow(engine);
+      ASSERT_TRUE(running);
+    } else {
+      engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
+    }
+    qvtest::Library dll;
+    c.call(dll);
+
+    Strings executed;
+    int refusals = 0;
+    for (const std::wstring& m : platform.messagesOf(kExecuteSource)) {
+      const size_t close = m.find(L") ");
+      if (m.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos && m.substr(close + 2) == refused) {
+        ++refusals;
+        EXPECT_TRUE(executed.empty()) << "the route is tried before the direct start";
+      } else {
+        executed.push_back(m);
+      }
+    }
+    EXPECT_EQ(refusals, c.triesExplorer ? 1 : 0);
+    EXPECT_EQ(executed, Strings{L"executed '" + platform.installDir() + L"\\Engine\\tovin.exe' with " + c.arguments});
+    if (running) {
+      EXPECT_TRUE(Ended(running, 15000));
+    }
+  }
+}
+
 TEST(EngineStartExports, SideloadWaitsForTheEngine) {
   ScopedPlatform platform;
   FakeEngineInstall engine(platform.installDir() + L"\\Engine");

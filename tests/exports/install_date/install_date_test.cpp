@@ -15,6 +15,7 @@
 #include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
+#include "support/time_zone.h"
 #include "support/windows_release.h"
 
 namespace {
@@ -60,6 +61,10 @@ int64_t LocalMidnight(int year, int month, int day) {
 
 std::vector<std::wstring> LogMessages(const std::wstring& dir) {
   return qvtest::LogMessages(qvtest::TodayLogFile(dir));
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 bool Contains(const std::vector<std::wstring>& lines, const std::wstring& line) {
@@ -148,6 +153,26 @@ TEST_F(InstallDateTest, UpgradeFromADateTextAddsItsLocalMidnight) {
   }
   const auto log = LogMessages(logDir_.path());
   EXPECT_EQ(std::count(log.begin(), log.end(), L"QVNSIS_SetInstallDate: added UTC install date"), 2);
+}
+
+// In a zone far from UTC, with daylight saving: a recorded date becomes that day's local
+// midnight, 8 hours after UTC midnight in winter and 7 in summer (the day daylight saving ends
+// included, whose midnight still falls in summer time).
+class InstallDatePacificTime : public InstallDateTest {};
+
+TEST_F(InstallDatePacificTime, ADateTextBecomesItsLocalMidnight) {
+  if (!qvtest::InPacificTime()) GTEST_SKIP() << "needs TZ=PST8PDT (set by the build for this test)";
+  struct Case { std::wstring text; int64_t seconds; } cases[] = {
+      {L"2013-06-01", 1370070000},  // 07:00 UTC
+      {L"2014-01-05", 1388908800},  // 08:00 UTC
+      {L"2014-11-02", 1414911600},  // 07:00 UTC
+  };
+  for (const auto& c : cases) {
+    qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovinKey);
+    SetText(L"InstallDate", c.text);
+    SetInstallDate();
+    EXPECT_EQ(Seconds(), c.seconds) << c.text;
+  }
 }
 
 TEST_F(InstallDateTest, ExistingInstallDirectoryGivesItsCreationDayAtLocalMidnight) {
@@ -245,12 +270,27 @@ TEST(InstallDir, OnXpTheLocalFolderIsLowerCasedWithTheProfileAsPlaceholder) {
   const std::wstring expected = L"%USERPROFILE%" + rest + L"\\Tovin";
 
   qvtest::ScopedTempDir dir;
-  qvtest::ChildOptions options;
-  options.windowsVersion = L"winxp";
-  const std::wstring out = dir.path() + L"xp";
-  ASSERT_EQ(qvtest::RunChild(L"get_install_dir", {L"260", out}, options).exitCode, 0u);
-  const std::string bytes = qvtest::ReadFileBytes(out);
-  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data())), expected);
+  // Windows XP, and a release the version table does not know: 5.2 (XP x64 and Server 2003,
+  // Wine's "winxp64") is WindowsVersion Unknown, which takes the XP form too.
+  struct Case { const wchar_t* version; std::wstring release; int windowsVersion; } cases[] = {
+      {L"winxp", L"5.1.", 5}, {L"winxp64", L"5.2.", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.version);
+    qvtest::ScopedTempDir logDir;
+    qvtest::ScopedTempEnv logEnv(logDir.path());
+    qvtest::ChildOptions options;
+    options.windowsVersion = c.version;
+    const std::wstring out = dir.path() + c.version;
+    ASSERT_EQ(qvtest::RunChild(L"get_install_dir", {L"260", out}, options).exitCode, 0u);
+    const std::string bytes = qvtest::ReadFileBytes(out);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data())), expected);
+    // The child really ran as that release.
+    const auto versions = qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"QVOS::getWindowsVersion: ");
+    ASSERT_EQ(versions.size(), 1u);
+    EXPECT_EQ(versions[0].rfind(c.release, 0), 0u) << versions[0];
+    EXPECT_TRUE(EndsWith(versions[0], L"; WindowsVersion = " + std::to_wstring(c.windowsVersion))) << versions[0];
+  }
 }
 
 TEST(InstallDir, BufferSizes) {

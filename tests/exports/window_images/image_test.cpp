@@ -79,7 +79,17 @@ TEST(PngLoader, EveryLayoutArrivesAsStraightBgra) {
                              Bytes({19, 20, 21, 22, 23, 24, 25, 26, 27})});
   interlaced.interlaced = true;
   PngPicture greyKey = picture(2, 1, PNG_COLOR_TYPE_GRAY, 8, {Bytes({7, 9})});
+  // Transparency by colour key: the pixels of exactly that colour, and only they.
+  PngPicture keyedGrey = picture(3, 1, PNG_COLOR_TYPE_GRAY, 8, {Bytes({7, 9, 10})});
+  keyedGrey.transparentColour = {9};
+  PngPicture keyedRgb = picture(3, 1, PNG_COLOR_TYPE_RGB, 8, {Bytes({1, 2, 3, 1, 2, 4, 0, 2, 3})});
+  keyedRgb.transparentColour = {1, 2, 3};
+  PngPicture keyedRgb16 = picture(2, 1, PNG_COLOR_TYPE_RGB, 16, {Bytes({0xAB, 1, 0xCD, 2, 0xEF, 3, 0xAB, 1, 0xCD, 2, 0xEF, 4})});
+  keyedRgb16.transparentColour = {0xAB01, 0xCD02, 0xEF03};
   Case cases[] = {
+      {"grey keyed", keyedGrey, {0xFF070707, 0x00090909, 0xFF0A0A0A}},
+      {"RGB keyed", keyedRgb, {0x00010203, 0xFF010204, 0xFF000203}},
+      {"16-bit RGB keyed (the key compares all 16 bits)", keyedRgb16, {0x00ABCDEF, 0xFFABCDEF}},
       {"palette with transparency", palette, {0x00FF0000, 0x8000FF00, 0xFF0000FF, 0xFFFFFFFF}},
       {"16-bit grey", picture(2, 2, PNG_COLOR_TYPE_GRAY, 16, {Bytes({0x12, 0x34, 0xFF, 0xFF}), Bytes({0, 0, 0x80, 0x80})}),
        {0xFF121212, 0xFFFFFFFF, 0xFF000000, 0xFF808080}},
@@ -223,6 +233,79 @@ TEST(ImageScale, AHundredByFiftyImageFillsTwoHundredSquare) {
       SCOPED_TRACE(testing::Message() << "x " << x << " y " << y);
       EXPECT_PRED3(Near, pixels[y * 200 + x] & 0xFFFFFF, x < 100 ? 0xFF0000u : 0x0000FFu, 2);
     }
+  }
+}
+
+// Stretching keeps straight alpha: a transparent half stays transparent and an opaque half
+// opaque, and colour does not turn dark where alpha is low.
+TEST(ImageScale, AlphaSurvivesStretching) {
+  qvtest::PngPicture picture;
+  picture.width = 8;
+  picture.height = 4;
+  picture.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+  std::string row;
+  for (int x = 0; x < 8; ++x) row += x < 4 ? Bytes({200, 100, 50, 0}) : Bytes({20, 40, 220, 255});
+  picture.rows.assign(4, row);
+  qvtest::PngPicture half = picture;
+  half.rows.assign(4, std::string());
+  for (int x = 0; x < 8; ++x) half.rows[0] += Bytes({200, 100, 50, 128});
+  half.rows.assign(4, half.rows[0]);
+  struct Case { const char* name; qvtest::PngPicture picture; uint32_t left, right; } cases[] = {
+      {"transparent and opaque halves", picture, 0x00000000, 0xFF1428DC},
+      {"half transparent throughout", half, 0x80C86432, 0x80C86432},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto image = FromMemory(qvtest::EncodePng(c.picture));
+    ASSERT_NE(image, nullptr);
+    const auto scaled = image->scaledTo(32, 12);
+    ASSERT_NE(scaled, nullptr);
+    const Pixels pixels = PixelsOf(scaled->pixels(), 32, 12);
+    for (int y : {0, 5, 11}) {
+      for (int x : {0, 3, 12, 19, 28, 31}) {
+        SCOPED_TRACE(testing::Message() << "x " << x << " y " << y);
+        const uint32_t expected = x < 16 ? c.left : c.right;
+        const uint32_t p = pixels[y * 32 + x];
+        EXPECT_NEAR(static_cast<int>(p >> 24), static_cast<int>(expected >> 24), 2);
+        // Colour counts only where the pixel is not fully transparent.
+        if ((expected >> 24) != 0) {
+          EXPECT_PRED3(Near, p, expected, 3);
+        }
+      }
+    }
+  }
+}
+
+// Application segments longer than the decoder's 4 KB input buffer (an EXIF block, an ICC
+// profile) are skipped past the buffer's end, from memory and from a file alike.
+TEST(JpegLoader, LargeApplicationSegmentsAreSkipped) {
+  const std::string plain = qvtest::EncodeJpeg(16, 16, 3, SplitRgb);
+  auto segment = [](int marker, size_t size) {
+    std::string bytes = Bytes({0xFF, marker, static_cast<int>((size + 2) >> 8), static_cast<int>((size + 2) & 0xFF)});
+    for (size_t i = 0; i < size; ++i) bytes += static_cast<char>(i * 7 + 1);
+    return bytes;
+  };
+  struct Case { const char* name; std::string segments; } cases[] = {
+      {"EXIF of 10 KB", segment(0xE1, 10000)},
+      {"EXIF of 60 KB and ICC of 5 KB", segment(0xE1, 60000) + segment(0xE2, 5000)},
+      {"segment ending on the buffer's edge", segment(0xE1, 4090)},
+      {"segment ending one byte past it", segment(0xE1, 4091)},
+  };
+  QVJPEGLoader reference;
+  ASSERT_TRUE(reference.load(plain.data(), plain.size()));
+  const Pixels expected = PixelsOf(reference.pixels(), 16, 16);
+  qvtest::ScopedTempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = plain.substr(0, 2) + c.segments + plain.substr(2);
+    QVJPEGLoader fromMemory;
+    ASSERT_TRUE(fromMemory.load(file.data(), file.size()));
+    EXPECT_EQ(PixelsOf(fromMemory.pixels(), fromMemory.width(), fromMemory.height()), expected);
+    const std::wstring path = dir.path() + L"exif.jpg";
+    qvtest::WriteFileBytes(path, file);
+    QVJPEGLoader fromFile;
+    ASSERT_TRUE(fromFile.load(path));
+    EXPECT_EQ(PixelsOf(fromFile.pixels(), fromFile.width(), fromFile.height()), expected);
   }
 }
 

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <regex>
+#include <string>
+#include <vector>
 
 #include "foundation/log/log.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
+#include "support/time_zone.h"
 
 namespace {
 
@@ -77,6 +81,21 @@ QV_TEST_CHILD(log_lines_on_day) {
   for (int i = 1; i <= count; ++i) {
     Log::detail::WriteLineAt(L"line " + std::to_wstring(i), day);
     if (i == 50 && args.size() > 4) qvtest::WriteFileBytes(args.at(4), "x");
+  }
+  return 0;
+}
+
+// Writes lines through Log::detail::WriteLineAt in steps, each argument one step
+// "YYYY-MM-DD:count" or "YYYY-MM-DD:count:file": `count` lines dated that day (at noon), then
+// `file` planted in the temporary directory.
+QV_TEST_CHILD(log_lines_on_days) {
+  int line = 0;
+  for (const std::wstring& step : args) {
+    int year = 0, month = 0, day = 0, count = 0, used = 0;
+    if (swscanf(step.c_str(), L"%d-%d-%d:%d%n", &year, &month, &day, &count, &used) != 4) return 2;
+    const SYSTEMTIME date = Day(static_cast<WORD>(year), static_cast<WORD>(month), static_cast<WORD>(day));
+    for (int i = 0; i < count; ++i) Log::detail::WriteLineAt(L"line " + std::to_wstring(++line), date);
+    if (step[used] == L':') qvtest::WriteFileBytes(step.substr(used + 1), "x");
   }
   return 0;
 }
@@ -260,6 +279,51 @@ TEST(LogCleanup, FiftiethLineKeepsTodayAndThreeDaysAndRemovesTheRestOncePerDay) 
   };
   for (const auto& e : expected) EXPECT_EQ(qvtest::FileExists(d + e.name), e.kept) << e.name;
   EXPECT_EQ(ReadLogLines(d + L"Tovin-2014-03-10.log").size(), 149u);
+}
+
+// Once per day, not once per process: the first clean-up line of the next day cleans again,
+// later ones of that day do not.
+TEST(LogCleanup, AProcessRunningIntoTheNextDayCleansUpAgain) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  const std::wstring d = dir.path();
+  ASSERT_EQ(qvtest::RunChild(L"log_lines_on_days",
+                             {L"2014-03-10:50:" + d + L"Tovin-2014-03-07.log",
+                              L"2014-03-11:50:" + d + L"Tovin-2014-03-01.log", L"2014-03-11:50"})
+                .exitCode,
+            0u);
+  // The 100th line, the first of 11 March to clean up, took the day file of 7 March (kept on
+  // the 10th); the one planted after it survives the 150th.
+  EXPECT_FALSE(qvtest::FileExists(d + L"Tovin-2014-03-07.log"));
+  EXPECT_TRUE(qvtest::FileExists(d + L"Tovin-2014-03-01.log"));
+  EXPECT_EQ(ReadLogLines(d + L"Tovin-2014-03-10.log").size(), 50u);
+  EXPECT_EQ(ReadLogLines(d + L"Tovin-2014-03-11.log").size(), 100u);
+}
+
+// In a zone with daylight saving the cut-off is three times 24 hours before local midnight. When
+// daylight saving ended within those days (2 November 2014) one of them had 25 hours, and the
+// third day back falls before the cut-off; after its start (9 March) the three days are kept.
+TEST(LogCleanupPacificTime, TheCutOffIsSeventyTwoHoursBeforeLocalMidnight) {
+  if (!qvtest::InPacificTime()) GTEST_SKIP() << "needs TZ=PST8PDT (set by the build for this test)";
+  struct Case {
+    const wchar_t* today;
+    std::vector<const wchar_t*> kept, deleted;
+  } cases[] = {
+      {L"2014-11-04", {L"2014-11-04", L"2014-11-03", L"2014-11-02"}, {L"2014-11-01", L"2014-10-31"}},
+      {L"2014-03-11", {L"2014-03-11", L"2014-03-10", L"2014-03-09", L"2014-03-08"}, {L"2014-03-07"}},
+      {L"2014-07-15", {L"2014-07-15", L"2014-07-14", L"2014-07-13", L"2014-07-12"}, {L"2014-07-11"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.today);
+    qvtest::ScopedTempDir dir;
+    qvtest::ScopedTempEnv env(dir.path());
+    for (const auto* list : {&c.kept, &c.deleted}) {
+      for (const wchar_t* day : *list) qvtest::WriteFileBytes(dir.path() + L"Tovin-" + day + L".log", "x");
+    }
+    ASSERT_EQ(qvtest::RunChild(L"log_lines_on_days", {std::wstring(c.today) + L":50"}).exitCode, 0u);
+    for (const wchar_t* day : c.kept) EXPECT_TRUE(qvtest::FileExists(dir.path() + L"Tovin-" + day + L".log")) << day;
+    for (const wchar_t* day : c.deleted) EXPECT_FALSE(qvtest::FileExists(dir.path() + L"Tovin-" + day + L".log")) << day;
+  }
 }
 
 TEST(LogDebugOutput, OnlyTheMessageAndALineFeedReachTheDebugger) {

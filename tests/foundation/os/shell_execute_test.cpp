@@ -349,7 +349,7 @@ TEST(ShellExecute, AFailedStartLeavesItsErrorForTheCaller) {
   Workspace ws;
   const std::wstring missing = ws.dir.path() + L"no_such_program.exe";
   SetLastError(ERROR_SUCCESS);
-  EXPECT_FALSE(QVOS::shellExecute(missing, L"--x", false));
+  EXPECT_FALSE(QVOS::shellExecute(missing, L"--x", QVOS::ShellExecuteOptions{}));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   SetLastError(ERROR_SUCCESS);
   EXPECT_FALSE(QVOS::shellExecute(missing, L""));

@@ -5,6 +5,7 @@
 
 #include "foundation/settings/qv_paths.h"
 #include "support/temp_dir.h"
+#include "support/time_zone.h"
 
 namespace {
 
@@ -151,6 +152,25 @@ TEST(FileQueries, CreationDateIsTheLocalCalendarDateWithTwoDigitMonthAndDay) {
     ASSERT_TRUE(SystemTimeToFileTime(&c.noon, &local));
     ASSERT_TRUE(LocalFileTimeToFileTime(&local, &utc));
     EXPECT_EQ(QVPaths::detail::localDateText(utc), c.expected);
+  }
+}
+
+// A file made in the other season than today's: the offset of its own moment decides its day.
+// One winter and one summer pair of moments half an hour either side of local midnight, so that
+// whatever the season of the run, one pair lies in the other.
+TEST(FileQueriesPacificTime, CreationDateUsesTheOffsetInForceAtThatMoment) {
+  if (!qvtest::InPacificTime()) GTEST_SKIP() << "needs TZ=PST8PDT (set by the build for this test)";
+  struct Case { SYSTEMTIME utc; const wchar_t* expected; } cases[] = {
+      {{2014, 1, 5, 10, 8, 30, 0, 0}, L"2014-01-10"},   // 00:30 PST
+      {{2014, 1, 6, 11, 7, 30, 0, 0}, L"2014-01-10"},   // 23:30 PST
+      {{2014, 7, 4, 10, 7, 30, 0, 0}, L"2014-07-10"},   // 00:30 PDT
+      {{2014, 7, 5, 11, 6, 30, 0, 0}, L"2014-07-10"},   // 23:30 PDT
+  };
+  for (const auto& c : cases) {
+    FILETIME utc = {};
+    ASSERT_TRUE(SystemTimeToFileTime(&c.utc, &utc));
+    EXPECT_EQ(QVPaths::detail::localDateText(utc), c.expected)
+        << c.utc.wMonth << "-" << c.utc.wDay << " " << c.utc.wHour << ":" << c.utc.wMinute << " UTC";
   }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/os/message_wait.h"
 #include "shell/deskband/deskband_command_message.h"
 #include "shell/deskband/qv_deskband_util.h"
 #include "support/child_process.h"
@@ -108,6 +109,38 @@ LRESULT CALLBACK DeskbandReceiver(HWND window, UINT message, WPARAM wParam, LPAR
   return 7;
 }
 
+// Band container messages a foreign container was sent.
+LONG g_bandMessages = 0;
+
+LRESULT CALLBACK ForeignContainer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message < WM_USER) return DefWindowProcW(window, message, wParam, lParam);
+  ++g_bandMessages;
+  // One band, so that a caller asking would go on to read its record.
+  return message == RB_GETBANDCOUNT ? 1 : 0;
+}
+
+// Plays Explorer's side: a band container below the taskbar holding a deskband window, both of
+// this process, until the second event is set. Exit code: the number of band container messages
+// it was sent; 100 and up for a broken set-up.
+QV_TEST_CHILD(foreign_band_container) {
+  ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(0).c_str()));
+  ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(1).c_str()));
+  const HWND tray = QVDeskbandUtil::FindTrayWindow();
+  if (!ready || !done || !tray) return 100;
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = ForeignContainer;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"QvTestForeignContainer";
+  ScopedWindowClass deskbandClass(L"TovinDeskBandClass2");
+  if (!RegisterClassW(&windowClass) || !deskbandClass) return 101;
+  ScopedChildWindow container(L"QvTestForeignContainer", tray);
+  ScopedChildWindow band(L"TovinDeskBandClass2", container.get());
+  if (!container.get() || !band.get()) return 102;
+  SetEvent(ready.get());
+  if (QVOS::waitPumpingMessages(done.get(), 60000) != WAIT_OBJECT_0) return 103;
+  return static_cast<int>(g_bandMessages);
+}
+
 }  // namespace
 
 TEST(DeskbandWindow, FoundBelowTheTaskbarCachedAndReplacedWhenRecreated) {
@@ -203,6 +236,28 @@ TEST(DeskbandWindow, BandIndexIsThePositionOfTheBandHoldingTheWindow) {
   EXPECT_FALSE(QVDeskbandUtil::GetBandIndex(&index, &count));
   EXPECT_EQ(index, -1);
   EXPECT_EQ(count, 2);
+}
+
+// Explorer's band container lives in another process: a band record asked for there would be
+// written to an address of Explorer's own memory, so nothing is asked.
+TEST(DeskbandWindow, ABandContainerOfAnotherProcessIsNotAsked) {
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  const std::wstring readyName = qvtest::UniqueName(L"band_ready"), doneName = qvtest::UniqueName(L"band_done");
+  ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+  ScopedHandle done(CreateEventW(nullptr, TRUE, FALSE, doneName.c_str()));
+  qvtest::RunningChild explorerSide(L"foreign_band_container", {readyName, doneName});
+  const HANDLE waits[] = {ready.get(), explorerSide.process()};
+  ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 60000), WAIT_OBJECT_0);
+
+  ASSERT_NE(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
+  int index = 99, count = 99;
+  EXPECT_FALSE(QVDeskbandUtil::GetBandIndex(&index, &count));
+  SetEvent(done.get());
+  EXPECT_EQ(explorerSide.wait(), 0u) << "band container messages sent to the other process";
+  EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), nullptr) << "the window went with its process";
+  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"QVDeskbandUtil::GetBandIndex: "),
+            std::vector<std::wstring>{L"band container belongs to another process"});
 }
 
 TEST(DeskbandShow, AnExistingWindowIsDetectedAtOnce) {

@@ -2,7 +2,9 @@
 
 #include <objbase.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "foundation/owners/qv_reg_key.h"
 #include "shell/deskband_release/deskband_release.h"
@@ -131,4 +133,144 @@ TEST(ReleaseIfInExplorer, ASecondReleaseFreesWhatTheFirstFoundUnused) {
   options.exeName = L"EXPLORER.EXE";
   EXPECT_EQ(qvtest::RunChild(L"release_twice_in_explorer", {dir.path() + L"record.txt"}, options).exitCode,
             0u);
+}
+
+namespace {
+
+LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A thread of the given desktop that owns one window of `className` and handles its messages
+// until the window is destroyed.
+struct WindowThread {
+  HDESK desktop = nullptr;
+  const wchar_t* className = nullptr;
+  ScopedHandle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  HWND window = nullptr;
+  DWORD threadId = 0;
+  ScopedHandle thread;
+
+  static DWORD WINAPI Run(void* context) {
+    auto* self = static_cast<WindowThread*>(context);
+    if (SetThreadDesktop(self->desktop)) {
+      self->window = CreateWindowExW(0, self->className, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr);
+    }
+    self->threadId = GetCurrentThreadId();
+    SetEvent(self->ready.get());
+    if (!self->window) return 0;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    return 0;
+  }
+  bool start() {
+    thread.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+    return thread && WaitForSingleObject(ready.get(), 10000) == WAIT_OBJECT_0 && window;
+  }
+  void stop() {
+    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (window) PostThreadMessageW(threadId, WM_QUIT, 0, 0);
+    if (thread) WaitForSingleObject(thread.get(), 10000);
+  }
+};
+
+// Plays Explorer (run under the name EXPLORER.EXE) on a desktop of its own: a taskbar window on
+// one thread, another window on a second. The release hook is installed on one of those threads
+// at a time and that thread is sent a message. Exit code: bit 0 when the other thread released
+// (the hook claimed or the event signalled), bit 1 when the taskbar's thread did not; 16 and up
+// for a broken set-up.
+QV_TEST_CHILD(release_on_explorer_threads) {
+  struct Outcome {
+    HDESK desktop = nullptr;
+    int code = 16;
+  } outcome;
+  const std::wstring name = qvtest::UniqueName(L"qvnsis_explorer_threads");
+  outcome.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  if (!outcome.desktop) return 17;
+
+  auto control = [](void* context) -> DWORD {
+    auto* result = static_cast<Outcome*>(context);
+    if (!SetThreadDesktop(result->desktop)) return 0;
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = PlainWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Shell_TrayWnd";
+    RegisterClassW(&windowClass);
+    windowClass.lpszClassName = L"QvTestExplorerWindow";
+    RegisterClassW(&windowClass);
+
+    WindowThread taskbar, other;
+    taskbar.desktop = other.desktop = result->desktop;
+    taskbar.className = L"Shell_TrayWnd";
+    other.className = L"QvTestExplorerWindow";
+    ScopedHandle released(CreateEventW(nullptr, TRUE, FALSE, kFreeDeskbandEventName));
+    if (!released || !taskbar.start() || !other.start() || FindWindowW(L"Shell_TrayWnd", nullptr) != taskbar.window) {
+      result->code = 18;
+    } else {
+      // Returns whether the call on `target`'s thread released.
+      auto releasedOn = [&](const WindowThread& target) {
+        ResetEvent(released.get());
+        const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, nullptr, target.threadId);
+        if (!hook) return true;
+        SetSharedDeskbandHook(hook);
+        DWORD_PTR reply = 0;
+        SendMessageTimeoutW(target.window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &reply);
+        const bool claimed = GetSharedDeskbandHook() == nullptr;
+        const bool signalled = WaitForSingleObject(released.get(), 0) == WAIT_OBJECT_0;
+        if (!claimed) {
+          SetSharedDeskbandHook(nullptr);
+          UnhookWindowsHookEx(hook);
+        }
+        return claimed || signalled;
+      };
+      result->code = (releasedOn(other) ? 1 : 0) | (releasedOn(taskbar) ? 0 : 2);
+    }
+    other.stop();
+    taskbar.stop();
+    return 0;
+  };
+  ScopedHandle thread(CreateThread(nullptr, 0, control, &outcome, 0, nullptr));
+  WaitForSingleObject(thread.get(), INFINITE);
+  CloseDesktop(outcome.desktop);
+  return outcome.code;
+}
+
+}  // namespace
+
+TEST(UnloadLibrariesHookProc, OnlyExplorersTaskbarThreadReleases) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  qvtest::ChildOptions options;
+  options.exeName = L"EXPLORER.EXE";
+  EXPECT_EQ(qvtest::RunChild(L"release_on_explorer_threads", {}, options).exitCode, 0u);
+}
+
+// Explorer's hook procedure and RunFreeDeskbandW's clean-up may reach for the handle at once:
+// whatever the timing, one of them gets it.
+TEST(SharedDeskbandHook, EachHandleIsClaimedOnce) {
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 100;
+  struct Race {
+    ScopedHandle go{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    LONG claims = 0;
+  };
+  int roundsWithOneClaim = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    Race race;
+    SetSharedDeskbandHook(reinterpret_cast<HHOOK>(static_cast<uintptr_t>(0x1000 + round)));
+    auto contender = [](void* context) -> DWORD {
+      auto* r = static_cast<Race*>(context);
+      WaitForSingleObject(r->go.get(), INFINITE);
+      if (ClaimSharedDeskbandHook()) InterlockedIncrement(&r->claims);
+      return 0;
+    };
+    std::vector<ScopedHandle> threads;
+    for (int i = 0; i < kThreads; ++i) threads.emplace_back(CreateThread(nullptr, 0, contender, &race, 0, nullptr));
+    SetEvent(race.go.get());
+    for (const ScopedHandle& thread : threads) WaitForSingleObject(thread.get(), INFINITE);
+    roundsWithOneClaim += race.claims == 1;
+  }
+  EXPECT_EQ(roundsWithOneClaim, kRounds);
+  EXPECT_EQ(GetSharedDeskbandHook(), nullptr);
 }
