@@ -190,7 +190,7 @@ TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
 // registering answer 0 at once and start nothing; whether a build is registered is answered as
 // before. A Windows 10 build with the same setup registers.
 TEST(DeskbandExports, OnWindows11ShowAndRegisterAnswerZeroAtOnce) {
-  ScopedDeskbandRegistrations registrations;
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER};
   qvtest::ScopedDeskbandCleanup cleanup;
   qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
   qvtest::ScopedTempDir installDir;

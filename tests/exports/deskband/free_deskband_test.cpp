@@ -224,7 +224,7 @@ DWORD WINAPI CallWithQueuedMessages(void* context) {
   auto* run = static_cast<PumpingRun*>(context);
   if (!SetThreadDesktop(run->desktop) || FindWindowW(L"Shell_TrayWnd", nullptr)) return 0;
   HMODULE library = LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str());
-  const auto entry = library ? reinterpret_cast<EntryFn>(GetProcAddress(library, "RunFreeDeskbandW")) : nullptr;
+  const auto entry = library ? QV_EXPORT(library, RunFreeDeskbandW) : nullptr;
   if (!entry) {
     run->code = 4;
   } else {

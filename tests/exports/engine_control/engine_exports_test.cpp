@@ -234,17 +234,17 @@ TEST(EngineStartExports, OnlyTheAppStartTriesTheMediumIntegrityRoute) {
     bool triesExplorer;
   } cases[] = {
       {"QVNSIS_RunTovinAndStartApp",
-       [](const qvtest::Library& dll) { dll.get<StartAppExport>("QVNSIS_RunTovinAndStartApp")(1, "abc"); },
+       [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_RunTovinAndStartApp)(1, "abc"); },
        L"/PLATFORMINSTALLED /OPEN\"abc\"", true},
-      {"QVNSIS_RunTovin", [](const qvtest::Library& dll) { dll.get<RunTovinExport>("QVNSIS_RunTovin")(0); }, L"",
+      {"QVNSIS_RunTovin", [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_RunTovin)(0); }, L"",
        true},
       {"QVNSIS_RunTovinAndSideloadApps",
-       [](const qvtest::Library& dll) { dll.get<VoidExport>("QVNSIS_RunTovinAndSideloadApps")(); }, L"/SIDELOAD",
+       [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_RunTovinAndSideloadApps)(); }, L"/SIDELOAD",
        false},
       {"QVNSIS_SendUninstallingStats",
-       [](const qvtest::Library& dll) { dll.get<VoidExport>("QVNSIS_SendUninstallingStats")(); }, L"/UNINSTALLING",
+       [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_SendUninstallingStats)(); }, L"/UNINSTALLING",
        false},
-      {"QVNSIS_StopTovin", [](const qvtest::Library& dll) { dll.get<StopExport>("QVNSIS_StopTovin")(); }, L"/QUIT",
+      {"QVNSIS_StopTovin", [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_StopTovin)(); }, L"/QUIT",
        false},
   };
   for (const Case& c : cases) {
@@ -276,7 +276,7 @@ TEST(EngineStartExports, OnlyTheAppStartTriesTheMediumIntegrityRoute) {
     EXPECT_EQ(refusals, c.triesExplorer ? 1 : 0);
     EXPECT_EQ(executed, Strings{L"executed '" + platform.installDir() + L"\\Engine\\tovin.exe' with " + c.arguments});
     if (running) {
-      EXPECT_TRUE(Ended(running, 15000));
+      EXPECT_TRUE(qvtest::Ended(running, 15000));
     }
   }
 }
@@ -520,11 +520,11 @@ TEST(StopTovinExport, OnWindows11TheDeskbandWindowIsStillClosed) {
     EXPECT_EQ(QVNSIS_StopTovin(), 1);
   }
   EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
-  EXPECT_TRUE(Ended(host, 5000));
+  EXPECT_TRUE(qvtest::Ended(host, 5000));
   const auto commands = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder), L"command");
   ASSERT_EQ(commands.size(), 1u);
   EXPECT_EQ(commands[0][2], L"25");
-  EXPECT_TRUE(Ended(running));
+  EXPECT_TRUE(qvtest::Ended(running, 0));
   EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
   EXPECT_EQ(platform.messagesOf(L"QVOS::getWindowsVersion: "), Strings{L"10.0.22621; WindowsVersion = 11"});
 }

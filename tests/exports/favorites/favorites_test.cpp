@@ -37,7 +37,7 @@ QV_TEST_CHILD(load_favorites) {
 // grew during the call, in MiB (the library already loaded, so only the import counts).
 QV_TEST_CHILD(load_favorites_peak) {
   qvtest::Library library;
-  auto fn = library.get<void(__cdecl*)(const wchar_t*)>("QVNSIS_LoadFavorites");
+  auto fn = QV_EXPORT(library, QVNSIS_LoadFavorites);
   if (!fn) return 100000;
   PROCESS_MEMORY_COUNTERS before = {}, after = {};
   if (!GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before))) return 100001;

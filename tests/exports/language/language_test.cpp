@@ -67,7 +67,7 @@ QV_TEST_CHILD(xp_worker_language) {
 QV_TEST_CHILD(worker_language_by_release) {
   SetThreadLocale(MAKELCID(0x0407, SORT_DEFAULT));
   qvtest::Library library;
-  auto get = library.get<GetStringFn>("QVNSIS_GetLanguageString");
+  auto get = QV_EXPORT(library, QVNSIS_GetLanguageString);
   if (!get) return 1;
   LANGID workerLocale = 0;
   RunOnThread([&] {
