@@ -2,7 +2,7 @@
 
 #include <codecvt>
 #include <locale>
-#include <sstream>
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,6 +22,9 @@ constexpr REGSAM kFavoritesAccess = KEY_READ | KEY_WRITE;
 
 // The bytes up to the first zero byte, as UTF-8. Throws std::range_error for any invalid or
 // incomplete sequence. A byte-order mark is not consumed: it stays as U+FEFF.
+// Converted a line at a time (a line feed never occurs inside a sequence): the converter sizes
+// its output for four units a byte, which for a large file is more contiguous memory than a
+// 32-bit process can find.
 std::wstring DecodeUtf8(const std::vector<char>& bytes) {
   const char* first = bytes.data();
   const char* last = first;
@@ -30,11 +33,19 @@ std::wstring DecodeUtf8(const std::vector<char>& bytes) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   std::wstring_convert<std::codecvt_utf8_utf16<wchar_t, 0x10FFFF>, wchar_t> converter;
-  std::wstring text = converter.from_bytes(first, last);
-  // libstdc++ stops quietly before a sequence cut short at the end, dropping the tail of the
-  // file; the converter's own count shows it.
-  if (converter.converted() != static_cast<size_t>(last - first)) {
-    throw std::range_error("bad conversion");
+  std::wstring text;
+  // A byte never becomes more than one UTF-16 unit.
+  text.reserve(static_cast<size_t>(last - first));
+  for (const char* line = first; line != last;) {
+    const char* lineEnd = std::find(line, last, '\n');
+    if (lineEnd != last) ++lineEnd;
+    text += converter.from_bytes(line, lineEnd);
+    // libstdc++ stops quietly before a sequence cut short at the end, dropping the tail of the
+    // file; the converter's own count shows it.
+    if (converter.converted() != static_cast<size_t>(lineEnd - line)) {
+      throw std::range_error("bad conversion");
+    }
+    line = lineEnd;
   }
 #pragma GCC diagnostic pop
   return text;
@@ -111,9 +122,13 @@ void LoadFavorites(const std::wstring& path) {
   }
 
   // Values left from an earlier, longer list stay: the engine reads the numbers it is given.
+  // Split in place: a copy into a stream would need the text's size again in one piece.
   unsigned counter = 0;
-  std::wistringstream lines(text);
-  for (std::wstring line; std::getline(lines, line);) {
+  for (size_t at = 0; at < text.size();) {
+    size_t lineEnd = text.find(L'\n', at);
+    if (lineEnd == std::wstring::npos) lineEnd = text.size();
+    const std::wstring line = text.substr(at, lineEnd - at);
+    at = lineEnd + 1;
     // Only a truly empty line is skipped; one holding just a carriage return is an (empty)
     // entry and keeps its number.
     if (line.empty()) continue;
