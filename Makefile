@@ -2,6 +2,7 @@
 # make test   build everything and run every test
 # make bench  measure the DLLs' installer sizes with makensis, then run the benchmark program under Wine
 # make soak   repeat the demo's uninstall-and-reinstall cycle 50 times in one installer process
+#             (SOAK_BITS=32: the 32-bit installer with the shipped 32-bit DLL)
 SHELL := /bin/bash
 export QVNSIS_DEPS_CACHE ?= /var/cache/qvnsis-deps
 
@@ -20,21 +21,37 @@ build: deps
 	@cmake --build --preset x86-unicode
 	@cmake --preset amd64-unicode >/dev/null
 	@cmake --build --preset amd64-unicode
+	@cmake --preset x86-unicode-tests >/dev/null
+	@cmake --build --preset x86-unicode-tests
 
+# Both trees run, the 32-bit one also when the 64-bit one had a failure; its tests skip where
+# 32-bit programs do not run.
 test: build
-	@ctest --preset amd64-unicode
+	@status=0; ctest --preset amd64-unicode || status=1; ctest --preset x86-unicode-tests || status=1; exit $$status
 
 demo: build
 	@bash examples/run-demo.sh
 
-# The DLL sizes come from makensis on Linux and reach the benchmark program as arguments.
+# The DLL sizes come from makensis on Linux and reach the benchmark program as arguments. The
+# same program runs twice: the 64-bit build in 64-bit Windows, then the 32-bit build, which loads
+# the shipped 32-bit DLL, in 32-bit Windows where 32-bit programs run; one table merges them.
 bench: build
 	@mkdir -p build/bench-sizes
 	@bash bench/installer_sizes.sh dist build/bench-sizes >build/bench-sizes/sizes.txt
 	@bash tests/testbed/testbed.sh start build/amd64-unicode/bench-testbed >/dev/null
 	@bash tests/testbed/testbed.sh run build/amd64-unicode/bench-testbed \
-	    build/amd64-unicode/bin/qvnsis_bench.exe $$(cat build/bench-sizes/sizes.txt); status=$$?; \
-	  bash tests/testbed/testbed.sh stop build/amd64-unicode/bench-testbed >/dev/null; exit $$status
+	    build/amd64-unicode/bin/qvnsis_bench.exe $$(cat build/bench-sizes/sizes.txt) >build/bench-sizes/table64.txt; \
+	  status=$$?; bash tests/testbed/testbed.sh stop build/amd64-unicode/bench-testbed >/dev/null; \
+	  if [ $$status != 0 ]; then cat build/bench-sizes/table64.txt; exit $$status; fi
+	@if bash tests/testbed/testbed.sh start build/x86-tests/bench-testbed win32 >build/bench-sizes/testbed32.txt; then \
+	  bash tests/testbed/testbed.sh run build/x86-tests/bench-testbed \
+	    build/x86-tests/bin/qvnsis_bench.exe $$(cat build/bench-sizes/sizes.txt) >build/bench-sizes/table32.txt; \
+	  status=$$?; bash tests/testbed/testbed.sh stop build/x86-tests/bench-testbed >/dev/null; \
+	  if [ $$status != 0 ]; then cat build/bench-sizes/table32.txt; exit $$status; fi; \
+	  python3 bench/merge_tables.py build/bench-sizes/table64.txt build/bench-sizes/table32.txt; \
+	else \
+	  cat build/bench-sizes/table64.txt; echo "32-bit rows: $$(cat build/bench-sizes/testbed32.txt)"; \
+	fi
 
 soak: build
 	@bash bench/soak.sh

@@ -21,9 +21,11 @@ fetch_source() {
 }
 
 stamp_text() {
-  sha256sum "$here/build-deps.sh" "$here/../cmake/toolchain-x86.cmake" "$here/../cmake/toolchain-x64.cmake" | awk '{print $1}'
+  sha256sum "$here/build-deps.sh" "$here/../cmake/toolchain-x86.cmake" "$here/../cmake/toolchain-x64.cmake" \
+    "$here/../cmake/toolchain-x86-tests.cmake" | awk '{print $1}'
   for p in sqlite3 libpng1.6 libjpeg-turbo; do echo "$p $(src_versions "$p" | tr '\n' ' ')"; done
-  dpkg-query -W -f='${Version}\n' googletest libz-mingw-w64-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix
+  dpkg-query -W -f='${Version}\n' googletest libz-mingw-w64-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix \
+    g++-mingw-w64-i686-posix
 }
 
 want=$(stamp_text)
@@ -82,12 +84,16 @@ for t in x86 x64; do
   ln -sfn /usr/include/boost "$prefix/boost-include/boost"
 done
 
-# GoogleTest runs only in the 64-bit test executables.
-cmake -S /usr/src/googletest -B "$cache/src/gtest-x64" -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/toolchain-x64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$cache/x64" -Dgtest_disable_pthreads=OFF \
-  -DBUILD_GMOCK=ON -DCMAKE_CXX_FLAGS="-static-libgcc -static-libstdc++" >/dev/null
-cmake --build "$cache/src/gtest-x64" -j "$jobs" >/dev/null
-cmake --install "$cache/src/gtest-x64" >/dev/null
+# GoogleTest, for the test executables: the posix thread model of each bitness (the 32-bit one
+# goes into x86-posix, beside the win32-model libraries of the product).
+declare -A gtest_toolchain=([x64]=toolchain-x64.cmake [x86-posix]=toolchain-x86-tests.cmake)
+for t in x64 x86-posix; do
+  cmake -S /usr/src/googletest -B "$cache/src/gtest-$t" -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/${gtest_toolchain[$t]}" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$cache/$t" -Dgtest_disable_pthreads=OFF \
+    -DBUILD_GMOCK=ON -DCMAKE_CXX_FLAGS="-static-libgcc -static-libstdc++" >/dev/null
+  cmake --build "$cache/src/gtest-$t" -j "$jobs" >/dev/null
+  cmake --install "$cache/src/gtest-$t" >/dev/null
+done
 
 rm -rf "$cache/src"
 echo "$want" > "$cache/stamp"

@@ -25,6 +25,7 @@
 #include "support/registry.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
+#include "support/windows_bits.h"
 
 // The demo installer (examples/demo.nsi, built against this run's 64-bit library and simulated
 // platform) run silently, as an installer engineer's script would run: its install flow, its
@@ -211,7 +212,7 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
   ExpectInOrder(installer,
                 {Exactly(L"DllMain: started"),
                  Exactly(L"demo: install flow started"),
-                 StartsWith(L"Version: Win7 (64bit) - OS Language: "),
+                 StartsWith(L"Version: Win7 (" + qvtest::WindowsBitsText() + L") - OS Language: "),
                  Exactly(L"demo: a message with non-ASCII text: Z\u00fcrich, T\u014dky\u014d"),
                  Exactly(L"demo: default install directory: %LOCALAPPDATA%\\Tovin"),
                  Exactly(L"demo: string 105 in the installer language: Uninstall Tovin"),

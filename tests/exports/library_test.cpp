@@ -32,7 +32,7 @@ TEST(Library, LoadingLogsOneStartedLineAndThreadsAddNothing) {
   EXPECT_EQ(atLoad.back(), L"DllMain: started") << "the language manager starts before it";
 
   HANDLE thread = reinterpret_cast<HANDLE>(
-      _beginthreadex(nullptr, 0, [](void*) -> unsigned { return 0; }, nullptr, 0, nullptr));
+      _beginthreadex(nullptr, 0, [](void*) WINAPI -> unsigned { return 0; }, nullptr, 0, nullptr));
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
 

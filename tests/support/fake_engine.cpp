@@ -135,7 +135,7 @@ HWND WaitForEngineWindow(DWORD pid, DWORD timeoutMs) {
     HWND found;
   } search = {pid, nullptr};
   // EnumWindows walks a snapshot of the list: engines that come and go do not cut it short.
-  const WNDENUMPROC visit = [](HWND window, LPARAM lParam) -> BOOL {
+  const WNDENUMPROC visit = [](HWND window, LPARAM lParam) WINAPI -> BOOL {
     auto* search = reinterpret_cast<Search*>(lParam);
     wchar_t className[32] = {};
     GetClassNameW(window, className, 32);

@@ -1,21 +1,50 @@
 #!/usr/bin/env bash
 # The Wine test bed: a fresh prefix, its own Xvfb display and a persistent wineserver for one
 # ctest run.
-#   testbed.sh start STATE_DIR   remove the old prefix, start Xvfb and wineserver, boot the prefix
+#   testbed.sh start STATE_DIR [KIND]   remove the old prefix, start Xvfb and wineserver, boot the prefix
 #   testbed.sh stop STATE_DIR    stop this prefix's wineserver and this run's Xvfb
 #   testbed.sh run STATE_DIR EXE [ARGS...]   run a Windows program in the prefix
+# KIND is the Windows the prefix plays:
+#   win64  64-bit Windows (the default), for 64-bit programs
+#   wow64  the same 64-bit Windows, for 32-bit programs, which run there under WoW64
+#   win32  32-bit Windows, booted by the 32-bit loader
+# A 32-bit kind on a machine that runs no 32-bit programs is not started: start and run then
+# print why and exit 77, which the test runner reports as a skip.
 set -euo pipefail
 
 cmd=$1
 state=$(mkdir -p "$2" && cd "$2" && pwd)
 shift 2
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver64
+here=$(cd "$(dirname "$0")" && pwd)
+if [ "$cmd" = start ]; then
+  kind=${1:-win64}
+  case "$kind" in
+    win64|wow64|win32) echo "$kind" >"$state/kind" ;;
+    *) echo "unknown test bed kind: $kind" >&2; exit 2 ;;
+  esac
+fi
+kind=$(cat "$state/kind" 2>/dev/null || echo win64)
+
+if [ "$kind" = win32 ]; then
+  WINE=/usr/lib/wine/wine
+  WINESERVER=/usr/lib/wine/wineserver32
+  export WINEARCH=win32
+else
+  WINE=/usr/lib/wine/wine64
+  WINESERVER=/usr/lib/wine/wineserver64
+  export WINEARCH=win64
+fi
 export WINEPREFIX="$state/prefix"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
+
+skip_if_unavailable() {
+  if [ -f "$state/unavailable" ]; then
+    echo "skipped: $(cat "$state/unavailable")"
+    exit 77
+  fi
+}
 
 stop() {
   # Waits for the server to be gone: a new prefix made in the old one's place can have the same
@@ -33,7 +62,11 @@ stop() {
 case "$cmd" in
   start)
     stop
-    rm -rf "$WINEPREFIX"
+    rm -rf "$WINEPREFIX" "$state/unavailable"
+    if [ "$kind" != win64 ] && ! bash "$here/../../scripts/probe-32bit.sh" --wine >"$state/unavailable"; then
+      skip_if_unavailable
+    fi
+    rm -f "$state/unavailable"
     # A display of our own, from QVNSIS_TESTBED_DISPLAY (90 by default) up. Another test bed may
     # pick the same free number at the same moment: only one Xvfb gets it, so the display is ours
     # only once its lock names our Xvfb; otherwise the next number is tried. Using the other bed's
@@ -64,19 +97,20 @@ case "$cmd" in
     "$WINE" wineboot -i >"$state/wineboot.log" 2>&1
     # The tests look up the Windows version of a child by its executable's name here.
     "$WINE" reg add 'HKCU\Software\Wine\AppDefaults' /f >/dev/null 2>&1
-    echo "test bed ready: prefix $WINEPREFIX, display $display"
+    echo "test bed ready: $kind prefix $WINEPREFIX, display $display"
     ;;
   stop)
     stop
     echo "test bed stopped"
     ;;
   run)
+    skip_if_unavailable
     DISPLAY=$(cat "$state/display")
     export DISPLAY
     exec "$WINE" "$@"
     ;;
   *)
-    echo "usage: $0 start|stop|run STATE_DIR ..." >&2
+    echo "usage: $0 start STATE_DIR [win64|wow64|win32] | stop STATE_DIR | run STATE_DIR EXE [ARGS...]" >&2
     exit 2
     ;;
 esac

@@ -122,7 +122,7 @@ QV_TEST_CHILD(free_deskband_on_own_desktop) {
   struct Outcome {
     DWORD code = 1;
   } outcome;
-  auto run = [](void* context) -> DWORD {
+  auto run = [](void* context) WINAPI -> DWORD {
     auto* result = static_cast<Outcome*>(context);
     const std::wstring name = qvtest::UniqueName(L"qvnsis_no_taskbar");
     HDESK desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
@@ -164,7 +164,7 @@ QV_TEST_CHILD(free_deskband_with_hung_taskbar) {
   shared.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
   if (!shared.desktop) return 5;
 
-  auto hungTaskbar = [](void* context) -> DWORD {
+  auto hungTaskbar = [](void* context) WINAPI -> DWORD {
     auto* s = static_cast<Shared*>(context);
     if (!SetThreadDesktop(s->desktop)) return 0;
     WNDCLASSW windowClass = {};
@@ -180,7 +180,7 @@ QV_TEST_CHILD(free_deskband_with_hung_taskbar) {
     if (window) DestroyWindow(window);
     return 0;
   };
-  auto caller = [](void* context) -> DWORD {
+  auto caller = [](void* context) WINAPI -> DWORD {
     auto* s = static_cast<Shared*>(context);
     if (!SetThreadDesktop(s->desktop)) return 0;
     if (!FindWindowW(L"Shell_TrayWnd", nullptr)) {

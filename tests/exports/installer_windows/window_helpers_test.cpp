@@ -34,7 +34,7 @@ QV_TEST_CHILD(prepare_page_and_click_ok) {
   auto startTimer = QV_EXPORT(library, QVNSIS_StartProgressTextTimer);
   if (!prepare || !startTimer) return 2;
 
-  const HWND page = qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
+  const HWND page = qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) WINAPI -> INT_PTR { return FALSE; });
   if (!page) return 3;
   if (startTimer(nullptr) != 0) return 4;
   if (startTimer(GetDlgItem(page, qvtest::kDialogTextId)) == 0) return 5;
@@ -56,7 +56,7 @@ QV_TEST_CHILD(prepare_page_and_click_ok) {
 // The script unloads the library after preparing its page (System::Call's "u" option): the
 // timer and the subclass keep working. Exit code: 0, else the step that failed (or a crash).
 QV_TEST_CHILD(unload_after_preparing) {
-  const HWND page = qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
+  const HWND page = qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) WINAPI -> INT_PTR { return FALSE; });
   if (!page) return 2;
   const HWND label = GetDlgItem(page, qvtest::kDialogTextId);
   {
@@ -89,7 +89,7 @@ QV_TEST_CHILD(consent_offered) {
   qvtest::Library library;
   auto prepare = QV_EXPORT(library, QVNSIS_PrepareWindow);
   if (!prepare) return 2;
-  const HWND page = qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
+  const HWND page = qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) WINAPI -> INT_PTR { return FALSE; });
   if (!page) return 3;
   prepare(page, 1);
   const HWND checkBox = GetDlgItem(page, qvtest::kCheckBoxId);

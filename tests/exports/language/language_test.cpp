@@ -28,7 +28,7 @@ std::wstring Get(GetStringFn fn, int id, int count = 512) {
 
 void RunOnThread(const std::function<void()>& body) {
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(
-      nullptr, 0, [](void* p) -> unsigned {
+      nullptr, 0, [](void* p) WINAPI -> unsigned {
         (*static_cast<const std::function<void()>*>(p))();
         return 0;
       },

@@ -6,6 +6,7 @@
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/temp_dir.h"
+#include "support/windows_bits.h"
 #include "support/windows_release.h"
 
 namespace {
@@ -26,7 +27,7 @@ QV_TEST_CHILD(log_startup_info_twice) {
 }  // namespace
 
 // Through the real DLL under each release: the version line once per process, then the
-// description, without a source name, on each call; the 64-bit DLL describes 64-bit Windows.
+// description, without a source name, on each call, naming the bitness of the Windows it runs on.
 TEST(Library, QVNSIS_LogStartupInfoWritesTheSystemDescription) {
   struct Case { const wchar_t* wine; const wchar_t* version; const wchar_t* name; } cases[] = {
       {L"winxp", L"5\\.1\\.\\d+; WindowsVersion = 5", L"WinXP"},
@@ -38,7 +39,8 @@ TEST(Library, QVNSIS_LogStartupInfoWritesTheSystemDescription) {
       {L"win10", L"6\\.2\\.\\d+; WindowsVersion = 8 \\(Windows 10\\.0\\.\\d+ without a manifest declaring it\\)",
        L"Win8"},
   };
-  const std::wregex description(LR"(Version: (\S+) \(64bit\) - OS Language: [a-z]{2,3} \([0-9a-f]{4}\) - )"
+  const std::wregex description(LR"(Version: (\S+) \()" + qvtest::WindowsBitsText() +
+                                LR"(\) - OS Language: [a-z]{2,3} \([0-9a-f]{4}\) - )"
                                 LR"(UI Language: [a-z]{2,3} \([0-9a-f]{4}\))");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wine);

@@ -29,7 +29,7 @@ uint32_t FirstPixel(const std::shared_ptr<QVImage>& image) {
 void RunOnThread(const std::function<void()>& body) {
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(
       nullptr, 0,
-      [](void* p) -> unsigned {
+      [](void* p) WINAPI -> unsigned {
         (*static_cast<const std::function<void()>*>(p))();
         return 0;
       },

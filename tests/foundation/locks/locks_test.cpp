@@ -95,7 +95,7 @@ TEST(QVCritSec, TryLockFailsAcrossThreadsAndRecursesOnTheOwner) {
     struct Ctx { QVCritSec* s; bool got; } ctx{&section, false};
     HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(
         nullptr, 0,
-        [](void* p) -> unsigned {
+        [](void* p) WINAPI -> unsigned {
           auto* c = static_cast<Ctx*>(p);
           c->got = c->s->tryLock();
           if (c->got) c->s->unlock();

@@ -9,6 +9,7 @@
 #include "support/child_process.h"
 #include "support/log_file.h"
 #include "support/temp_dir.h"
+#include "support/windows_bits.h"
 #include "support/windows_release.h"
 
 namespace {
@@ -57,10 +58,14 @@ TEST(StartupInfo, DescribesVersionBitnessAndTheTwoLanguages) {
   }
 }
 
-// Under each emulated release, from a process of this (64-bit) build: the version line once, then
-// the description, which calls 64-bit Windows "(64bit)" although the process is not under WOW64.
-TEST(StartupInfo, EachEmulatedReleaseFromTheSixtyFourBitBuild) {
+// Under each emulated release, from a process of this build: the version line once, then the
+// description, which names the bitness of Windows: "(64bit)" for a 64-bit process although it is
+// not under WOW64, and for a 32-bit one only under WOW64.
+TEST(StartupInfo, EachEmulatedReleaseFromThisBuild) {
+#ifdef _WIN64
   ASSERT_FALSE(QVOS::isWow64()) << "a 64-bit process is not emulated";
+#endif
+  EXPECT_EQ(QVOS::isWow64(), sizeof(void*) == 4 && qvtest::WindowsIs64Bit());
   // The test bed's languages, as the system reports them to any of its processes.
   const std::wstring languages = L" - OS Language: ([a-z]{2,3}) \\(" + Hex4(GetSystemDefaultUILanguage()) +
                                  L"\\) - UI Language: ([a-z]{2,3}) \\(" + Hex4(GetUserDefaultUILanguage()) +
@@ -84,7 +89,7 @@ TEST(StartupInfo, EachEmulatedReleaseFromTheSixtyFourBitBuild) {
     EXPECT_TRUE(std::regex_match(messages[0], std::wregex(L"QVOS::getWindowsVersion: \\d+\\.\\d+\\.\\d+; "
                                                           L"WindowsVersion = " + std::to_wstring(c.number))))
         << messages[0];
-    EXPECT_TRUE(std::regex_match(messages[1], std::wregex(std::wstring(L"Version: ") + c.name + L" \\(64bit\\)" +
+    EXPECT_TRUE(std::regex_match(messages[1], std::wregex(std::wstring(L"Version: ") + c.name + L" \\(" + qvtest::WindowsBitsText() + L"\\)" +
                                                           languages)))
         << messages[1];
   }

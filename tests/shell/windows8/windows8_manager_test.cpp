@@ -55,7 +55,7 @@ int MonitorCount() {
   int count = 0;
   EnumDisplayMonitors(
       nullptr, nullptr,
-      [](HMONITOR, HDC, LPRECT, LPARAM context) -> BOOL {
+      [](HMONITOR, HDC, LPRECT, LPARAM context) WINAPI -> BOOL {
         ++*reinterpret_cast<int*>(context);
         return TRUE;
       },

@@ -1,0 +1,16 @@
+# 32-bit test executables: the posix thread model, which GoogleTest needs. The product DLL they
+# load is the shipped one from the win32-model build (toolchain-x86.cmake), never this compiler's.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(QVNSIS_TRIPLE i686-w64-mingw32)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+set(CMAKE_AR i686-w64-mingw32-ar)
+set(CMAKE_RANLIB i686-w64-mingw32-ranlib)
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(QVNSIS_GTEST_FLAVOUR x86-posix)
