@@ -1,9 +1,6 @@
 #include <windows.h>
 
-#include <codecvt>
-#include <locale>
-#include <sstream>
-#include <stdexcept>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,30 +11,21 @@
 #include "foundation/owners/qv_reg_key.h"
 #include "foundation/settings/qv_paths.h"
 #include "foundation/settings/qv_settings.h"
+#include "store/variants/utf8.h"
 
 namespace {
 
 constexpr wchar_t kFavoritesKey[] = L"SOFTWARE\\Tovin\\Sideload\\Favorites";
 constexpr REGSAM kFavoritesAccess = KEY_READ | KEY_WRITE;
 
-// The bytes up to the first zero byte, as UTF-8. Throws std::range_error for any invalid or
-// incomplete sequence. A byte-order mark is not consumed: it stays as U+FEFF.
-std::wstring DecodeUtf8(const std::vector<char>& bytes) {
+// The bytes up to the first zero byte, as UTF-8; false for any invalid or incomplete sequence.
+// A byte-order mark is not consumed: it stays as U+FEFF.
+bool DecodeUtf8(const std::vector<char>& bytes, std::wstring* text) {
   const char* first = bytes.data();
   const char* last = first;
   const char* const end = first + bytes.size();
   while (last != end && *last != '\0') ++last;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  std::wstring_convert<std::codecvt_utf8_utf16<wchar_t, 0x10FFFF>, wchar_t> converter;
-  std::wstring text = converter.from_bytes(first, last);
-  // libstdc++ stops quietly before a sequence cut short at the end, dropping the tail of the
-  // file; the converter's own count shows it.
-  if (converter.converted() != static_cast<size_t>(last - first)) {
-    throw std::range_error("bad conversion");
-  }
-#pragma GCC diagnostic pop
-  return text;
+  return QVUtf8::toWideStrict(first, static_cast<size_t>(last - first), text);
 }
 
 bool HasUtf16LeMark(const std::vector<char>& bytes) {
@@ -60,14 +48,9 @@ std::wstring DecodeUtf16Le(const std::vector<char>& bytes) {
 
 // The file's text, or false when it is in neither encoding the installer may bring.
 bool DecodeFavorites(const std::vector<char>& bytes, std::wstring* text) {
-  try {
-    *text = DecodeUtf8(bytes);
-    return true;
-  } catch (const std::range_error&) {
-    // libstdc++ names its error after the function; the log keeps the converter's own wording.
-    Log::Stream() << L"QVNSIS_LoadFavorites: failed to convert data from UTF8 to UTF16, exception "
-                  << L"bad conversion";
-  }
+  if (DecodeUtf8(bytes, text)) return true;
+  Log::Stream() << L"QVNSIS_LoadFavorites: failed to convert data from UTF8 to UTF16, exception "
+                << L"bad conversion";
   // Only a marked file is UTF-16: read as code units, any other text (a single-byte code page,
   // say) would turn pairs of bytes into unrelated characters and store those as favourites.
   if (!HasUtf16LeMark(bytes)) {
@@ -112,8 +95,10 @@ void LoadFavorites(const std::wstring& path) {
 
   // Values left from an earlier, longer list stay: the engine reads the numbers it is given.
   unsigned counter = 0;
-  std::wistringstream lines(text);
-  for (std::wstring line; std::getline(lines, line);) {
+  for (size_t start = 0; start < text.size();) {
+    const size_t newline = std::min(text.find(L'\n', start), text.size());
+    const std::wstring line = text.substr(start, newline - start);
+    start = newline + 1;
     // Only a truly empty line is skipped; one holding just a carriage return is an (empty)
     // entry and keeps its number.
     if (line.empty()) continue;

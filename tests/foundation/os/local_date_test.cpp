@@ -8,6 +8,7 @@ TEST(QVDate, DateTextToLocalMidnight) {
   struct Case { std::wstring text; int year, month, day; } valid[] = {
       {L"2014-03-10", 2014, 3, 10}, {L"2013-1-5", 2013, 1, 5}, {L"1970-01-02", 1970, 1, 2},
       {L"2012-02-29", 2012, 2, 29}, {L"2014-03-10.log", 2014, 3, 10},
+      {L"2000-02-29", 2000, 2, 29}, {L"2014-12-31", 2014, 12, 31},
   };
   for (const auto& c : valid) {
     const int64_t seconds = QVDate::localMidnightSeconds(c.text);
@@ -21,7 +22,9 @@ TEST(QVDate, DateTextToLocalMidnight) {
     EXPECT_EQ(local->tm_hour * 3600 + local->tm_min * 60 + local->tm_sec, 0) << c.text;
   }
   for (const std::wstring text : {L"", L"old.log", L"1969-12-31", L"2014-02-30", L"2014-13-01",
-                                  L"2014-03", L"-", L"0-0-0"}) {
+                                  L"2014-03", L"-", L"0-0-0", L"1900-02-29", L"2100-02-29",
+                                  L"2014-04-31", L"2014-00-10", L"2014-01-00", L"2014-01-32",
+                                  L"10000-01-01"}) {
     EXPECT_EQ(QVDate::localMidnightSeconds(text), -1) << text;
   }
   // Only the low byte of a character counts: U+0132 reads as '2'.
