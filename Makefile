@@ -1,6 +1,7 @@
 # make demo   build both DLLs and run the demo installer under Wine
 # make test   build everything and run every test
-# make bench  measure the DLLs' installer sizes with makensis, then run the benchmark program under Wine
+# make bench  measure the DLLs' installer sizes with makensis, split the 32-bit DLL's size by component
+#             from its link map, then run the benchmark program under Wine
 # make soak   repeat the demo's uninstall-and-reinstall cycle 50 times in one installer process
 #             (SOAK_BITS=32: the 32-bit installer with the shipped 32-bit DLL)
 SHELL := /bin/bash
@@ -38,6 +39,7 @@ demo: build
 bench: build
 	@mkdir -p build/bench-sizes
 	@bash bench/installer_sizes.sh dist build/bench-sizes >build/bench-sizes/sizes.txt
+	@python3 bench/dll_breakdown.py build/x86-unicode/qvnsis.map dist/x86-unicode/qvnsis.dll
 	@bash tests/testbed/testbed.sh start build/amd64-unicode/bench-testbed >/dev/null
 	@bash tests/testbed/testbed.sh run build/amd64-unicode/bench-testbed \
 	    build/amd64-unicode/bin/qvnsis_bench.exe $$(cat build/bench-sizes/sizes.txt) >build/bench-sizes/table64.txt; \

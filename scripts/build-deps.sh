@@ -49,6 +49,26 @@ mkdir -p "$cache/src/sqlite-bld"
 (cd "$cache/src/sqlite-bld" && "../$sqlite_dir/configure" >/dev/null && make -s sqlite3.c >/dev/null)
 
 declare -A triple=([x86]=i686-w64-mingw32 [x64]=x86_64-w64-mingw32)
+
+# Every installer download carries these libraries: built for size, one section per function and
+# per object so the DLL's link drops what it never calls. Windows XP is the oldest system the
+# product loads on.
+size_cflags="-Os -ffunction-sections -fdata-sections -D_WIN32_WINNT=0x0501"
+# x86 without unwind tables: the linker keeps every function a DWARF unwind table names, used or
+# not, and no exception crosses these C libraries (their callbacks here report errors by
+# longjmp, which on x86 needs no tables). x64 keeps its tables: Windows unwinds through them.
+declare -A unwind_cflags=([x86]="-fno-asynchronous-unwind-tables -fno-unwind-tables" [x64]="")
+# SQLite without what no statement of the library uses (CREATE TABLE, ALTER TABLE ADD, SELECT
+# with one equality WHERE, INSERT, DELETE, BEGIN/COMMIT/ROLLBACK, pragma table_info): none of
+# these changes the parser, the file format or the answer to any statement the library runs.
+sqlite_options="-DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_OMIT_DEPRECATED
+  -DSQLITE_OMIT_SHARED_CACHE -DSQLITE_OMIT_PROGRESS_CALLBACK -DSQLITE_OMIT_DECLTYPE
+  -DSQLITE_OMIT_JSON -DSQLITE_OMIT_COMPLETE -DSQLITE_OMIT_GET_TABLE -DSQLITE_OMIT_TRACE
+  -DSQLITE_OMIT_AUTHORIZATION -DSQLITE_OMIT_INCRBLOB -DSQLITE_OMIT_DESERIALIZE
+  -DSQLITE_OMIT_TCL_VARIABLE -DSQLITE_OMIT_COMPILEOPTION_DIAGS -DSQLITE_OMIT_INTROSPECTION_PRAGMAS
+  -DSQLITE_OMIT_DATETIME_FUNCS -DSQLITE_OMIT_LOCALTIME -DSQLITE_OMIT_AUTOMATIC_INDEX
+  -DSQLITE_OMIT_XFER_OPT -DSQLITE_OMIT_LIKE_OPTIMIZATION -DSQLITE_OMIT_OR_OPTIMIZATION
+  -DSQLITE_OMIT_BETWEEN_OPTIMIZATION -DSQLITE_UNTESTABLE -DSQLITE_DEFAULT_MEMSTATUS=0"
 declare -A cc=([x86]=i686-w64-mingw32-gcc-win32 [x64]=x86_64-w64-mingw32-gcc-posix)
 
 for t in x86 x64; do
@@ -56,15 +76,14 @@ for t in x86 x64; do
   tc="$here/../cmake/toolchain-$t.cmake"
   mkdir -p "$prefix/lib" "$prefix/include"
 
-  # Windows XP is the oldest system the product loads on.
-  "${cc[$t]}" -O2 -D_WIN32_WINNT=0x0501 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION \
-    -c "$cache/src/sqlite-bld/sqlite3.c" -o "$cache/src/sqlite3-$t.o"
+  # shellcheck disable=SC2086
+  "${cc[$t]}" $size_cflags ${unwind_cflags[$t]} $sqlite_options -c "$cache/src/sqlite-bld/sqlite3.c" -o "$cache/src/sqlite3-$t.o"
   "${triple[$t]}-ar" rcs "$prefix/lib/libsqlite3.a" "$cache/src/sqlite3-$t.o"
   cp "$cache/src/sqlite-bld/sqlite3.h" "$cache/src/sqlite-bld/sqlite3ext.h" "$prefix/include/"
 
   cmake -S "$cache/src/$png_dir" -B "$cache/src/png-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DPNG_SHARED=OFF -DPNG_TESTS=OFF \
-    -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DCMAKE_C_FLAGS="-D_WIN32_WINNT=0x0501" >/dev/null
+    -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
   cmake --build "$cache/src/png-$t" -j "$jobs" --target png_static >/dev/null
   cmake --install "$cache/src/png-$t" >/dev/null 2>&1 || true
   cp "$cache/src/png-$t"/libpng*.a "$prefix/lib/" 2>/dev/null || true
@@ -73,7 +92,7 @@ for t in x86 x64; do
 
   cmake -S "$cache/src/$jpeg_dir" -B "$cache/src/jpeg-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DENABLE_SHARED=OFF \
-    -DWITH_TURBOJPEG=OFF -DCMAKE_C_FLAGS="-D_WIN32_WINNT=0x0501" >/dev/null
+    -DWITH_TURBOJPEG=OFF -DWITH_SIMD=0 -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
   cmake --build "$cache/src/jpeg-$t" -j "$jobs" --target jpeg-static >/dev/null
   cp "$cache/src/jpeg-$t/libjpeg.a" "$prefix/lib/libjpeg.a"
   cp "$cache/src/$jpeg_dir"/jpeglib.h "$cache/src/$jpeg_dir"/jmorecfg.h "$cache/src/$jpeg_dir"/jerror.h \

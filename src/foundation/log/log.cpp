@@ -156,23 +156,98 @@ void WriteLine(const std::wstring& message) noexcept {
 
 Stream::~Stream() {
   try {
-    WriteLine(str());
+    WriteLine(text_);
   } catch (...) {
   }
 }
 
+Stream& Stream::operator<<(bool value) {
+  if (boolalpha_) {
+    text_ += value ? L"true" : L"false";
+  } else {
+    text_ += value ? L'1' : L'0';
+  }
+  return *this;
+}
+
+// A standard stream shows a negative number in decimal with its sign, and in hexadecimal or
+// octal as the bits of its unsigned form.
+Stream& Stream::signedNumber(long long value, unsigned long long bits) {
+  if (base_ != 10 || value >= 0) return unsignedNumber(bits);
+  text_ += L'-';
+  putMagnitude(0ULL - static_cast<unsigned long long>(value));
+  return *this;
+}
+
+Stream& Stream::unsignedNumber(unsigned long long value) {
+  putMagnitude(value);
+  return *this;
+}
+
+void Stream::putMagnitude(unsigned long long magnitude) {
+  const wchar_t* digits = uppercase_ ? L"0123456789ABCDEF" : L"0123456789abcdef";
+  wchar_t buffer[24];
+  wchar_t* at = buffer + 24;
+  do {
+    *--at = digits[magnitude % base_];
+    magnitude /= base_;
+  } while (magnitude != 0);
+  // As printf's "#": the prefix goes on non-zero numbers only, an octal zero is just "0".
+  if (showbase_ && !(at[0] == L'0' && at + 1 == buffer + 24)) {
+    if (base_ == 16) text_ += uppercase_ ? L"0X" : L"0x";
+    if (base_ == 8) text_ += L'0';
+  }
+  text_.append(at, buffer + 24);
+}
+
+Stream& Stream::operator<<(double value) {
+  // The C library's "%g" is what a default-formatted standard stream writes (precision 6).
+  char buffer[64];
+  const int length = std::snprintf(buffer, sizeof(buffer), uppercase_ ? "%G" : "%g", value);
+  for (int i = 0; i < length && i < static_cast<int>(sizeof(buffer)) - 1; ++i) {
+    text_ += static_cast<wchar_t>(static_cast<unsigned char>(buffer[i]));
+  }
+  return *this;
+}
+
+Stream& Stream::operator<<(const void* pointer) {
+  // As a standard stream writes a pointer: "0x" and lowercase hexadecimal, a null one as "0".
+  const unsigned saveBase = base_;
+  const bool saveShowbase = showbase_;
+  const bool saveUppercase = uppercase_;
+  base_ = 16;
+  showbase_ = true;
+  uppercase_ = false;
+  putMagnitude(reinterpret_cast<uintptr_t>(pointer));
+  base_ = saveBase;
+  showbase_ = saveShowbase;
+  uppercase_ = saveUppercase;
+  return *this;
+}
+
+Stream& Stream::operator<<(std::ios_base& (*manipulator)(std::ios_base&)) {
+  if (manipulator == &std::dec) base_ = 10;
+  if (manipulator == &std::hex) base_ = 16;
+  if (manipulator == &std::oct) base_ = 8;
+  if (manipulator == &std::uppercase) uppercase_ = true;
+  if (manipulator == &std::nouppercase) uppercase_ = false;
+  if (manipulator == &std::showbase) showbase_ = true;
+  if (manipulator == &std::noshowbase) showbase_ = false;
+  if (manipulator == &std::boolalpha) boolalpha_ = true;
+  if (manipulator == &std::noboolalpha) boolalpha_ = false;
+  return *this;
+}
+
 Stream& Stream::operator<<(const char* text) {
   if (!text) return *this;
-  std::wstring wide;
-  for (const char* p = text; *p; ++p) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
-  static_cast<std::wostream&>(*this) << wide;
+  for (const char* p = text; *p; ++p) text_.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
   return *this;
 }
 
 Stream& Stream::operator<<(const std::string& text) { return *this << text.c_str(); }
 
 Stream& Stream::operator<<(const wchar_t* text) {
-  if (text) static_cast<std::wostream&>(*this) << text;
+  if (text) text_ += text;
   return *this;
 }
 

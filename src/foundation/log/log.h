@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <sstream>
+#include <ios>
 #include <string>
 
 // The library's day-by-day log: "Tovin-YYYY-MM-DD.log" (UTF-16LE) in the user's temporary
@@ -16,32 +16,40 @@ void WriteLine(const std::wstring& message) noexcept;
 
 // Collects one message; the line is written when the stream is destroyed.
 //   Log::Stream() << L"QVNSIS_StopTovin: " << L"(err: " << error << L") could not ...";
-class Stream : public std::basic_stringstream<wchar_t> {
+// Numbers are written as a default-formatted standard stream writes them (decimal; hexadecimal
+// after std::hex; a double as "%g"; a pointer as 0x...). It is not a std::wostream: a standard
+// stream brings the C++ runtime's whole locale machinery into the DLL, which every installer
+// download would carry.
+class Stream {
  public:
   Stream() = default;
-  ~Stream() override;
+  ~Stream();
 
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
 
-  // Plain (non-template) overloads, so they win over the standard library's insertion into
-  // rvalue streams and every insertion keeps returning Log::Stream&.
-  Stream& operator<<(const std::wstring& text) { return put(text); }
-  Stream& operator<<(wchar_t c) { return put(c); }
-  Stream& operator<<(bool value) { return put(value); }
-  Stream& operator<<(int value) { return put(value); }
-  Stream& operator<<(unsigned value) { return put(value); }
-  Stream& operator<<(long value) { return put(value); }
-  Stream& operator<<(unsigned long value) { return put(value); }
-  Stream& operator<<(long long value) { return put(value); }
-  Stream& operator<<(unsigned long long value) { return put(value); }
-  Stream& operator<<(double value) { return put(value); }
-  Stream& operator<<(const void* pointer) { return put(pointer); }
-  Stream& operator<<(std::ios_base& (*manipulator)(std::ios_base&)) { return put(manipulator); }
-  Stream& operator<<(std::wostream& (*manipulator)(std::wostream&)) {
-    manipulator(*this);
+  Stream& operator<<(const std::wstring& text) {
+    text_ += text;
     return *this;
   }
+  Stream& operator<<(wchar_t c) {
+    text_ += c;
+    return *this;
+  }
+  Stream& operator<<(bool value);
+  Stream& operator<<(int value) { return signedNumber(value, static_cast<unsigned>(value)); }
+  Stream& operator<<(unsigned value) { return unsignedNumber(value); }
+  Stream& operator<<(long value) { return signedNumber(value, static_cast<unsigned long>(value)); }
+  Stream& operator<<(unsigned long value) { return unsignedNumber(value); }
+  Stream& operator<<(long long value) {
+    return signedNumber(value, static_cast<unsigned long long>(value));
+  }
+  Stream& operator<<(unsigned long long value) { return unsignedNumber(value); }
+  Stream& operator<<(double value);
+  Stream& operator<<(const void* pointer);
+  // std::dec, std::hex, std::oct, std::uppercase, std::showbase, std::boolalpha and their
+  // opposites; any other manipulator changes nothing.
+  Stream& operator<<(std::ios_base& (*manipulator)(std::ios_base&));
   // Narrow text is widened byte by byte (0xE9 becomes U+00E9), independent of any locale.
   Stream& operator<<(const char* text);
   Stream& operator<<(char* text) { return *this << static_cast<const char*>(text); }
@@ -50,12 +58,21 @@ class Stream : public std::basic_stringstream<wchar_t> {
   Stream& operator<<(const wchar_t* text);
   Stream& operator<<(wchar_t* text) { return *this << static_cast<const wchar_t*>(text); }
 
+  // The message so far.
+  const std::wstring& str() const { return text_; }
+
  private:
-  template <typename T>
-  Stream& put(const T& value) {
-    static_cast<std::wostream&>(*this) << value;
-    return *this;
-  }
+  // `bits` is the value as its own type's unsigned form, what hexadecimal and octal show.
+  Stream& signedNumber(long long value, unsigned long long bits);
+  Stream& unsignedNumber(unsigned long long value);
+  // The magnitude in the current base, with the base's prefix when std::showbase is set.
+  void putMagnitude(unsigned long long magnitude);
+
+  std::wstring text_;
+  unsigned base_ = 10;
+  bool uppercase_ = false;
+  bool showbase_ = false;
+  bool boolalpha_ = false;
 };
 
 // Logs "<name>: entered" now and "<name>: exited" when the scope ends.

@@ -1,8 +1,5 @@
 #include "foundation/os/local_date.h"
 
-#include <boost/date_time/gregorian/gregorian.hpp>
-#include <boost/date_time/posix_time/posix_time.hpp>
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -10,6 +7,18 @@
 #include <ctime>
 
 namespace QVDate {
+namespace {
+
+// The proleptic Gregorian calendar's years 1400 to 9999, the range Boost's date type served here
+// before: its headers brought the C++ runtime's iostreams into the DLL.
+bool IsRealDay(int year, int month, int day) {
+  if (year < 1400 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+}  // namespace
 
 std::wstring formatDate(const SYSTEMTIME& localTime) {
   wchar_t text[16] = {};
@@ -18,29 +27,22 @@ std::wstring formatDate(const SYSTEMTIME& localTime) {
 }
 
 std::wstring todayText() {
-  const boost::gregorian::date today = boost::gregorian::day_clock::local_day();
   SYSTEMTIME local = {};
-  local.wYear = static_cast<WORD>(today.year());
-  local.wMonth = static_cast<WORD>(today.month());
-  local.wDay = static_cast<WORD>(today.day());
+  GetLocalTime(&local);
   return formatDate(local);
 }
 
 int64_t localMidnightSeconds(int year, int month, int day) {
-  // Boost keeps year, month and day in 16 bits: a larger number would wrap into a real day
-  // (67549-65537-65541 into 2013-01-05) before its own checks saw it.
-  if (year < 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) return -1;
-  try {
-    // Boost rejects the days that do not exist (30 February).
-    const boost::gregorian::date date(year, month, day);
-    std::tm midnight = boost::posix_time::to_tm(boost::posix_time::ptime(date));
-    midnight.tm_isdst = -1;  // let the system decide whether daylight saving applies
-    const std::time_t seconds = std::mktime(&midnight);
-    if (seconds == static_cast<std::time_t>(-1) || seconds < 0) return -1;
-    return static_cast<int64_t>(seconds);
-  } catch (const std::exception&) {
-    return -1;
-  }
+  // Days that do not exist (30 February, month 13, year 0) are refused, not normalised.
+  if (!IsRealDay(year, month, day) || year < 1970) return -1;
+  std::tm midnight = {};
+  midnight.tm_year = year - 1900;
+  midnight.tm_mon = month - 1;
+  midnight.tm_mday = day;
+  midnight.tm_isdst = -1;  // let the system decide whether daylight saving applies
+  const std::time_t seconds = std::mktime(&midnight);
+  if (seconds == static_cast<std::time_t>(-1) || seconds < 0) return -1;
+  return static_cast<int64_t>(seconds);
 }
 
 int64_t localMidnightSeconds(const std::wstring& dateText) {

@@ -380,8 +380,10 @@ namespace {
 
 const char kLineEnd[] = "\r\n";
 
-void Indent(std::ostream& out, int indent) {
-  for (int i = 0; i < indent; ++i) out << "    ";
+std::string Indent(int indent) {
+  std::string text;
+  for (int i = 0; i < indent; ++i) text += "    ";
+  return text;
 }
 
 std::string WithoutPrefix(std::string name, const std::string& prefix) {
@@ -397,26 +399,20 @@ std::string QVObject::className() const {
                        "struct ");
 }
 
-void QVObject::toXml(std::ostream& out, int indent) const { writeXml(out, QVXmlFilter(), indent); }
-
-void QVObject::writeXml(std::ostream& out, const QVXmlFilter& filter, int indent) const {
+std::string QVObject::xmlText(const QVXmlFilter& filter, int indent) const {
   const std::string name = className();
-  Indent(out, indent);
-  out << "<" << name;
+  std::string text = Indent(indent) + "<" + name;
   for (int i = 0; i < bag_.count(); ++i) {
     const QVProperty* property = bag_.at(i);
     if (QVVariantEquals(property->value(), property->defaultValue())) continue;
     if (filter && !filter(*this, property->name())) continue;
-    out << " " << property->toAttribute();
+    text += " " + property->toAttribute();
   }
-  if (children_.empty()) {
-    out << "/>" << kLineEnd;
-    return;
-  }
-  out << ">" << kLineEnd;
+  if (children_.empty()) return text + "/>" + kLineEnd;
+  text += ">";
+  text += kLineEnd;
   for (const QVObject* child : children_) {
-    if (child) child->writeXml(out, filter, indent + 1);
+    if (child) text += child->xmlText(filter, indent + 1);
   }
-  Indent(out, indent);
-  out << "</" << name << ">" << kLineEnd;
+  return text + Indent(indent) + "</" + name + ">" + kLineEnd;
 }

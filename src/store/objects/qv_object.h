@@ -91,10 +91,17 @@ class QVObject : public QVPropertyCallback {
   // This object, then its parent, its parent's parent...
   virtual void visitAncestors(QVObjectVisitor fn, void* user);
 
-  virtual void toXml(std::ostream& out, int indent) const;
+  void toXml(std::ostream& out, int indent) const { writeXml(out, QVXmlFilter(), indent); }
   // One element per object, named by its class, with the properties that differ from their
   // defaults as attributes; lines end with "\r\n" and nest by four spaces.
-  virtual void writeXml(std::ostream& out, const QVXmlFilter& filter, int indent) const;
+  void writeXml(std::ostream& out, const QVXmlFilter& filter, int indent) const {
+    const std::string text = xmlText(filter, indent);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
+  // The same XML as text. The stream forms above stay inline so that only their callers link
+  // the C++ runtime's streams: the DLL itself never writes XML, and a stream's code in it would
+  // bring the whole locale machinery along.
+  virtual std::string xmlText(const QVXmlFilter& filter, int indent) const;
 
   // The dynamic class name, e.g. "TovinRecord".
   std::string className() const;

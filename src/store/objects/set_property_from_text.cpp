@@ -2,15 +2,12 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <locale>
 #include <memory>
 #include <new>
 #include <vector>
 
-#include <boost/algorithm/string/case_conv.hpp>
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
-#include <boost/lexical_cast/try_lexical_convert.hpp>
 
 #include "foundation/localization/translation_catalog.h"
 #include "store/objects/qv_object.h"
@@ -48,16 +45,45 @@ long long ToInt64(const char* text, char** end) { return std::strtoll(text, end,
 unsigned long long ToUInt64(const char* text, char** end) { return std::strtoull(text, end, 10); }
 float ToFloat(const char* text, char** end) { return std::strtof(text, end); }
 
-// The whole text as a signed 32-bit decimal integer; 0 when it is anything else.
-int32_t StrictInt32(const std::string& text) {
-  int32_t value = 0;
-  return boost::conversion::try_lexical_convert(text, value) ? value : 0;
+// A sign, then decimal digits to the end: nothing before, after or between (the C library's
+// conversions would skip leading white space and stop at trailing text).
+bool IsWholeDecimal(const std::string& text) {
+  size_t at = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+  if (at == text.size()) return false;
+  for (; at < text.size(); ++at) {
+    if (text[at] < '0' || text[at] > '9') return false;
+  }
+  return true;
 }
 
-// A 32-bit extent, accepting its printed unsigned form as well as a signed one; 0 otherwise.
+// The whole text as a signed 32-bit decimal integer; 0 when it is anything else.
+int32_t StrictInt32(const std::string& text) {
+  if (!IsWholeDecimal(text)) return 0;
+  static_assert(sizeof(long) == 4, "long must be 32 bits");
+  errno = 0;
+  const long value = std::strtol(text.c_str(), nullptr, 10);
+  return errno == ERANGE ? 0 : static_cast<int32_t>(value);
+}
+
+// A 32-bit extent, accepting its printed unsigned form as well as a signed one (a negative
+// number wraps, "-1" being 4294967295); 0 otherwise.
 uint32_t StrictExtent(const std::string& text) {
-  uint32_t value = 0;
-  return boost::conversion::try_lexical_convert(text, value) ? value : 0;
+  if (!IsWholeDecimal(text)) return 0;
+  errno = 0;
+  const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+  return errno == ERANGE ? 0 : static_cast<uint32_t>(value);
+}
+
+// "true" in any mix of ASCII case.
+bool IsTrue(const std::string& text) {
+  static const char kTrue[] = "true";
+  if (text.size() != 4) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kTrue[i]) return false;
+  }
+  return true;
 }
 
 template <typename Text>
@@ -125,8 +151,7 @@ Conversion WideList(const std::string& text) {
 Conversion Convert(QVVariantType type, const std::string& text) {
   switch (type) {
     case QVVariantType::Bool:
-      return Made(QVVariantBool::create(
-          boost::algorithm::to_lower_copy(text, std::locale::classic()) == "true"));
+      return Made(QVVariantBool::create(IsTrue(text)));
     case QVVariantType::Int32: return Made(QVVariantInt32::create(StrictInt32(text)));
     case QVVariantType::Int16:
       return Made(QVVariantInt16::create(static_cast<int16_t>(StrictInt32(text))));

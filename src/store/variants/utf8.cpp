@@ -25,6 +25,22 @@ std::wstring toWide(const std::string& text) {
   return result;
 }
 
+bool toWideStrict(const char* bytes, size_t count, std::wstring* text) {
+  if (count == 0) {
+    text->clear();
+    return true;
+  }
+  const int length = static_cast<int>(count);
+  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, length, nullptr, 0);
+  if (size <= 0) return false;
+  std::wstring result(static_cast<size_t>(size), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, length, &result[0], size) != size) {
+    return false;
+  }
+  text->swap(result);
+  return true;
+}
+
 std::wstring widenBytes(const std::string& bytes) {
   std::wstring result;
   result.reserve(bytes.size());

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cwchar>
+#include <limits>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,16 @@
 namespace {
 
 using qvtest::ReadLogLines;
+
+// Log::Stream writes what a default-formatted standard stream would write for the same parts.
+template <typename... Parts>
+void ExpectAsStandardStream(const Parts&... parts) {
+  std::wostringstream standard;
+  (standard << ... << parts);
+  Log::Stream ours;
+  (ours << ... << parts);
+  EXPECT_EQ(ours.str(), standard.str());
+}
 
 SYSTEMTIME Day(WORD year, WORD month, WORD day, WORD hour = 12) {
   SYSTEMTIME t = {};
@@ -400,4 +413,24 @@ TEST(LogStream, ComposesOneLineAndScopeTraceBrackets) {
   EXPECT_TRUE(EndsWith(lines[3], L"] Windows8Manager::Start: entered"));
   EXPECT_TRUE(EndsWith(lines[4], L"] inside"));
   EXPECT_TRUE(EndsWith(lines[5], L"] Windows8Manager::Start: exited"));
+}
+
+TEST(LogStream, WritesValuesAsADefaultFormattedStandardStream) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  ExpectAsStandardStream(0, L' ', -1, L' ', INT_MIN, L' ', INT_MAX, L' ', UINT_MAX);
+  ExpectAsStandardStream(LONG_MIN, L' ', ULONG_MAX, L' ', LLONG_MIN, L' ', ULLONG_MAX);
+  ExpectAsStandardStream(std::hex, -1, L' ', -1L, L' ', -1LL, L' ', 0xABCu, L' ', 0);
+  ExpectAsStandardStream(std::hex, std::uppercase, 0xABCu, L' ', std::nouppercase, 0xABCul);
+  ExpectAsStandardStream(std::hex, std::showbase, 0, L' ', 255, L' ', std::uppercase, 255);
+  ExpectAsStandardStream(std::oct, 8, L' ', std::showbase, 8, L' ', 0, L' ', -8);
+  ExpectAsStandardStream(std::hex, 42, std::dec, L' ', 42, L' ', std::showbase, 42);
+  ExpectAsStandardStream(true, false, std::boolalpha, L' ', true, L' ', false, std::noboolalpha, true);
+  ExpectAsStandardStream(0.1, L' ', 2.5, L' ', 1e10, L' ', 1e-5, L' ', 123456789.0, L' ', -0.0,
+                         L' ', 1234567.0, L' ', std::numeric_limits<double>::infinity());
+  ExpectAsStandardStream(std::uppercase, 1e20, L' ', 3.0f);
+  ExpectAsStandardStream(static_cast<const void*>(nullptr), L' ',
+                         reinterpret_cast<const void*>(0x1234ABCD), L' ', std::uppercase,
+                         std::showbase, std::oct, reinterpret_cast<const void*>(0x10));
+  ExpectAsStandardStream(L"text ", std::wstring(L"wide"), L'!');
 }

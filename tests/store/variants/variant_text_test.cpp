@@ -8,6 +8,7 @@
 #include "store/variants/qv_variant_create.h"
 #include "store/variants/qv_variant_equals.h"
 #include "store/variants/qv_variants.h"
+#include "store/variants/utf8.h"
 
 namespace {
 
@@ -25,11 +26,20 @@ struct ParseCase {
 const ParseCase kParseCases[] = {
     {T::Bool, nullptr, "TRUE", R::Applied, "true"},
     {T::Bool, nullptr, "True", R::Applied, "true"},
+    {T::Bool, nullptr, "tRUe", R::Applied, "true"},
+    {T::Bool, "true", "true ", R::Applied, "false"},
     {T::Bool, "true", "1", R::Applied, "false"},
     {T::Bool, "true", "", R::Applied, "false"},
     {T::Int32, "5", "12abc", R::Applied, "0"},
     {T::Int32, "5", " 12", R::Applied, "0"},
     {T::Int32, "5", "", R::Applied, "0"},
+    {T::Int32, "5", "12 ", R::Applied, "0"},
+    {T::Int32, "5", "+-1", R::Applied, "0"},
+    {T::Int32, "5", "-", R::Applied, "0"},
+    {T::Int32, "5", "0x10", R::Applied, "0"},
+    {T::Int32, "5", "1e3", R::Applied, "0"},
+    {T::Int32, nullptr, "007", R::Applied, "7"},
+    {T::Int32, "5", "-2147483649", R::Applied, "0"},
     {T::Int32, nullptr, "+7", R::Applied, "7"},
     {T::Int32, nullptr, "-2147483648", R::Applied, "-2147483648"},
     {T::Int32, "5", "2147483648", R::Applied, "0"},
@@ -63,6 +73,9 @@ const ParseCase kParseCases[] = {
     {T::Point, nullptr, "1,x", R::Applied, "1,0"},
     {T::Rect, nullptr, "-1,-2,4294967293,4294967292", R::Applied, "-1,-2,4294967293,4294967292"},
     {T::Rect, nullptr, "1,2,-3,4", R::Applied, "1,2,4294967293,4"},
+    {T::Rect, nullptr, "+1,-0,-4294967295,-2147483649", R::Applied, "1,0,1,2147483647"},
+    {T::Rect, nullptr, "1,2,-4294967296,\t4", R::Applied, "1,2,0,0"},
+    {T::Rect, nullptr, "1,2,4294967296,+", R::Applied, "1,2,0,0"},
     {T::Rect, "1,1,1,1", "1,2,3", R::Ignored, "1,1,1,1"},
     {T::Color, nullptr, "1,2,3,255", R::Applied, "1,2,3,255"},
     {T::Color, nullptr, "257,0,0,0", R::Applied, "1,0,0,0"},
@@ -203,4 +216,28 @@ TEST(QVVariantCreate, GivesTheZeroValueOfEachCode) {
             nullptr);
   EXPECT_EQ(QVVariantCreate(static_cast<T>(22)), nullptr);
   EXPECT_EQ(QVVariantCreate(static_cast<T>(-1)), nullptr);
+}
+
+TEST(QVUtf8, StrictDecodingRefusesEveryInvalidSequence) {
+  struct Case { std::string bytes; bool valid; std::wstring text; } cases[] = {
+      {"", true, L""},
+      {"plain", true, L"plain"},
+      {"caf\xC3\xA9", true, L"caf\u00E9"},
+      {"\xEF\xBB\xBF" "a", true, L"\uFEFFa"},  // a byte-order mark is a character like any other
+      {"\xF0\x9F\x98\x80", true, L"\xD83D\xDE00"},
+      {"\xF4\x8F\xBF\xBF", true, L"\xDBFF\xDFFF"},
+      {"\xC0\xAF", false, L""},              // overlong
+      {"\xE0\x80\xAF", false, L""},         // overlong
+      {"\xED\xA0\x80", false, L""},         // an encoded surrogate
+      {"\xF4\x90\x80\x80", false, L""},     // beyond U+10FFFF
+      {"\x80", false, L""},                  // a lone continuation byte
+      {"ok\xE2\x82", false, L""},            // cut short at the end
+      {"\xC3(", false, L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    std::wstring text = L"unchanged";
+    EXPECT_EQ(QVUtf8::toWideStrict(c.bytes.data(), c.bytes.size(), &text), c.valid);
+    EXPECT_EQ(text, c.valid ? c.text : L"unchanged");
+  }
 }
