@@ -189,7 +189,7 @@ QV_TEST_CHILD(release_on_explorer_threads) {
   outcome.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
   if (!outcome.desktop) return 17;
 
-  auto control = [](void* context) -> DWORD {
+  auto control = [](void* context) WINAPI -> DWORD {
     auto* result = static_cast<Outcome*>(context);
     if (!SetThreadDesktop(result->desktop)) return 0;
     WNDCLASSW windowClass = {};
@@ -259,7 +259,7 @@ TEST(SharedDeskbandHook, EachHandleIsClaimedOnce) {
   for (int round = 0; round < kRounds; ++round) {
     Race race;
     SetSharedDeskbandHook(reinterpret_cast<HHOOK>(static_cast<uintptr_t>(0x1000 + round)));
-    auto contender = [](void* context) -> DWORD {
+    auto contender = [](void* context) WINAPI -> DWORD {
       auto* r = static_cast<Race*>(context);
       WaitForSingleObject(r->go.get(), INFINITE);
       if (ClaimSharedDeskbandHook()) InterlockedIncrement(&r->claims);
