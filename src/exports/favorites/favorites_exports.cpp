@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <climits>
 #include <cstring>
 #include <new>
 #include <string>
@@ -13,6 +12,7 @@
 #include "foundation/owners/qv_reg_key.h"
 #include "foundation/settings/qv_paths.h"
 #include "foundation/settings/qv_settings.h"
+#include "store/variants/utf8.h"
 
 namespace {
 
@@ -20,48 +20,8 @@ constexpr wchar_t kSource[] = L"QVNSIS_LoadFavorites: ";
 constexpr wchar_t kFavoritesKey[] = L"SOFTWARE\\Tovin\\Sideload\\Favorites";
 constexpr REGSAM kFavoritesAccess = KEY_READ | KEY_WRITE;
 
-// MultiByteToWideChar counts in int: a longer text is converted in pieces of at most this many
-// bytes, each cut before the first byte of a sequence.
-constexpr size_t kPieceBytes = size_t{1} << 30;
-
 bool StartsWith(const std::vector<char>& bytes, const char* mark, size_t length) {
   return bytes.size() >= length && std::memcmp(bytes.data(), mark, length) == 0;
-}
-
-size_t PieceLength(const char* data, size_t size) {
-  if (size <= kPieceBytes) return size;
-  size_t length = kPieceBytes;
-  // Back over continuation bytes (10xxxxxx) to the byte that starts their sequence; a run of
-  // more than three is invalid anyway, and its conversion says so.
-  for (int i = 0; i < 3 && (static_cast<unsigned char>(data[length]) & 0xC0) == 0x80; ++i) --length;
-  return length;
-}
-
-// Strict UTF-8 (any invalid or incomplete sequence fails) into a text allocated once, at its
-// exact length: the peak is the bytes and the text, nothing more.
-bool ConvertUtf8(const char* data, size_t size, std::wstring* text) {
-  size_t length = 0;
-  for (size_t done = 0; done < size;) {
-    const size_t piece = PieceLength(data + done, size - done);
-    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, data + done,
-                                          static_cast<int>(piece), nullptr, 0);
-    if (units <= 0) return false;
-    length += static_cast<size_t>(units);
-    done += piece;
-  }
-  text->assign(length, L'\0');
-  size_t written = 0;
-  for (size_t done = 0; done < size;) {
-    const size_t piece = PieceLength(data + done, size - done);
-    const size_t room = length - written;
-    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, data + done,
-                                          static_cast<int>(piece), &(*text)[written],
-                                          static_cast<int>(room < INT_MAX ? room : INT_MAX));
-    if (units <= 0) return false;
-    written += static_cast<size_t>(units);
-    done += piece;
-  }
-  return written == length;
 }
 
 // The bytes from `offset` up to the first zero byte, as UTF-8. False when they are not UTF-8,
@@ -73,7 +33,7 @@ bool DecodeUtf8(const std::vector<char>& bytes, size_t offset, std::wstring* tex
   if (available >= 2 && first[0] != '\0' && first[1] == '\0') return false;
   const void* zero = std::memchr(first, '\0', available);
   const size_t size = zero ? static_cast<size_t>(static_cast<const char*>(zero) - first) : available;
-  return ConvertUtf8(first, size, text);
+  return QVUtf8::toWideStrict(first, size, text);
 }
 
 // Little-endian code units after the two-byte mark, up to the first zero unit; an odd last byte
