@@ -234,9 +234,18 @@ Function DemoSoak
   StrCpy $R0 0
   soak_cycle:
     IntOp $R0 $R0 + 1
+    ; Each flow's time in milliseconds, so that the check can tell whether any wait grows.
+    System::Call 'kernel32::GetTickCount() i .R5'
     Call DemoUninstallFlow
+    System::Call 'kernel32::GetTickCount() i .R6'
     Call DemoInstallFlow
+    System::Call 'kernel32::GetTickCount() i .R7'
     Call DemoEngineFlow
+    System::Call 'kernel32::GetTickCount() i .R8'
+    IntOp $R8 $R8 - $R7
+    IntOp $R7 $R7 - $R6
+    IntOp $R6 $R6 - $R5
+    System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: soak: cycle $R0 took: uninstall $R6 ms, install $R7 ms, engine $R8 ms") ?c'
     System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: soak: cycle $R0 done") ?c'
     IntCmp $R0 ${SOAK} 0 soak_cycle
   System::Call '$PLUGINSDIR\qvusage::CountHandles() i .R3 ?c'
