@@ -37,7 +37,8 @@ Section "Install"
   ${QVNSIS_RegisterContextMenuHandlers}
   ${QVNSIS_RegisterProtocolHandler}
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  ${QVNSIS_Log} "minimal: installed to $INSTDIR"
+  ; A quote of either kind reaches the log whole: the macros pass text through the stack.
+  ${QVNSIS_Log} "minimal: installed to $INSTDIR, the user's own folder"
 SectionEnd
 
 Section "un.Uninstall"

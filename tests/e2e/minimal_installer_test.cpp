@@ -108,7 +108,8 @@ TEST_F(MinimalInstaller, InstallsRegistersThenItsUninstallerRemovesWhatItAdded) 
       << "the date is recorded before the folder exists";
   EXPECT_TRUE(Has(installer, L"PlatformExplorerUtils::RegisterContextMenuHandlers: registering"));
   EXPECT_TRUE(Has(installer, L"PlatformExplorerUtils::RegisterProtocolHandler: registering"));
-  EXPECT_TRUE(Has(installer, L"minimal: installed to " + installDir_));
+  EXPECT_TRUE(Has(installer, L"minimal: installed to " + installDir_ + L", the user's own folder"))
+      << "a quote in the text reaches the log whole";
 
   // Uninstalled in place (_?=), so that this process waits for it.
   ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(uninstaller, L"/S _?=" + installDir_), 60000), 0u);
