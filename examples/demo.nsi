@@ -133,11 +133,12 @@ Function DemoInstallFlow
 !ifdef QVNSIS_FIXTURES
   ; Bring the platform up as the installer's last step, with the menu disabled: the launch
   ; sleeps LaunchPlatformDelayMs, then starts the engine (the tests' stand-in tovin.exe, which
-  ; records its start in tovin_record.txt beside it and leaves).
+  ; records its start in tovin_record.txt beside it and leaves). Waited for here, so that its
+  ; start comes before the engine flow's; a real installer runs it from $INSTDIR with nowait.
   WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 0
   WriteRegDWORD HKCU "SOFTWARE\Tovin" "MenuEnabled" 0
   WriteRegDWORD HKCU "SOFTWARE\Tovin" "LaunchPlatformDelayMs" 500
-  ${QVNSIS_RunLaunchPlatform} "$PLUGINSDIR\qvnsis.dll"
+  ${QVNSIS_RunLaunchPlatform} "$PLUGINSDIR\qvnsis.dll" wait
   Sleep 1000
 !endif
   ; Installer window helpers. A silent install shows no page, so there is no label to animate

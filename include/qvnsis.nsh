@@ -204,21 +204,29 @@
 !macroend
 
 ; --- rundll32.exe entries ----------------------------------------------------------------------
-; These two run in a process of their own, not through System::Call: rundll32.exe loads the DLL
-; named by full path (here the system's rundll32.exe, never one found beside the installer) and
-; the macro waits for it to end.
+; These two run in a process of their own, not through System::Call: the system's rundll32.exe
+; (never one found beside the installer) loads the DLL named by its full path.
 
-; ${QVNSIS_RunFreeDeskband} "$PLUGINSDIR\qvnsis.dll": makes Explorer let go of the deskband library.
+; ${QVNSIS_RunFreeDeskband} "$PLUGINSDIR\qvnsis.dll": makes Explorer let go of the deskband library;
+; waited for (about 6 s at most).
 !define QVNSIS_RunFreeDeskband "!insertmacro QVNSIS_RunFreeDeskband"
 !macro QVNSIS_RunFreeDeskband DLL
   ExecWait '"$SYSDIR\rundll32.exe" "${DLL}",RunFreeDeskbandW'
 !macroend
 
-; ${QVNSIS_RunLaunchPlatform} "$INSTDIR\qvnsis.dll": registers what the platform needs and starts
-; it. The DLL it names must outlive the installer's $PLUGINSDIR only if the call is not waited for.
+; ${QVNSIS_RunLaunchPlatform} "$INSTDIR\qvnsis.dll" nowait: registers what the platform needs and
+; starts it. On Windows 8 it may wait without limit while the Start screen shows, so an installer
+; does not wait for it (nowait); the DLL it names must then outlive the installer's $PLUGINSDIR,
+; hence a copy installed in $INSTDIR. `wait` waits for it to end.
 !define QVNSIS_RunLaunchPlatform "!insertmacro QVNSIS_RunLaunchPlatform"
-!macro QVNSIS_RunLaunchPlatform DLL
-  ExecWait '"$SYSDIR\rundll32.exe" "${DLL}",RunLaunchPlatformW'
+!macro QVNSIS_RunLaunchPlatform DLL WAIT
+  !if "${WAIT}" == "wait"
+    ExecWait '"$SYSDIR\rundll32.exe" "${DLL}",RunLaunchPlatformW'
+  !else if "${WAIT}" == "nowait"
+    Exec '"$SYSDIR\rundll32.exe" "${DLL}",RunLaunchPlatformW'
+  !else
+    !error "QVNSIS_RunLaunchPlatform: the second argument is wait or nowait, not ${WAIT}"
+  !endif
 !macroend
 
 !endif
