@@ -3,10 +3,11 @@
 
     make_dist.py SOURCE_DIR X86_BUILD_DIR AMD64_BUILD_DIR OUT_DIR
 
-The DLLs are the ones the two build trees just linked, stripped here the way the build strips its
-copies into dist/ (so a copy in dist/ that is stale or foreign never reaches the package); the
-version is the one their configure step wrote (version.txt), which both trees must agree on. The
-archive is the same bytes for the same inputs: fixed entry times and order.
+The DLLs are the ones the two build trees just linked (where their configure step says, in
+dll-path.txt), stripped here the way the build strips its copies into dist/, so a copy in dist/
+that is stale or foreign never reaches the package; the version is the one their configure step
+wrote (version.txt), which both trees must agree on. The archive is the same bytes for the same
+inputs: fixed entry times and order.
 """
 import os
 import subprocess
@@ -41,11 +42,11 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         for build, target, objcopy in ((x86, "x86-unicode", "i686-w64-mingw32-objcopy"),
                                        (amd64, "amd64-unicode", "x86_64-w64-mingw32-objcopy")):
-            # The 64-bit tree links it beside its tests, in bin/.
-            candidates = [os.path.join(build, "qvnsis.dll"), os.path.join(build, "bin", "qvnsis.dll")]
-            dll = next((c for c in candidates if os.path.isfile(c)), None)
-            if dll is None:
-                sys.exit(f"no qvnsis.dll in {build}: build first (make dist does)")
+            # The configure step names where the tree links it (the 64-bit one beside its tests).
+            with open(os.path.join(build, "dll-path.txt"), encoding="utf-8") as f:
+                dll = f.read().strip()
+            if not os.path.isfile(dll):
+                sys.exit(f"{dll} is missing: build first (make dist does)")
             entries.append((f"Plugins/{target}/qvnsis.dll",
                             stripped(objcopy, dll, os.path.join(work, f"{target}.dll"))))
 
