@@ -10,7 +10,8 @@
 ;
 ; Inputs go to the library through the stack, never inside the call string, so a quote in a text
 ; (a variable's value, or $\' and $\" typed) reaches it whole. Outputs land in the variable named
-; last. Every macro works in installer and uninstaller code alike. The library takes UTF-16 text: the script needs `Unicode true`.
+; last. Every macro works in installer and uninstaller code alike. The library takes UTF-16 text:
+; the script needs `Unicode true`.
 
 !ifndef QVNSIS_NSH_INCLUDED
 !define QVNSIS_NSH_INCLUDED
