@@ -44,10 +44,6 @@ sqlite_dir=$(ls -d sqlite3-*/ | head -n1)
 png_dir=$(ls -d libpng1.6-*/ | head -n1)
 jpeg_dir=$(ls -d libjpeg-turbo-*/ | head -n1)
 
-# SQLite: its amalgamation, made once and compiled for each target.
-mkdir -p "$cache/src/sqlite-bld"
-(cd "$cache/src/sqlite-bld" && "../$sqlite_dir/configure" >/dev/null && make -s sqlite3.c >/dev/null)
-
 declare -A triple=([x86]=i686-w64-mingw32 [x64]=x86_64-w64-mingw32)
 
 # Every installer download carries these libraries: built for size, one section per function and
@@ -59,8 +55,14 @@ size_cflags="-Os -ffunction-sections -fdata-sections -D_WIN32_WINNT=0x0501"
 # longjmp, which on x86 needs no tables). x64 keeps its tables: Windows unwinds through them.
 declare -A unwind_cflags=([x86]="-fno-asynchronous-unwind-tables -fno-unwind-tables" [x64]="")
 # SQLite without what no statement of the library uses (CREATE TABLE, ALTER TABLE ADD, SELECT
-# with one equality WHERE, INSERT, DELETE, BEGIN/COMMIT/ROLLBACK, pragma table_info): none of
-# these changes the parser, the file format or the answer to any statement the library runs.
+# with one equality WHERE, INSERT, DELETE, BEGIN/COMMIT/ROLLBACK, pragma table_info). Nothing
+# here changes the file format or how a schema the engine wrote is read: triggers, views,
+# virtual tables, subqueries, compound selects, CHECK, AUTOINCREMENT, auto-vacuum, WAL and UTF-16
+# files stay. What goes besides are statements no schema holds (EXPLAIN, ANALYZE, REINDEX), syntax
+# newer than the engine's SQLite 3.7.3 (window functions, WITH, upsert, generated columns, hex
+# literals), foreign key enforcement (off unless a connection turns it on, which none here does),
+# pragmas the library never runs, and optimisations whose answers are the same without them.
+# ATTACH, VACUUM and the pager pragmas stay: in this SQLite each of them needs the others' code.
 sqlite_options="-DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_OMIT_DEPRECATED
   -DSQLITE_OMIT_SHARED_CACHE -DSQLITE_OMIT_PROGRESS_CALLBACK -DSQLITE_OMIT_DECLTYPE
   -DSQLITE_OMIT_JSON -DSQLITE_OMIT_COMPLETE -DSQLITE_OMIT_GET_TABLE -DSQLITE_OMIT_TRACE
@@ -68,7 +70,19 @@ sqlite_options="-DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_OMIT
   -DSQLITE_OMIT_TCL_VARIABLE -DSQLITE_OMIT_COMPILEOPTION_DIAGS -DSQLITE_OMIT_INTROSPECTION_PRAGMAS
   -DSQLITE_OMIT_DATETIME_FUNCS -DSQLITE_OMIT_LOCALTIME -DSQLITE_OMIT_AUTOMATIC_INDEX
   -DSQLITE_OMIT_XFER_OPT -DSQLITE_OMIT_LIKE_OPTIMIZATION -DSQLITE_OMIT_OR_OPTIMIZATION
-  -DSQLITE_OMIT_BETWEEN_OPTIMIZATION -DSQLITE_UNTESTABLE -DSQLITE_DEFAULT_MEMSTATUS=0"
+  -DSQLITE_OMIT_BETWEEN_OPTIMIZATION -DSQLITE_UNTESTABLE -DSQLITE_DEFAULT_MEMSTATUS=0
+  -DSQLITE_OMIT_WINDOWFUNC -DSQLITE_OMIT_CTE -DSQLITE_OMIT_UPSERT -DSQLITE_OMIT_GENERATED_COLUMNS
+  -DSQLITE_OMIT_HEX_INTEGER -DSQLITE_OMIT_EXPLAIN -DSQLITE_OMIT_ANALYZE -DSQLITE_OMIT_REINDEX
+  -DSQLITE_OMIT_FOREIGN_KEY -DSQLITE_OMIT_INTEGRITY_CHECK -DSQLITE_OMIT_FLAG_PRAGMAS
+  -DSQLITE_OMIT_SCHEMA_VERSION_PRAGMAS -DSQLITE_OMIT_BTREECOUNT -DSQLITE_OMIT_TRUNCATE_OPTIMIZATION
+  -DSQLITE_OMIT_LOOKASIDE"
+# SQLite: its amalgamation, made once and compiled for each target. Some SQLITE_OMIT_* options
+# change the grammar and keyword table, which are generated: configure hands the OMIT options in
+# CFLAGS to the parser and keyword generators (OPT_FEATURE_FLAGS), so sqlite3.c matches them.
+sqlite_omit=$(for o in $sqlite_options; do case $o in -DSQLITE_OMIT_*) printf '%s ' "$o";; esac; done)
+mkdir -p "$cache/src/sqlite-bld"
+(cd "$cache/src/sqlite-bld" && "../$sqlite_dir/configure" CFLAGS="$sqlite_omit" >/dev/null && make -s sqlite3.c >/dev/null)
+
 declare -A cc=([x86]=i686-w64-mingw32-gcc-win32 [x64]=x86_64-w64-mingw32-gcc-posix)
 
 for t in x86 x64; do
