@@ -23,7 +23,7 @@ fetch_source() {
 stamp_text() {
   sha256sum "$here/build-deps.sh" "$here/../cmake/toolchain-x86.cmake" "$here/../cmake/toolchain-x64.cmake" \
     "$here/../cmake/toolchain-x86-tests.cmake" | awk '{print $1}'
-  for p in sqlite3 libpng1.6 libjpeg-turbo; do echo "$p $(src_versions "$p" | tr '\n' ' ')"; done
+  for p in sqlite3 libpng1.6 libjpeg-turbo zlib; do echo "$p $(src_versions "$p" | tr '\n' ' ')"; done
   dpkg-query -W -f='${Version}\n' googletest libz-mingw-w64-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix \
     g++-mingw-w64-i686-posix
 }
@@ -37,12 +37,13 @@ echo "building third-party libraries into $cache"
 rm -rf "$cache"
 mkdir -p "$cache/src"
 cd "$cache/src"
-for p in sqlite3 libpng1.6 libjpeg-turbo; do fetch_source "$p"; done
+for p in sqlite3 libpng1.6 libjpeg-turbo zlib; do fetch_source "$p"; done
 for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null; done
 
 sqlite_dir=$(ls -d sqlite3-*/ | head -n1)
 png_dir=$(ls -d libpng1.6-*/ | head -n1)
 jpeg_dir=$(ls -d libjpeg-turbo-*/ | head -n1)
+zlib_dir=$(ls -d zlib-*/ | head -n1)
 
 declare -A triple=([x86]=i686-w64-mingw32 [x64]=x86_64-w64-mingw32)
 
@@ -95,9 +96,19 @@ for t in x86 x64; do
   "${triple[$t]}-ar" rcs "$prefix/lib/libsqlite3.a" "$cache/src/sqlite3-$t.o"
   cp "$cache/src/sqlite-bld/sqlite3.h" "$cache/src/sqlite-bld/sqlite3ext.h" "$prefix/include/"
 
+  # zlib from its source: the toolchain's prebuilt one has unwind tables, which on x86 kept its
+  # whole compressor in the DLL, and nothing here compresses.
+  cmake -Wno-deprecated -S "$cache/src/$zlib_dir" -B "$cache/src/zlib-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
+  cmake --build "$cache/src/zlib-$t" -j "$jobs" --target zlibstatic >/dev/null
+  cp "$cache/src/zlib-$t/libzlibstatic.a" "$prefix/lib/libz.a"
+  cp "$cache/src/$zlib_dir/zlib.h" "$cache/src/zlib-$t/zconf.h" "$prefix/include/"
+
   cmake -S "$cache/src/$png_dir" -B "$cache/src/png-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DPNG_SHARED=OFF -DPNG_TESTS=OFF \
-    -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
+    -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DZLIB_INCLUDE_DIR="$prefix/include" \
+    -DZLIB_LIBRARY="$prefix/lib/libz.a" -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
   cmake --build "$cache/src/png-$t" -j "$jobs" --target png_static >/dev/null
   cmake --install "$cache/src/png-$t" >/dev/null 2>&1 || true
   cp "$cache/src/png-$t"/libpng*.a "$prefix/lib/" 2>/dev/null || true
