@@ -63,7 +63,8 @@ declare -A unwind_cflags=([x86]="-fno-asynchronous-unwind-tables -fno-unwind-tab
 # newer than the engine's SQLite 3.7.3 (window functions, WITH, upsert, generated columns, hex
 # literals), foreign key enforcement (off unless a connection turns it on, which none here does),
 # pragmas the library never runs, and optimisations whose answers are the same without them.
-# ATTACH, VACUUM and the pager pragmas stay: in this SQLite each of them needs the others' code.
+# ATTACH, VACUUM and the pager pragmas stay: in this SQLite, omitting any of them leaves a function
+# that code kept by the others calls undefined.
 sqlite_options="-DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_OMIT_DEPRECATED
   -DSQLITE_OMIT_SHARED_CACHE -DSQLITE_OMIT_PROGRESS_CALLBACK -DSQLITE_OMIT_DECLTYPE
   -DSQLITE_OMIT_JSON -DSQLITE_OMIT_COMPLETE -DSQLITE_OMIT_GET_TABLE -DSQLITE_OMIT_TRACE
