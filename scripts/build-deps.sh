@@ -6,7 +6,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${QVNSIS_DEPS_CACHE:-/var/cache/qvnsis-deps}
-jobs=$(nproc)
+jobs=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 src_versions() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -rV; }
 
@@ -23,7 +23,7 @@ fetch_source() {
 stamp_text() {
   sha256sum "$here/build-deps.sh" "$here/../cmake/toolchain-x86.cmake" "$here/../cmake/toolchain-x64.cmake" \
     "$here/../cmake/toolchain-x86-tests.cmake" | awk '{print $1}'
-  for p in sqlite3 libpng1.6 libjpeg-turbo; do echo "$p $(src_versions "$p" | tr '\n' ' ')"; done
+  for p in sqlite3 libpng1.6 libjpeg-turbo zlib; do echo "$p $(src_versions "$p" | tr '\n' ' ')"; done
   dpkg-query -W -f='${Version}\n' googletest libz-mingw-w64-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix \
     g++-mingw-w64-i686-posix
 }
@@ -37,16 +37,13 @@ echo "building third-party libraries into $cache"
 rm -rf "$cache"
 mkdir -p "$cache/src"
 cd "$cache/src"
-for p in sqlite3 libpng1.6 libjpeg-turbo; do fetch_source "$p"; done
+for p in sqlite3 libpng1.6 libjpeg-turbo zlib; do fetch_source "$p"; done
 for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null; done
 
 sqlite_dir=$(ls -d sqlite3-*/ | head -n1)
 png_dir=$(ls -d libpng1.6-*/ | head -n1)
 jpeg_dir=$(ls -d libjpeg-turbo-*/ | head -n1)
-
-# SQLite: its amalgamation, made once and compiled for each target.
-mkdir -p "$cache/src/sqlite-bld"
-(cd "$cache/src/sqlite-bld" && "../$sqlite_dir/configure" >/dev/null && make -s sqlite3.c >/dev/null)
+zlib_dir=$(ls -d zlib-*/ | head -n1)
 
 declare -A triple=([x86]=i686-w64-mingw32 [x64]=x86_64-w64-mingw32)
 
@@ -59,8 +56,15 @@ size_cflags="-Os -ffunction-sections -fdata-sections -D_WIN32_WINNT=0x0501"
 # longjmp, which on x86 needs no tables). x64 keeps its tables: Windows unwinds through them.
 declare -A unwind_cflags=([x86]="-fno-asynchronous-unwind-tables -fno-unwind-tables" [x64]="")
 # SQLite without what no statement of the library uses (CREATE TABLE, ALTER TABLE ADD, SELECT
-# with one equality WHERE, INSERT, DELETE, BEGIN/COMMIT/ROLLBACK, pragma table_info): none of
-# these changes the parser, the file format or the answer to any statement the library runs.
+# with one equality WHERE, INSERT, DELETE, BEGIN/COMMIT/ROLLBACK, pragma table_info). Nothing
+# here changes the file format or how a schema the engine wrote is read: triggers, views,
+# virtual tables, subqueries, compound selects, CHECK, AUTOINCREMENT, auto-vacuum, WAL and UTF-16
+# files stay. What goes besides are statements no schema holds (EXPLAIN, ANALYZE, REINDEX), syntax
+# newer than the engine's SQLite 3.7.3 (window functions, WITH, upsert, generated columns, hex
+# literals), foreign key enforcement (off unless a connection turns it on, which none here does),
+# pragmas the library never runs, and optimisations whose answers are the same without them.
+# ATTACH, VACUUM and the pager pragmas stay: in this SQLite, omitting any of them leaves a function
+# that code kept by the others calls undefined.
 sqlite_options="-DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_OMIT_DEPRECATED
   -DSQLITE_OMIT_SHARED_CACHE -DSQLITE_OMIT_PROGRESS_CALLBACK -DSQLITE_OMIT_DECLTYPE
   -DSQLITE_OMIT_JSON -DSQLITE_OMIT_COMPLETE -DSQLITE_OMIT_GET_TABLE -DSQLITE_OMIT_TRACE
@@ -68,7 +72,19 @@ sqlite_options="-DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_OMIT
   -DSQLITE_OMIT_TCL_VARIABLE -DSQLITE_OMIT_COMPILEOPTION_DIAGS -DSQLITE_OMIT_INTROSPECTION_PRAGMAS
   -DSQLITE_OMIT_DATETIME_FUNCS -DSQLITE_OMIT_LOCALTIME -DSQLITE_OMIT_AUTOMATIC_INDEX
   -DSQLITE_OMIT_XFER_OPT -DSQLITE_OMIT_LIKE_OPTIMIZATION -DSQLITE_OMIT_OR_OPTIMIZATION
-  -DSQLITE_OMIT_BETWEEN_OPTIMIZATION -DSQLITE_UNTESTABLE -DSQLITE_DEFAULT_MEMSTATUS=0"
+  -DSQLITE_OMIT_BETWEEN_OPTIMIZATION -DSQLITE_UNTESTABLE -DSQLITE_DEFAULT_MEMSTATUS=0
+  -DSQLITE_OMIT_WINDOWFUNC -DSQLITE_OMIT_CTE -DSQLITE_OMIT_UPSERT -DSQLITE_OMIT_GENERATED_COLUMNS
+  -DSQLITE_OMIT_HEX_INTEGER -DSQLITE_OMIT_EXPLAIN -DSQLITE_OMIT_ANALYZE -DSQLITE_OMIT_REINDEX
+  -DSQLITE_OMIT_FOREIGN_KEY -DSQLITE_OMIT_INTEGRITY_CHECK -DSQLITE_OMIT_FLAG_PRAGMAS
+  -DSQLITE_OMIT_SCHEMA_VERSION_PRAGMAS -DSQLITE_OMIT_BTREECOUNT -DSQLITE_OMIT_TRUNCATE_OPTIMIZATION
+  -DSQLITE_OMIT_LOOKASIDE"
+# SQLite: its amalgamation, made once and compiled for each target. Some SQLITE_OMIT_* options
+# change the grammar and keyword table, which are generated: configure hands the OMIT options in
+# CFLAGS to the parser and keyword generators (OPT_FEATURE_FLAGS), so sqlite3.c matches them.
+sqlite_omit=$(for o in $sqlite_options; do case $o in -DSQLITE_OMIT_*) printf '%s ' "$o";; esac; done)
+mkdir -p "$cache/src/sqlite-bld"
+(cd "$cache/src/sqlite-bld" && "../$sqlite_dir/configure" CFLAGS="$sqlite_omit" >/dev/null && make -s sqlite3.c >/dev/null)
+
 declare -A cc=([x86]=i686-w64-mingw32-gcc-win32 [x64]=x86_64-w64-mingw32-gcc-posix)
 
 for t in x86 x64; do
@@ -81,9 +97,19 @@ for t in x86 x64; do
   "${triple[$t]}-ar" rcs "$prefix/lib/libsqlite3.a" "$cache/src/sqlite3-$t.o"
   cp "$cache/src/sqlite-bld/sqlite3.h" "$cache/src/sqlite-bld/sqlite3ext.h" "$prefix/include/"
 
+  # zlib from its source: the toolchain's prebuilt one has unwind tables, which on x86 kept its
+  # whole compressor in the DLL, and nothing here compresses.
+  cmake -Wno-deprecated -S "$cache/src/$zlib_dir" -B "$cache/src/zlib-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
+  cmake --build "$cache/src/zlib-$t" -j "$jobs" --target zlibstatic >/dev/null
+  cp "$cache/src/zlib-$t/libzlibstatic.a" "$prefix/lib/libz.a"
+  cp "$cache/src/$zlib_dir/zlib.h" "$cache/src/zlib-$t/zconf.h" "$prefix/include/"
+
   cmake -S "$cache/src/$png_dir" -B "$cache/src/png-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DPNG_SHARED=OFF -DPNG_TESTS=OFF \
-    -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
+    -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DZLIB_INCLUDE_DIR="$prefix/include" \
+    -DZLIB_LIBRARY="$prefix/lib/libz.a" -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
   cmake --build "$cache/src/png-$t" -j "$jobs" --target png_static >/dev/null
   cmake --install "$cache/src/png-$t" >/dev/null 2>&1 || true
   cp "$cache/src/png-$t"/libpng*.a "$prefix/lib/" 2>/dev/null || true

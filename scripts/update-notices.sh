@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 src_versions() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -rV; }
 cd "$work"
 declare -A version
-for p in sqlite3 libpng1.6 libjpeg-turbo; do
+for p in sqlite3 libpng1.6 libjpeg-turbo zlib; do
   for v in $(src_versions "$p"); do
     if apt-get source --download-only "$p=$v" >/dev/null 2>&1; then version[$p]=$v; break; fi
   done
@@ -23,6 +23,7 @@ for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null; done
 sqlite=$(ls -d sqlite3-*/ | head -n1)
 png=$(ls -d libpng1.6-*/ | head -n1)
 jpeg=$(ls -d libjpeg-turbo-*/ | head -n1)
+zlib=$(ls -d zlib-*/ | head -n1)
 pkgver() { dpkg-query -W -f='${Version}' "$1"; }
 
 # One section: a header naming what in the link map it covers ("Linked in as:", which the check
@@ -48,8 +49,8 @@ HEAD
   cat "$sqlite/LICENSE.md"; echo; cat "$sqlite/debian/copyright"; echo
   section "libpng ${version[libpng1.6]%%-*}" "libpng.a libpng16.a" "Debian source package libpng1.6 ${version[libpng1.6]}: LICENSE"
   cat "$png/LICENSE"; echo
-  section "zlib" "libz.a" "Debian package libz-mingw-w64-dev $(pkgver libz-mingw-w64-dev): /usr/share/doc/libz-mingw-w64/copyright"
-  cat /usr/share/doc/libz-mingw-w64/copyright; echo
+  section "zlib ${version[zlib]#*:}" "libz.a" "Debian source package zlib ${version[zlib]}: debian/copyright"
+  cat "$zlib/debian/copyright"; echo
   section "libjpeg-turbo ${version[libjpeg-turbo]#*:}" "libjpeg.a" \
     "Debian source package libjpeg-turbo ${version[libjpeg-turbo]}: LICENSE.md, README.ijg"
   echo "This software is based in part on the work of the Independent JPEG Group."; echo
