@@ -50,7 +50,8 @@ HEAD
   section "libpng ${version[libpng1.6]%%-*}" "libpng.a libpng16.a" "Debian source package libpng1.6 ${version[libpng1.6]}: LICENSE"
   cat "$png/LICENSE"; echo
   section "zlib ${version[zlib]#*:}" "libz.a" "Debian source package zlib ${version[zlib]}: debian/copyright"
-  cat "$zlib/debian/copyright"; echo
+  # Without the packaging's Comment field: Debian's packaging history, not a licence term.
+  awk '/^Comment:/ {skip = 1; next} skip && /^ / {next} {skip = 0; print}' "$zlib/debian/copyright"; echo
   section "libjpeg-turbo ${version[libjpeg-turbo]#*:}" "libjpeg.a" \
     "Debian source package libjpeg-turbo ${version[libjpeg-turbo]}: LICENSE.md, README.ijg"
   echo "This software is based in part on the work of the Independent JPEG Group."; echo

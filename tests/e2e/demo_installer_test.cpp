@@ -15,6 +15,7 @@
 
 #include "foundation/owners/scoped_handle.h"
 #include "support/browsers.h"
+#include "e2e/installer_state.h"
 #include "support/child_process.h"
 #include "support/fake_deskband.h"
 #include "support/fake_engine.h"
@@ -121,20 +122,8 @@ size_t CountMatching(const std::vector<std::wstring>& messages, const Expected& 
                                            [&](const std::wstring& m) { return Matches(m, expected); }));
 }
 
-std::wstring LocalAppData() {
-  wchar_t path[MAX_PATH] = {};
-  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path), S_OK);
-  return path;
-}
-
-std::wstring ReadString(const std::wstring& path, const std::wstring& name, DWORD* type = nullptr) {
-  qvtest::RegistryValue value;
-  if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, path, name, &value)) return L"<missing>";
-  if (type) *type = value.type;
-  std::wstring text(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / sizeof(wchar_t));
-  while (!text.empty() && text.back() == L'\0') text.pop_back();
-  return text;
-}
+using qve2e::LocalAppData;
+using qve2e::ReadString;
 
 class DemoInstaller : public ::testing::Test {
  protected:

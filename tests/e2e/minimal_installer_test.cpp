@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/installer_state.h"
 #include "support/child_process.h"
 #include "support/log_file.h"
 #include "support/program.h"
@@ -28,21 +29,8 @@ const wchar_t* const kRegisteredKeys[] = {
     L"Software\\Classes\\Drive\\shell\\tovin", L"Software\\Classes\\lnkfile\\shell\\tovin",
     L"Software\\Classes\\tovin"};
 
-std::wstring LocalAppData() {
-  wchar_t path[MAX_PATH] = {};
-  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path), S_OK);
-  return path;
-}
-
-// A value's text, "<missing>" when there is none; `type` receives its type.
-std::wstring ReadString(const std::wstring& path, const std::wstring& name, DWORD* type = nullptr) {
-  qvtest::RegistryValue value;
-  if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, path, name, &value)) return L"<missing>";
-  if (type) *type = value.type;
-  std::wstring text(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / sizeof(wchar_t));
-  while (!text.empty() && text.back() == L'\0') text.pop_back();
-  return text;
-}
+using qve2e::LocalAppData;
+using qve2e::ReadString;
 
 // The messages of today's log written by processes of this name (as the log cuts it to 10).
 std::vector<std::wstring> MessagesOf(const std::wstring& logFile, const std::wstring& process) {
