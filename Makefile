@@ -2,12 +2,14 @@
 # make test   build everything and run every test
 # make bench  measure the DLLs' installer sizes with makensis, split the 32-bit DLL's size by component
 #             from its link map, then run the benchmark program under Wine
+# make dist   build both DLLs, then pack dist/qvnsis-<version>.zip for NSIS's folder (Plugins/, Include/,
+#             Examples/qvnsis/, Docs/qvnsis/) from what that build linked
 # make soak   repeat the demo's uninstall-and-reinstall cycle 50 times in one installer process
 #             (SOAK_BITS=32: the 32-bit installer with the shipped 32-bit DLL)
 SHELL := /bin/bash
 export QVNSIS_DEPS_CACHE ?= /var/cache/qvnsis-deps
 
-.PHONY: all packages deps build demo test bench soak clean
+.PHONY: all packages deps build dll demo test bench soak dist clean
 
 all: build
 
@@ -24,6 +26,16 @@ build: deps
 	@cmake --build --preset amd64-unicode
 	@cmake --preset x86-unicode-tests >/dev/null
 	@cmake --build --preset x86-unicode-tests
+
+# The two DLLs alone, as the package needs them.
+dll: deps
+	@cmake --preset x86-unicode >/dev/null
+	@cmake --build --preset x86-unicode
+	@cmake --preset amd64-unicode >/dev/null
+	@cmake --build --preset amd64-unicode --target qvnsis
+
+dist: dll
+	@python3 scripts/make_dist.py . build/x86-unicode build/amd64-unicode dist
 
 # Both trees run, the 32-bit one also when the 64-bit one had a failure; its tests skip where
 # 32-bit programs do not run.

@@ -1,14 +1,19 @@
 ; The qvnsis demo installer: calls the library's exports the way a Tovin installer does.
 ; Built and run by `make demo`:  makensis -DQVNSIS_DLL=<qvnsis.dll> -DOUTFILE=<setup.exe> demo.nsi
+; Without QVNSIS_DLL it packages the qvnsis.dll in NSIS's plug-in folder for its target.
 Unicode true
 !ifndef TARGET
   !define TARGET amd64-unicode
 !endif
 Target ${TARGET}
 
-!ifndef QVNSIS_DLL
-  !error "define QVNSIS_DLL as the path of the qvnsis.dll to package"
+!ifdef QVNSIS_DLL
+  !define QVNSIS_DLL_SOURCE "${QVNSIS_DLL}"
 !endif
+; The macros that call the library: from NSIS's Include folder, or from this source tree (makensis
+; reads relative paths from the script's folder).
+!addincludedir "..\include"
+!include "qvnsis.nsh"
 !ifndef OUTFILE
   !define OUTFILE "qvnsis-demo-setup.exe"
 !endif
@@ -22,8 +27,7 @@ RequestExecutionLevel user
 SilentInstall silent
 
 Section "Install"
-  InitPluginsDir
-  File "/oname=$PLUGINSDIR\qvnsis.dll" "${QVNSIS_DLL}"
+  ${QVNSIS_Extract}
   File "/oname=$PLUGINSDIR\favorites.txt" "favorites.txt"
   File "/oname=$PLUGINSDIR\banner.png" "banner.png"
 !ifdef QVNSIS_FIXTURES
@@ -50,62 +54,62 @@ SectionEnd
 ; The install flow: everything an installer does with the library, in its order.
 Function DemoInstallFlow
   ; Loading the library logs "DllMain: started"; every message is one line of the day's log.
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow started") ?c'
+  ${QVNSIS_Log} "demo: install flow started"
   ; The system's description: "Version: Win7 (64bit) - OS Language: en (0409) - UI Language: en (0409)".
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_LogStartupInfo() ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: a message with non-ASCII text: Zürich, Tōkyō") ?c'
-  ; NULL and empty messages write nothing.
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(p 0) ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "") ?c'
+  ${QVNSIS_LogStartupInfo}
+  ${QVNSIS_Log} "demo: a message with non-ASCII text: Zürich, Tōkyō"
+  ; NULL and empty messages write nothing. No macro passes NULL: this one call is by hand.
+  System::Call '${QVNSIS_LIBRARY}::QVNSIS_Log(p 0) ?c'
+  ${QVNSIS_Log} ""
 
   ; The default per-user installation directory and a localised text.
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_GetInstallDir(w .r0, i ${NSIS_MAX_STRLEN}) ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: default install directory: $0") ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_GetLanguageString(i 105, w .r1, i ${NSIS_MAX_STRLEN}) ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: string 105 in the installer language: $1") ?c'
+  ${QVNSIS_GetInstallDir} $0
+  ${QVNSIS_Log} "demo: default install directory: $0"
+  ${QVNSIS_GetLanguageString} 105 $1
+  ${QVNSIS_Log} "demo: string 105 in the installer language: $1"
 
   ; Record the install date (HKCU\SOFTWARE\Tovin InstallDate, InstallDate2, ClientId); the
   ; second call finds it set and writes nothing.
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetInstallDate() ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetInstallDate() ?c'
+  ${QVNSIS_SetInstallDate}
+  ${QVNSIS_SetInstallDate}
 
   ; Explorer's "Add to Tovin Menu" verb and the tovin: URL protocol, per user under
   ; HKCU\Software\Classes. They name the engine under InstallDir, which the installer records
   ; first; a second run overwrites the same values.
   WriteRegExpandStr HKCU "SOFTWARE\Tovin" "InstallDir" "%LOCALAPPDATA%\Tovin"
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterContextMenuHandlers() ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterProtocolHandler() ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterContextMenuHandlers() ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterProtocolHandler() ?c'
+  ${QVNSIS_RegisterContextMenuHandlers}
+  ${QVNSIS_RegisterProtocolHandler}
+  ${QVNSIS_RegisterContextMenuHandlers}
+  ${QVNSIS_RegisterProtocolHandler}
   ; Import the favourites the platform sideloads at its next start (HKCU\SOFTWARE\Tovin\Sideload\
   ; Favorites "0", "1", ...); the shipped file is UTF-8 with a blank line, which takes no number.
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_LoadFavorites(w "$PLUGINSDIR\favorites.txt") ?c'
+  ${QVNSIS_LoadFavorites} "$PLUGINSDIR\favorites.txt"
   ; Pin the app store in the installed-apps database: an installation directory first, so the
   ; database lands in $LOCALAPPDATA\Tovin\Tovines (without one the work stays in a private
   ; temporary database). The first call creates the file and its four tables; the second finds
   ; "+pinned" already set and writes nothing. $0 is 1 when the database mutex was released.
   WriteRegStr HKCU "SOFTWARE\Tovin" "InstallDir" "$LOCALAPPDATA\Tovin"
   CreateDirectory "$LOCALAPPDATA\Tovin\Tovines"
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PinAppStore() i .r0 ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: QVNSIS_PinAppStore returned $0") ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PinAppStore() i .r0 ?c'
+  ${QVNSIS_PinAppStore} $0
+  ${QVNSIS_Log} "demo: QVNSIS_PinAppStore returned $0"
+  ${QVNSIS_PinAppStore} $0
 
   ; The deskband: registered for the user? (Re-)register the build the installer names (its
   ; DllRegisterServer, through regsvr32.exe), then ask the taskbar to show it. Each answers 1 or 0.
   WriteRegStr HKCU "SOFTWARE\Tovin" "RegisterDeskbandFilename" "qvdeskband_0.dll"
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_IsDeskbandRegistered() i .r0 ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: deskband registered: $0") ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RegisterDeskband() i .r0 ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: deskband registration: $0") ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_ShowDeskband() i .r0 ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: deskband shown: $0") ?c'
+  ${QVNSIS_IsDeskbandRegistered} $0
+  ${QVNSIS_Log} "demo: deskband registered: $0"
+  ${QVNSIS_RegisterDeskband} $0
+  ${QVNSIS_Log} "demo: deskband registration: $0"
+  ${QVNSIS_ShowDeskband} $0
+  ${QVNSIS_Log} "demo: deskband shown: $0"
 
   ; Make Explorer let go of the deskband library. rundll32.exe by its full path: a bare name
   ; would run whatever rundll32.exe sits beside an elevated installer. Two runs, because COM frees
   ; a library only after it has been unused for the release's delay.
-  ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunFreeDeskbandW'
+  ${QVNSIS_RunFreeDeskband} "$PLUGINSDIR\qvnsis.dll"
   Sleep 1000
-  ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunFreeDeskbandW'
+  ${QVNSIS_RunFreeDeskband} "$PLUGINSDIR\qvnsis.dll"
 
   ; Window images: a window of the demo's own holding a 320 x 120 static bitmap control (WS_CHILD |
   ; WS_VISIBLE | SS_BITMAP); the sample picture is stretched over it. The library carries no IMAGE
@@ -114,43 +118,44 @@ Function DemoInstallFlow
   System::Call 'user32::CreateWindowExW(i 0, w "STATIC", w "qvnsis demo", i 0x80000000, i 0, i 0, i 400, i 200, p 0, p 0, p 0, p 0) p .r2'
   System::Call 'user32::CreateWindowExW(i 0, w "STATIC", w "", i 0x5000000E, i 10, i 10, i 320, i 120, p r2, p 0, p 0, p 0) p .r3'
   System::Call 'user32::SetWindowPos(p r3, p 0, i 10, i 10, i 320, i 120, i 0x14)'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetWindowImageFromFile(p r3, w "$PLUGINSDIR\banner.png") ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetWindowImage(p r3, w "BANNER") ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SetWindowImageFromFile(p r3, w "$PLUGINSDIR\missing.png") ?c'
+  ${QVNSIS_SetWindowImageFromFile} $3 "$PLUGINSDIR\banner.png"
+  ${QVNSIS_SetWindowImage} $3 "BANNER"
+  ${QVNSIS_SetWindowImageFromFile} $3 "$PLUGINSDIR\missing.png"
   ; STM_GETIMAGE, then the bitmap's BITMAP record: type, width, height.
   System::Call 'user32::SendMessageW(p r3, i 0x173, i 0, p 0) p .r4'
   System::Call '*(i, i, i, i, i, i, p) p .r5'
   System::Call 'gdi32::GetObjectW(p r4, i 32, p r5) i .r6'
   System::Call '*$5(i .r7, i .r8, i .r9)'
   System::Free $5
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: the image control shows a $8 x $9 bitmap") ?c'
+  ${QVNSIS_Log} "demo: the image control shows a $8 x $9 bitmap"
   System::Call 'user32::DestroyWindow(p r2)'
   System::Call 'gdi32::DeleteObject(p r4)'
 !ifdef QVNSIS_FIXTURES
   ; Bring the platform up as the installer's last step, with the menu disabled: the launch
   ; sleeps LaunchPlatformDelayMs, then starts the engine (the tests' stand-in tovin.exe, which
-  ; records its start in tovin_record.txt beside it and leaves).
+  ; records its start in tovin_record.txt beside it and leaves). Waited for here, so that its
+  ; start comes before the engine flow's; a real installer runs it from $INSTDIR with nowait.
   WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 0
   WriteRegDWORD HKCU "SOFTWARE\Tovin" "MenuEnabled" 0
   WriteRegDWORD HKCU "SOFTWARE\Tovin" "LaunchPlatformDelayMs" 500
-  ExecWait '"$SYSDIR\rundll32.exe" "$PLUGINSDIR\qvnsis.dll",RunLaunchPlatformW'
+  ${QVNSIS_RunLaunchPlatform} "$PLUGINSDIR\qvnsis.dll" wait
   Sleep 1000
 !endif
   ; Installer window helpers. A silent install shows no page, so there is no label to animate
   ; and no dialog to prepare: the timer answers 0 and the preparation only logs that it could not
   ; subclass. An installer calls both from a page's show function with the page's controls.
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_StartProgressTextTimer(p $HWNDPARENT) p .r0 ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: progress text timer on the main window: $0") ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_PrepareWindow(p $HWNDPARENT, i 1) ?c'
+  ${QVNSIS_StartProgressTextTimer} $HWNDPARENT $0
+  ${QVNSIS_Log} "demo: progress text timer on the main window: $0"
+  ${QVNSIS_PrepareWindow} $HWNDPARENT 1
 !ifdef URL_RECORDER
   ; The uninstall survey opens in the browser the user chose for http; here that is a stand-in
   ; that records the URL it is given ($TEMP\qvnsis-demo\browser.args.txt).
   WriteRegStr HKCU "Software\Microsoft\Windows\Shell\Associations\UrlAssociations\http\UserChoice" "Progid" "QvDemoBrowserURL"
   WriteRegStr HKCU "Software\Classes\QvDemoBrowserURL\shell\open\command" "" '"$TEMP\qvnsis-demo\browser.exe" "%1"'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_OpenUninstallSurvey() ?c'
+  ${QVNSIS_OpenUninstallSurvey}
 !endif
 
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: install flow finished") ?c'
+  ${QVNSIS_Log} "demo: install flow finished"
 FunctionEnd
 
 ; The platform engine, kept running this time (the simulated engine placed above, which records
@@ -173,12 +178,12 @@ Function DemoEngineFlow
   ; favourites ("/SIDELOAD", waited for up to 15 s), then opening an app after a fresh install
   ; ("/PLATFORMINSTALLED /OPEN"abc"", not waited for). The app name is bytes, so it goes as `m`.
   WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 0
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovinAndSideloadApps() ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovinAndStartApp(i 1, m "abc") ?c'
+  ${QVNSIS_RunTovinAndSideloadApps}
+  ${QVNSIS_RunTovinAndStartApp} 1 "abc"
   Sleep 1000
   WriteINIStr "$LOCALAPPDATA\Tovin\Engine\tovin_behaviour.ini" engine stay 1
   ; Start it as a fresh installation does (not awaited), then wait for its window.
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_RunTovin(i 1) ?c'
+  ${QVNSIS_RunTovin} 1
   StrCpy $1 0
   engine_window:
     FindWindow $0 "TOVIN_CLASS"
@@ -188,30 +193,29 @@ Function DemoEngineFlow
     Sleep 100
     Goto engine_window
   engine_up:
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: engine window: $0") ?c'
+  ${QVNSIS_Log} "demo: engine window: $0"
 FunctionEnd
 
 ; The uninstall flow: the uninstaller's calls, also instantiated for the installer when the soak
 ; run repeats uninstall and reinstall in one process.
 !macro DEMO_UNINSTALL_FLOW UN
 Function ${UN}DemoUninstallFlow
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: uninstall flow started") ?c'
+  ${QVNSIS_Log} "demo: uninstall flow started"
   ; Takes the deskband down, asks the engine to quit ("/QUIT"), terminates what remains of the
   ; session's engines; $0 is 1 when none is left.
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_StopTovin() i .r0 ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: QVNSIS_StopTovin returned $0") ?c'
+  ${QVNSIS_StopTovin} $0
+  ${QVNSIS_Log} "demo: QVNSIS_StopTovin returned $0"
   ; With the deskband out of the taskbar, its library can be unregistered.
   ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$LOCALAPPDATA\Tovin\qvdeskband_0.dll"'
   ; The engine reports the uninstall ("/UNINSTALLING"); anything left of it is ended after.
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_SendUninstallingStats() ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: uninstall flow finished") ?c'
+  ${QVNSIS_SendUninstallingStats}
+  ${QVNSIS_Log} "demo: uninstall flow finished"
 FunctionEnd
 !macroend
 !insertmacro DEMO_UNINSTALL_FLOW "un."
 
 Section "un.Stop platform"
-  InitPluginsDir
-  File "/oname=$PLUGINSDIR\qvnsis.dll" "${QVNSIS_DLL}"
+  ${QVNSIS_Extract}
   Call un.DemoUninstallFlow
 SectionEnd
 
@@ -230,18 +234,27 @@ Function DemoSoak
   Call DemoEngineFlow
   System::Call '$PLUGINSDIR\qvusage::CountHandles() i .R1 ?c'
   System::Call '$PLUGINSDIR\qvusage::CountGdiObjects() i .R2 ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: soak: before: handles $R1, GDI objects $R2") ?c'
+  ${QVNSIS_Log} "demo: soak: before: handles $R1, GDI objects $R2"
   StrCpy $R0 0
   soak_cycle:
     IntOp $R0 $R0 + 1
+    ; Each flow's time in milliseconds, so that the check can tell whether any wait grows.
+    System::Call 'kernel32::GetTickCount() i .R5'
     Call DemoUninstallFlow
+    System::Call 'kernel32::GetTickCount() i .R6'
     Call DemoInstallFlow
+    System::Call 'kernel32::GetTickCount() i .R7'
     Call DemoEngineFlow
-    System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: soak: cycle $R0 done") ?c'
+    System::Call 'kernel32::GetTickCount() i .R8'
+    IntOp $R8 $R8 - $R7
+    IntOp $R7 $R7 - $R6
+    IntOp $R6 $R6 - $R5
+    ${QVNSIS_Log} "demo: soak: cycle $R0 took: uninstall $R6 ms, install $R7 ms, engine $R8 ms"
+    ${QVNSIS_Log} "demo: soak: cycle $R0 done"
     IntCmp $R0 ${SOAK} 0 soak_cycle
   System::Call '$PLUGINSDIR\qvusage::CountHandles() i .R3 ?c'
   System::Call '$PLUGINSDIR\qvusage::CountGdiObjects() i .R4 ?c'
-  System::Call '$PLUGINSDIR\qvnsis::QVNSIS_Log(w "demo: soak: after: handles $R3, GDI objects $R4") ?c'
+  ${QVNSIS_Log} "demo: soak: after: handles $R3, GDI objects $R4"
 FunctionEnd
 !endif
 !endif

@@ -252,7 +252,139 @@ QV_TEST_CHILD(free_deskband_takes_messages_while_waiting) {
   return static_cast<int>(run.code);
 }
 
+// Whether the thread running RunFreeDeskbandW answers a message another thread sends it while it
+// waits. A stand-in taskbar ("Shell_TrayWnd" on a desktop of its own) answers the entry point's
+// message at once with ReplyMessage, which ends the entry point's send, and then sends a message
+// to a window of the calling thread; the entry point then waits its full second (no Explorer
+// releases here). Exit code: 0 when that message was answered during the call, 1 when only after
+// it, 2 when it was never answered, 3 when a hook is left, 4 when the library is missing, 5 for a
+// broken set-up.
+struct SentDuringWait {
+  HDESK desktop = nullptr;
+  ScopedHandle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  ScopedHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  HWND taskbar = nullptr;
+  HWND caller = nullptr;
+  bool inCall = false;
+  bool answeredInCall = false;
+  bool answered = false;
+  DWORD code = 5;
+};
+SentDuringWait* g_sent = nullptr;
+
+LRESULT CALLBACK SendingTaskbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_GETTEXTLENGTH && g_sent->caller && InSendMessage()) {
+    // The entry point's send ends here; the message below reaches its thread in its wait.
+    ReplyMessage(0);
+    DWORD_PTR reply = 0;
+    g_sent->answered =
+        SendMessageTimeoutW(g_sent->caller, WM_APP, 0, 0, SMTO_NORMAL, 30000, &reply) != 0 && reply == 1;
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK CallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) {
+    g_sent->answeredInCall = g_sent->inCall;
+    return 1;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+DWORD WINAPI SendingTaskbarThread(void* context) {
+  auto* s = static_cast<SentDuringWait*>(context);
+  if (SetThreadDesktop(s->desktop)) {
+    s->taskbar = CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+  }
+  SetEvent(s->ready.get());
+  if (!s->taskbar) return 0;
+  // Handles sent messages until the test is done.
+  const HANDLE stop = s->stop.get();
+  while (MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  DestroyWindow(s->taskbar);
+  return 0;
+}
+
+DWORD WINAPI CallerAnsweringWhileWaiting(void* context) {
+  auto* s = static_cast<SentDuringWait*>(context);
+  if (!SetThreadDesktop(s->desktop)) return 0;
+  s->caller = CreateWindowExW(0, L"QvTestCallerWindow", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  if (!s->caller || FindWindowW(L"Shell_TrayWnd", nullptr) != s->taskbar) return 0;
+  HMODULE library = LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str());
+  const auto entry = library ? QV_EXPORT(library, RunFreeDeskbandW) : nullptr;
+  if (!entry) {
+    s->code = 4;
+  } else {
+    s->inCall = true;
+    entry(nullptr, nullptr, const_cast<wchar_t*>(L""), SW_SHOWNORMAL);
+    s->inCall = false;
+    // A message still waiting is answered now, so the stand-in taskbar is not left hanging.
+    MSG message;
+    const DWORD start = GetTickCount();
+    while (!s->answered && GetTickCount() - start < 30000) {
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_SENDMESSAGE);
+    }
+    s->code = SharedHookOf(library) ? 3 : !s->answered ? 2 : s->answeredInCall ? 0 : 1;
+  }
+  if (library) FreeLibrary(library);
+  DestroyWindow(s->caller);
+  return 0;
+}
+
+QV_TEST_CHILD(free_deskband_answers_sent_messages_while_waiting) {
+  SentDuringWait s;
+  g_sent = &s;
+  const std::wstring name = qvtest::UniqueName(L"qvnsis_sent_while_waiting");
+  s.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  if (!s.desktop) return 5;
+  WNDCLASSW windowClass = {};
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpfnWndProc = SendingTaskbarProc;
+  windowClass.lpszClassName = L"Shell_TrayWnd";
+  RegisterClassW(&windowClass);
+  windowClass.lpfnWndProc = CallerWindowProc;
+  windowClass.lpszClassName = L"QvTestCallerWindow";
+  RegisterClassW(&windowClass);
+
+  ScopedHandle taskbarThread(CreateThread(nullptr, 0, SendingTaskbarThread, &s, 0, nullptr));
+  WaitForSingleObject(s.ready.get(), INFINITE);
+  if (s.taskbar) {
+    // A fresh thread: one that already owns windows or hooks cannot change its desktop.
+    ScopedHandle callerThread(CreateThread(nullptr, 0, CallerAnsweringWhileWaiting, &s, 0, nullptr));
+    WaitForSingleObject(callerThread.get(), INFINITE);
+  }
+  SetEvent(s.stop.get());
+  WaitForSingleObject(taskbarThread.get(), INFINITE);
+  CloseDesktop(s.desktop);
+  return static_cast<int>(s.code);
+}
+
 }  // namespace
+
+// The entry point's thread installed a hook for the whole desktop and owns windows that other
+// threads send to; a thread that blocks there stalls every sender, so a message sent to it
+// during its wait is answered during that wait.
+TEST(RunFreeDeskbandW, AnswersMessagesSentToItsThreadWhileItWaits) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  qvtest::ChildOptions options;
+  options.timeoutMs = 90000;
+  EXPECT_EQ(qvtest::RunChild(L"free_deskband_answers_sent_messages_while_waiting", {}, options).exitCode, 0u);
+  std::vector<std::wstring> messages;
+  for (const auto& line : qvtest::ReadLogLines(qvtest::TodayLogFile(dir.path()))) {
+    messages.push_back(line.substr(line.find(L"] ") + 2));
+  }
+  const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
+                                              L"RunFreeDeskbandW: success event timed out"};
+  EXPECT_EQ(FromStarted(messages), expected);
+}
 
 TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
   const DWORD explorer = ExplorerProcessId();

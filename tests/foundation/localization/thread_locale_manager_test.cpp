@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "foundation/localization/thread_locale_manager.h"
+#include "foundation/os/windows_version.h"
 #include "support/log_file.h"
 #include "support/temp_dir.h"
 
@@ -55,4 +57,26 @@ TEST(ThreadLocaleManager, AfterShutdownTheNextInitsThreadIsTheMainOne) {
   };
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), L"ThreadLocaleManager::Init: "),
             expected);
+}
+
+// Init runs inside DllMain: whatever fails under it (here the Windows version query it makes
+// throws) stays inside it. The manager is then simply off.
+TEST(ThreadLocaleManager, InitLetsNoExceptionOutWhenWhatItCallsThrows) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  struct RestoreQuery {
+    ~RestoreQuery() { QVOS::detail::setVersionQuery(nullptr); }
+  } restore;
+  QVOS::detail::setVersionQuery([](OSVERSIONINFOW*) -> bool { throw std::runtime_error("injected"); });
+
+  std::string escaped;
+  try {
+    ThreadLocaleManager::Init();
+  } catch (const std::exception& error) {
+    escaped = error.what();
+  } catch (...) {
+    escaped = "an exception of another type";
+  }
+  EXPECT_EQ(escaped, "") << "Init let an exception out";
+  ThreadLocaleManager::Shutdown();
 }

@@ -10,6 +10,7 @@
 #include "shell/deskband_release/deskband_release.h"
 #include "shell/deskband_release/deskband_release_hook.h"
 #include "support/child_process.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -236,7 +237,104 @@ QV_TEST_CHILD(release_on_explorer_threads) {
   return outcome.code;
 }
 
+// The hook installed before the release hook, so the release hook's CallNextHookEx reaches it.
+// On the first message it sends the taskbar window a message of its own (the same thread), as a
+// window procedure or another hook in Explorer may: the release hook is called again, nested in
+// its own call. It notes whether the event was signalled by the time that nested call returned.
+struct NestingState {
+  HWND taskbar = nullptr;
+  HANDLE released = nullptr;
+  int depth = 0;
+  bool nestedReached = false;
+  bool signalledInside = false;
+};
+NestingState g_nesting;
+
+LRESULT CALLBACK NestOnce(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code >= 0 && call->hwnd == g_nesting.taskbar && call->message == WM_GETTEXTLENGTH) {
+    if (++g_nesting.depth == 1) {
+      SendMessageW(g_nesting.taskbar, WM_GETTEXTLENGTH, 0, 0);
+      g_nesting.signalledInside = WaitForSingleObject(g_nesting.released, 0) == WAIT_OBJECT_0;
+      ResetEvent(g_nesting.released);
+    } else {
+      g_nesting.nestedReached = true;
+    }
+    --g_nesting.depth;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Plays Explorer (run under the name EXPLORER.EXE) on a desktop of its own with a taskbar window
+// on one thread; the release hook's call there nests a second call on that thread. Exit code: bit
+// 0 when the nested call signalled the event, bit 1 when the event was not signalled once the
+// outer call was done; 16 and up for a broken set-up (19: the nested call never reached the hook
+// after the release hook).
+QV_TEST_CHILD(release_nested_on_taskbar_thread) {
+  struct Outcome {
+    HDESK desktop = nullptr;
+    int code = 16;
+  } outcome;
+  const std::wstring name = qvtest::UniqueName(L"qvnsis_nested_release");
+  outcome.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  if (!outcome.desktop) return 17;
+
+  auto control = [](void* context) WINAPI -> DWORD {
+    auto* result = static_cast<Outcome*>(context);
+    if (!SetThreadDesktop(result->desktop)) return 0;
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = PlainWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Shell_TrayWnd";
+    RegisterClassW(&windowClass);
+
+    WindowThread taskbar;
+    taskbar.desktop = result->desktop;
+    taskbar.className = L"Shell_TrayWnd";
+    ScopedHandle released(CreateEventW(nullptr, TRUE, FALSE, kFreeDeskbandEventName));
+    if (!released || !taskbar.start() || FindWindowW(L"Shell_TrayWnd", nullptr) != taskbar.window) {
+      result->code = 18;
+    } else {
+      g_nesting.taskbar = taskbar.window;
+      g_nesting.released = released.get();
+      const HHOOK nest = SetWindowsHookExW(WH_CALLWNDPROC, NestOnce, nullptr, taskbar.threadId);
+      const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, nullptr, taskbar.threadId);
+      if (!nest || !hook) {
+        result->code = 18;
+      } else {
+        SetSharedDeskbandHook(hook);
+        DWORD_PTR reply = 0;
+        SendMessageTimeoutW(taskbar.window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &reply);
+        const bool signalledAfter = WaitForSingleObject(released.get(), 0) == WAIT_OBJECT_0;
+        result->code = !g_nesting.nestedReached ? 19 : (g_nesting.signalledInside ? 1 : 0) | (signalledAfter ? 0 : 2);
+        // Whatever a broken release left behind.
+        if (const HHOOK left = ClaimSharedDeskbandHook()) UnhookWindowsHookEx(left);
+      }
+      if (nest) UnhookWindowsHookEx(nest);
+    }
+    taskbar.stop();
+    return 0;
+  };
+  ScopedHandle thread(CreateThread(nullptr, 0, control, &outcome, 0, nullptr));
+  WaitForSingleObject(thread.get(), INFINITE);
+  CloseDesktop(outcome.desktop);
+  return outcome.code;
+}
+
 }  // namespace
+
+// A call of the hook procedure nested in the one that releases (a message sent on the taskbar
+// thread while the release passes its message on) finds the hook already claimed: one release,
+// one signal, and that from the outer call.
+TEST(UnloadLibrariesHookProc, ACallNestedInTheReleasingOneNeitherReleasesNorSignals) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  qvtest::ChildOptions options;
+  options.exeName = L"EXPLORER.EXE";
+  EXPECT_EQ(qvtest::RunChild(L"release_nested_on_taskbar_thread", {}, options).exitCode, 0u);
+  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), L"UnloadLibrariesHookProc: "),
+            std::vector<std::wstring>{L"unloaded libraries from explorer"});
+}
 
 TEST(UnloadLibrariesHookProc, OnlyExplorersTaskbarThreadReleases) {
   qvtest::ScopedTempDir dir;
