@@ -7,6 +7,7 @@ namespace {
 
 constexpr DWORD kStartMs = 30000;
 constexpr DWORD kQuitMs = 10000;
+constexpr ULONGLONG kServiceMs = 30000;
 
 }  // namespace
 
@@ -39,6 +40,33 @@ ScopedTaskbarProcess::~ScopedTaskbarProcess() {
     TerminateProcess(process_.get(), 1);
     WaitForSingleObject(process_.get(), kQuitMs);
   }
+  DWORD exitCode = 0;
+  if (ready_ && GetExitCodeProcess(process_.get(), &exitCode) && exitCode != 0) ForgetClassesOfEndedServers();
+}
+
+bool ForgetClassesOfEndedServers() {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (!manager) return false;
+  SC_HANDLE service = OpenServiceW(manager, L"RpcSs", SERVICE_STOP | SERVICE_START | SERVICE_QUERY_STATUS);
+  bool running = false;
+  if (service) {
+    SERVICE_STATUS status = {};
+    ControlService(service, SERVICE_CONTROL_STOP, &status);
+    const ULONGLONG deadline = GetTickCount64() + kServiceMs;
+    while (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED &&
+           GetTickCount64() < deadline) {
+      Sleep(50);
+    }
+    StartServiceW(service, 0, nullptr);
+    while (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_RUNNING &&
+           GetTickCount64() < deadline) {
+      Sleep(50);
+    }
+    running = status.dwCurrentState == SERVICE_RUNNING;
+    CloseServiceHandle(service);
+  }
+  CloseServiceHandle(manager);
+  return running;
 }
 
 }  // namespace qvtest

@@ -24,7 +24,9 @@ class ScopedTaskbarProcess {
   };
 
   ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour);
-  // Asks it to quit, ends it when it does not (hung in a call), and waits for its end.
+  // Asks it to quit, ends it when it does not (hung in a call), and waits for its end. When it
+  // did not quit on its own (died in a call, or was ended), its class is forgotten as Windows
+  // does (see ForgetClassesOfEndedServers).
   ~ScopedTaskbarProcess();
   ScopedTaskbarProcess(const ScopedTaskbarProcess&) = delete;
   ScopedTaskbarProcess& operator=(const ScopedTaskbarProcess&) = delete;
@@ -41,5 +43,11 @@ class ScopedTaskbarProcess {
   DWORD threadId_ = 0;
   bool ready_ = false;
 };
+
+// Windows's COM service drops the classes a server process registered when that process ends;
+// Wine 8's (RpcSs) keeps them and goes on handing out the first one registered for a class, so
+// that after a taskbar process died every later creation reached the dead one. Restarting the
+// service, which keeps its registrations in memory only, forgets them. True once it runs again.
+bool ForgetClassesOfEndedServers();
 
 }  // namespace qvtest
