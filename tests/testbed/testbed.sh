@@ -94,7 +94,14 @@ case "$cmd" in
     mkdir -p "$WINEPREFIX"
     # Detached from our output, or ctest would wait for the server to close it.
     "$WINESERVER" -p </dev/null >"$state/wineserver.log" 2>&1
-    "$WINE" wineboot -i >"$state/wineboot.log" 2>&1
+    # Plain wineboot, not "wineboot -i": the first process in a new prefix already runs
+    # "wineboot --init", which starts the service manager; -i starts a second services.exe. The
+    # two then serve the same pipes and each fails the other's service starts, so Wine's COM
+    # service (RpcSs) went RUNNING -> STOPPED every second or two, and every class another process
+    # had registered with it was lost with it.
+    "$WINE" wineboot >"$state/wineboot.log" 2>&1
+    # COM's service up before the first test, rather than started by whichever test asks first.
+    "$WINE" sc start RpcSs >/dev/null 2>&1 || true
     # The tests look up the Windows version of a child by its executable's name here.
     "$WINE" reg add 'HKCU\Software\Wine\AppDefaults' /f >/dev/null 2>&1
     echo "test bed ready: $kind prefix $WINEPREFIX, display $display"

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include "support/child_process.h"
 
 namespace {
@@ -47,4 +50,35 @@ TEST(TestBed, ChildRunsUnderTheChosenWindowsVersion) {
     options.windowsVersion = c.version;
     EXPECT_EQ(qvtest::RunChild(L"report_version", {}, options).exitCode, c.reported) << c.version;
   }
+}
+
+// Wine's COM service (RpcSs) brokers the classes processes register as local servers, and keeps
+// them only while it runs. The bed has one service manager, and the service stays up: with two
+// managers serving the same pipes each failed the other's service starts, and RpcSs went
+// RUNNING -> STOPPED every second or two.
+TEST(TestBed, OneServiceManagerKeepsTheComServiceRunning) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  ASSERT_NE(snapshot, INVALID_HANDLE_VALUE);
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  int managers = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, L"services.exe") == 0) ++managers;
+  }
+  CloseHandle(snapshot);
+  EXPECT_EQ(managers, 1);
+
+  const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  ASSERT_NE(manager, nullptr);
+  const SC_HANDLE service = OpenServiceW(manager, L"RpcSs", SERVICE_QUERY_STATUS);
+  EXPECT_NE(service, nullptr);
+  int notRunning = 0;
+  for (int look = 0; service && look < 40; ++look) {
+    SERVICE_STATUS status = {};
+    if (!QueryServiceStatus(service, &status) || status.dwCurrentState != SERVICE_RUNNING) ++notRunning;
+    Sleep(100);
+  }
+  EXPECT_EQ(notRunning, 0) << "of 40 looks over 4 s";
+  if (service) CloseServiceHandle(service);
+  CloseServiceHandle(manager);
 }

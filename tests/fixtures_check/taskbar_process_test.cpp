@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+#include <vector>
+
+#include "support/fake_deskband.h"
+#include "support/fixture_records.h"
+#include "support/taskbar_process.h"
+#include "support/temp_dir.h"
+
+// The taskbar's deskband interface, as a caller sees it (see tray_deskband_test.cpp for why it is
+// not in an anonymous namespace).
+namespace taskbar_process_check {
+struct ITrayDeskBand : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE ShowDeskBand(REFCLSID clsid) = 0;
+  virtual HRESULT STDMETHODCALLTYPE HideDeskBand(REFCLSID clsid) = 0;
+  virtual HRESULT STDMETHODCALLTYPE IsDeskBandShown(REFCLSID clsid) = 0;
+  virtual HRESULT STDMETHODCALLTYPE DeskBandRegistrationChanged() = 0;
+};
+}  // namespace taskbar_process_check
+
+namespace {
+
+using taskbar_process_check::ITrayDeskBand;
+
+const CLSID kClsidTrayDeskBand = {
+    0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
+const IID kIidTrayDeskBand = {
+    0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
+
+class ComScope {
+ public:
+  ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  ~ComScope() { CoUninitialize(); }
+};
+
+CLSID ClassId(int number) {
+  CLSID clsid = {};
+  CLSIDFromString(qvtest::DeskbandClsidText(number).c_str(), &clsid);
+  return clsid;
+}
+
+ITrayDeskBand* CreateTray(HRESULT* result) {
+  ITrayDeskBand* tray = nullptr;
+  *result = CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand,
+                             reinterpret_cast<void**>(&tray));
+  return tray;
+}
+
+}  // namespace
+
+// The object lives in the taskbar's process: the caller holds a proxy (which answers IMultiQI,
+// as only COM's proxies do), each call is marshalled there and served by that process, whose id
+// the record names and which is not the caller's.
+TEST(TaskbarProcess, CallsCrossIntoTheTaskbarsProcess) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedDeskbandCleanup cleanup;
+  ComScope com;
+  const std::wstring record = dir.path() + L"tray.txt";
+  qvtest::ScopedTaskbarProcess taskbar(record, {});
+  ASSERT_TRUE(taskbar.ready());
+  const std::wstring folder = dir.path() + L"Tovin Platform\\";
+  const std::wstring library = qvtest::InstallDeskbandLibrary(folder, 2);
+  ASSERT_EQ(qvtest::RunRegsvr32(L"/s \"" + library + L"\""), 0u);
+
+  HRESULT created = E_FAIL;
+  ITrayDeskBand* tray = CreateTray(&created);
+  ASSERT_EQ(created, S_OK);
+  ASSERT_NE(tray, nullptr);
+  IUnknown* multiQi = nullptr;
+  EXPECT_EQ(tray->QueryInterface(IID_IMultiQI, reinterpret_cast<void**>(&multiQi)), S_OK);
+  if (multiQi) multiQi->Release();
+
+  EXPECT_EQ(tray->IsDeskBandShown(ClassId(2)), S_FALSE);
+  EXPECT_EQ(tray->DeskBandRegistrationChanged(), S_OK);
+  EXPECT_EQ(tray->ShowDeskBand(ClassId(2)), S_OK);
+  EXPECT_NE(qvtest::FindDeskbandWindow(), nullptr);
+  EXPECT_EQ(tray->HideDeskBand(ClassId(2)), S_OK);
+  EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
+  tray->Release();
+
+  ASSERT_NE(taskbar.processId(), GetCurrentProcessId());
+  const std::wstring clsid2 = qvtest::DeskbandClsidText(2);
+  const std::vector<qvtest::Record> expected = {
+      {L"registered", std::to_wstring(taskbar.processId())},
+      {L"IsDeskBandShown", clsid2, L"0x00000001"},
+      {L"DeskBandRegistrationChanged", L"", L"0x00000000"},
+      {L"ShowDeskBand", clsid2, L"0x00000000"},
+      {L"HideDeskBand", clsid2, L"0x00000000"},
+  };
+  EXPECT_EQ(qvtest::ReadRecords(record), expected);
+}

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/deskband/deskband_removal.h"
+#include "shell/deskband/qv_deskband_util.h"
+#include "shell/deskband/taskbar_deskband.h"
+#include "support/fake_deskband.h"
+#include "support/fixture_records.h"
+#include "support/log_file.h"
+#include "support/program.h"
+#include "support/registry.h"
+#include "support/taskbar_process.h"
+#include "support/temp_dir.h"
+
+// The taskbar's deskband object in a process of its own, as in Explorer: every call crosses into
+// that process through COM. It can die in the middle of a call or never answer one; the
+// library's call ends within its limit either way (checked with a wide margin, three times the
+// limit), says so in the log, and a taskbar that registers afterwards is served in full.
+
+namespace {
+
+const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
+const wchar_t kShowSource[] = L"QVDeskbandUtil::Show: ";
+const wchar_t kRemoveSource[] = L"RemoveDeskBandFromTaskBar: ";
+const wchar_t kBuild1Key[] = L"Software\\Classes\\CLSID\\{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}";
+const wchar_t kBuild1Text[] = L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}";
+const wchar_t kPlatformBandText[] = L"{DB5B5FAB-8F4D-4E27-9DA1-494C73CF256D}";
+
+ULONGLONG Since(ULONGLONG start) { return GetTickCount64() - start; }
+
+// "(err: <code>) <text>" with any code.
+bool IsErrorLine(const std::wstring& line, const std::wstring& text) {
+  const size_t close = line.find(L") ");
+  return line.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos && line.substr(close + 2) == text;
+}
+
+class ComScope {
+ public:
+  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComScope() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  bool ok() const { return SUCCEEDED(result_); }
+
+ private:
+  HRESULT result_;
+};
+
+// Deskband build 1 installed and registered for the user, as QVDeskbandUtil::Show finds it.
+class ScopedInstalledBand {
+ public:
+  ScopedInstalledBand() : build_(HKEY_CURRENT_USER, kBuild1Key), settings_(HKEY_CURRENT_USER, kTovinKey) {
+    const std::wstring installDir = root_.path() + L"Tovin";
+    library_ = qvtest::InstallDeskbandLibrary(installDir + L"\\", 1);
+    registered_ = qvtest::RunRegsvr32(L"/s \"" + library_ + L"\"") == 0 &&
+                  qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                                             qvtest::WideBytes(installDir));
+  }
+  bool ok() const { return registered_; }
+  std::wstring path(const std::wstring& name) const { return root_.path() + name; }
+
+ private:
+  qvtest::ScopedTempDir root_;
+  qvtest::ScopedRegistryKey build_;
+  qvtest::ScopedRegistryKey settings_;
+  std::wstring library_;
+  bool registered_ = false;
+};
+
+std::vector<std::wstring> ShowLogAfterTheFirstAttempt(std::vector<std::wstring> lines) {
+  for (int attempt = 2; attempt <= 5; ++attempt) {
+    lines.push_back(L"attempt " + std::to_wstring(attempt));
+    for (int detect = 0; detect < 10; ++detect) {
+      lines.push_back(L"detect = " + std::to_wstring(detect));
+      lines.push_back(L"detect sleep");
+    }
+    lines.push_back(L"could not detect deskband");
+  }
+  lines.push_back(L"failed");
+  return lines;
+}
+
+HRESULT Call(TaskbarDeskBand& tray, const std::wstring& method) {
+  CLSID band = {};
+  CLSIDFromString(kPlatformBandText, &band);
+  if (method == L"ShowDeskBand") return tray.ShowDeskBand(band);
+  if (method == L"HideDeskBand") return tray.HideDeskBand(band);
+  return tray.DeskBandRegistrationChanged();
+}
+
+}  // namespace
+
+// Show tells the taskbar of the new registration, then asks it to show the band, and the next
+// attempt detects it; removal asks it to hide the platform's band. All served by the taskbar's
+// process, in that order.
+TEST(TaskbarProcess, ShowAndRemovalAreServedByTheTaskbarsProcess) {
+  ScopedInstalledBand band;
+  ASSERT_TRUE(band.ok());
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  qvtest::ScopedDeskbandCleanup cleanup;
+  const std::wstring record = band.path(L"tray.txt");
+  qvtest::ScopedTaskbarProcess taskbar(record, {});
+  ASSERT_TRUE(taskbar.ready());
+  ComScope com;
+  ASSERT_TRUE(com.ok());
+
+  EXPECT_TRUE(QVDeskbandUtil::Show());
+  EXPECT_NE(qvtest::FindDeskbandWindow(), nullptr);
+  EXPECT_TRUE(RemoveDeskBandFromTaskBar());
+
+  const std::vector<qvtest::Record> expected = {
+      {L"registered", std::to_wstring(taskbar.processId())},
+      {L"DeskBandRegistrationChanged", L"", L"0x00000000"},
+      {L"ShowDeskBand", kBuild1Text, L"0x00000000"},
+      {L"HideDeskBand", kPlatformBandText, L"0x00000000"},
+  };
+  EXPECT_EQ(qvtest::ReadRecords(record), expected);
+  const std::wstring log = qvtest::TodayLogFile(logDir.path());
+  EXPECT_EQ(qvtest::LogMessagesOf(log, kShowSource),
+            (std::vector<std::wstring>{
+                L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
+                L"notifying tray of deskband registration change", L"started ExplorerPromptHelper",
+                L"TovinExplorerPromptHelperReadyEvent return = 0", L"ITrayDeskBand::ShowDeskBand returned success",
+                L"attempt 2", L"detect = 0", L"GetDeskBandHWND returned a value"}));
+  EXPECT_TRUE(qvtest::LogMessagesOf(log, kRemoveSource).empty());
+}
+
+// Each call, with the taskbar's process dying in it or never answering it: the call ends within
+// its limit with its log line, and the holder asks that taskbar nothing more. A taskbar process
+// that registers afterwards answers a new holder.
+TEST(TaskbarProcess, ACallEndsWhenTheTaskbarDiesOrHangsInIt) {
+  struct Case {
+    const wchar_t* method;
+    bool dies;
+  } cases[] = {
+      {L"ShowDeskBand", true},  {L"HideDeskBand", true},  {L"DeskBandRegistrationChanged", true},
+      {L"ShowDeskBand", false}, {L"HideDeskBand", false}, {L"DeskBandRegistrationChanged", false},
+  };
+  const wchar_t kSource[] = L"TaskbarProcessTest: ";
+  for (const auto& c : cases) {
+    const std::wstring method = c.method;
+    SCOPED_TRACE((c.dies ? L"dies in " : L"hangs in ") + method);
+    qvtest::ScopedTempDir dir;
+    qvtest::ScopedTempEnv logEnv(dir.path());
+    const std::wstring record = dir.path() + L"tray.txt";
+    const std::wstring clsidText = method == L"DeskBandRegistrationChanged" ? L"" : kPlatformBandText;
+    {
+      qvtest::ScopedTaskbarProcess::Misbehaviour misbehaviour;
+      (c.dies ? misbehaviour.dieIn : misbehaviour.hangIn) = method;
+      qvtest::ScopedTaskbarProcess taskbar(record, misbehaviour);
+      ASSERT_TRUE(taskbar.ready());
+      TaskbarDeskBand tray(kSource);
+      ASSERT_TRUE(tray.Create());
+
+      const ULONGLONG start = GetTickCount64();
+      const HRESULT result = Call(tray, method);
+      const ULONGLONG took = Since(start);
+      EXPECT_LT(took, 3u * TaskbarDeskBand::kCallTimeoutMs);
+      EXPECT_TRUE(FAILED(result)) << std::hex << result;
+      EXPECT_TRUE(tray.Unanswered());
+      const auto lines = qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), kSource);
+      ASSERT_EQ(lines.size(), 1u);
+      if (c.dies) {
+        EXPECT_TRUE(IsErrorLine(lines[0], L"taskbar gone during " + method)) << lines[0];
+        EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "died";
+      } else {
+        EXPECT_EQ(result, TaskbarDeskBand::kNotAnswered);
+        EXPECT_GE(took, TaskbarDeskBand::kCallTimeoutMs - 100) << "the taskbar was given its time";
+        EXPECT_EQ(lines[0], L"taskbar did not answer " + method + L" within 5000 ms");
+        // Ended here rather than left to its scope, which would first wait for it to quit.
+        TerminateProcess(taskbar.process(), 1);
+      }
+      // Not asked again: no wait, no call, no further line.
+      const ULONGLONG again = GetTickCount64();
+      EXPECT_EQ(tray.DeskBandRegistrationChanged(), TaskbarDeskBand::kNotAnswered);
+      EXPECT_FALSE(tray.Create());
+      EXPECT_LT(Since(again), 1000u);
+      EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), kSource).size(), 1u);
+      const std::vector<qvtest::Record> expected = {
+          {L"registered", std::to_wstring(taskbar.processId())},
+          {method, clsidText, c.dies ? L"died" : L"hung"},
+      };
+      EXPECT_EQ(qvtest::ReadRecords(record), expected);
+    }
+
+    // The next taskbar, in a new process, is found and answers.
+    const std::wstring nextRecord = dir.path() + L"next_tray.txt";
+    qvtest::ScopedTaskbarProcess next(nextRecord, {});
+    ASSERT_TRUE(next.ready());
+    TaskbarDeskBand tray(kSource);
+    ASSERT_TRUE(tray.Create());
+    EXPECT_EQ(tray.DeskBandRegistrationChanged(), S_OK);
+    EXPECT_FALSE(tray.Unanswered());
+    EXPECT_EQ(qvtest::ReadRecords(nextRecord),
+              (std::vector<qvtest::Record>{{L"registered", std::to_wstring(next.processId())},
+                                           {L"DeskBandRegistrationChanged", L"", L"0x00000000"}}));
+    EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), kSource).size(), 1u);
+  }
+}
+
+// The taskbar's process dies while hiding the band at removal: removal goes on with the command
+// to the band's window and takes it down. Removal with the next taskbar process is served by it.
+TEST(TaskbarProcess, RemovalFinishesWhenTheTaskbarDiesInHideDeskBand) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  qvtest::ScopedDeskbandCleanup cleanup;
+  const std::wstring library = qvtest::InstallDeskbandLibrary(dir.path(), 0);
+  const std::wstring log = qvtest::TodayLogFile(logDir.path());
+  {
+    const std::wstring record = dir.path() + L"tray.txt";
+    qvtest::ScopedTaskbarProcess taskbar(record, {L"", L"HideDeskBand"});
+    ASSERT_TRUE(taskbar.ready());
+    ScopedHandle host = qvtest::StartBandHost(library, qvtest::DeskbandClsidText(0));
+    ASSERT_NE(qvtest::WaitForDeskbandWindow(), nullptr);
+
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(RemoveDeskBandFromTaskBar());
+    EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::kCreateTimeoutMs + TaskbarDeskBand::kCallTimeoutMs));
+
+    EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
+    EXPECT_TRUE(qvtest::Ended(host, 5000));
+    EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "died";
+    const auto lines = qvtest::LogMessagesOf(log, kRemoveSource);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(IsErrorLine(lines[0], L"taskbar gone during HideDeskBand")) << lines[0];
+    EXPECT_EQ(qvtest::RecordsOfKind(record, L"HideDeskBand"),
+              (std::vector<qvtest::Record>{{L"HideDeskBand", kPlatformBandText, L"died"}}));
+    const auto commands = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(dir.path()), L"command");
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0][2], L"25");
+  }
+
+  const std::wstring nextRecord = dir.path() + L"next_tray.txt";
+  qvtest::ScopedTaskbarProcess next(nextRecord, {});
+  ASSERT_TRUE(next.ready());
+  ScopedHandle host = qvtest::StartBandHost(library, qvtest::DeskbandClsidText(0));
+  ASSERT_NE(qvtest::WaitForDeskbandWindow(), nullptr);
+  EXPECT_TRUE(RemoveDeskBandFromTaskBar());
+  EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
+  EXPECT_TRUE(qvtest::Ended(host, 5000));
+  EXPECT_EQ(qvtest::RecordsOfKind(nextRecord, L"HideDeskBand"),
+            (std::vector<qvtest::Record>{{L"HideDeskBand", kPlatformBandText, L"0x00000000"}}));
+  EXPECT_EQ(qvtest::LogMessagesOf(log, kRemoveSource).size(), 1u) << "nothing more to say";
+}
+
+// The taskbar's process dies while asked to show the band: Show asks it nothing more and ends
+// within its attempts, which go on by detection alone. Show with the next taskbar process shows
+// the band.
+TEST(TaskbarProcess, ShowEndsWhenTheTaskbarDiesInShowDeskBandAndTheNextTaskbarShowsTheBand) {
+  ScopedInstalledBand band;
+  ASSERT_TRUE(band.ok());
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  qvtest::ScopedDeskbandCleanup cleanup;
+  ComScope com;
+  ASSERT_TRUE(com.ok());
+  const std::wstring log = qvtest::TodayLogFile(logDir.path());
+  {
+    const std::wstring record = band.path(L"tray.txt");
+    qvtest::ScopedTaskbarProcess taskbar(record, {L"", L"ShowDeskBand"});
+    ASSERT_TRUE(taskbar.ready());
+
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(QVDeskbandUtil::Show());
+    // One creation, one call, a ready wait of 5 s and four attempts of ten 500 ms detections.
+    EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::kCreateTimeoutMs + TaskbarDeskBand::kCallTimeoutMs + 5000 +
+                                  4 * 5000));
+    EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "died";
+    EXPECT_EQ(qvtest::ReadRecords(record),
+              (std::vector<qvtest::Record>{{L"registered", std::to_wstring(taskbar.processId())},
+                                           {L"DeskBandRegistrationChanged", L"", L"0x00000000"},
+                                           {L"ShowDeskBand", kBuild1Text, L"died"}}));
+    auto lines = qvtest::LogMessagesOf(log, kShowSource);
+    const std::vector<std::wstring> first = {
+        L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
+        L"notifying tray of deskband registration change", L"started ExplorerPromptHelper",
+        L"TovinExplorerPromptHelperReadyEvent return = 0"};
+    const std::vector<std::wstring> rest = ShowLogAfterTheFirstAttempt({L"ITrayDeskBand::ShowDeskBand returned failure"});
+    ASSERT_EQ(lines.size(), first.size() + 1 + rest.size());
+    EXPECT_EQ(std::vector<std::wstring>(lines.begin(), lines.begin() + first.size()), first);
+    EXPECT_TRUE(IsErrorLine(lines[first.size()], L"taskbar gone during ShowDeskBand")) << lines[first.size()];
+    EXPECT_EQ(std::vector<std::wstring>(lines.begin() + first.size() + 1, lines.end()), rest);
+  }
+
+  const std::wstring nextRecord = band.path(L"next_tray.txt");
+  qvtest::ScopedTaskbarProcess next(nextRecord, {});
+  ASSERT_TRUE(next.ready());
+  const size_t before = qvtest::LogMessagesOf(log, kShowSource).size();
+  EXPECT_TRUE(QVDeskbandUtil::Show());
+  EXPECT_NE(qvtest::FindDeskbandWindow(), nullptr);
+  EXPECT_EQ(qvtest::RecordsOfKind(nextRecord, L"ShowDeskBand"),
+            (std::vector<qvtest::Record>{{L"ShowDeskBand", kBuild1Text, L"0x00000000"}}));
+  const auto lines = qvtest::LogMessagesOf(log, kShowSource);
+  ASSERT_GT(lines.size(), before);
+  EXPECT_EQ(lines.back(), L"GetDeskBandHWND returned a value");
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "foundation/owners/scoped_handle.h"
+#include "support/tray_proxy_registration.h"
+
+// The taskbar's deskband object in a process of its own (qvtrayprocess.exe), as Explorer hosts
+// it: the class registered with CoRegisterClassObject as a local server, reached through
+// ITrayDeskBand's proxy/stub (registered for the scope). Records its calls to `recordPath` like
+// the in-process server (see tray_server_registration.h), after one record
+//   registered <process id>
+// Told to, it hangs in a method (records "<method> <class id> hung" and never answers) or dies in
+// one (records "<method> <class id> died" and ends in the middle of the call).
+namespace qvtest {
+
+class ScopedTaskbarProcess {
+ public:
+  struct Misbehaviour {
+    std::wstring hangIn;  // a method name, or empty
+    std::wstring dieIn;
+  };
+
+  ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour);
+  // Asks it to quit, ends it when it does not (hung in a call), and waits for its end. When it
+  // did not quit on its own (died in a call, or was ended), its class is forgotten as Windows
+  // does (see ForgetClassesOfEndedServers).
+  ~ScopedTaskbarProcess();
+  ScopedTaskbarProcess(const ScopedTaskbarProcess&) = delete;
+  ScopedTaskbarProcess& operator=(const ScopedTaskbarProcess&) = delete;
+
+  // True once its class is registered; false when it could not start or ended first.
+  bool ready() const { return ready_; }
+  DWORD processId() const { return processId_; }
+  HANDLE process() const { return process_.get(); }
+
+ private:
+  ScopedTrayProxyRegistration proxy_;
+  ScopedHandle process_;
+  DWORD processId_ = 0;
+  DWORD threadId_ = 0;
+  bool ready_ = false;
+};
+
+// Windows's COM service drops the classes a server process registered when that process ends;
+// Wine 8's (RpcSs) keeps them and goes on handing out the first one registered for a class, so
+// that after a taskbar process died every later creation reached the dead one. Restarting the
+// service, which keeps its registrations in memory only, forgets them. True once it runs again.
+bool ForgetClassesOfEndedServers();
+
+}  // namespace qvtest
