@@ -323,10 +323,12 @@ bool QVDeskbandUtil::Show() {
   if (library.empty()) return false;
 
   // Every call into Explorer is bounded; one that goes unanswered ends the use of the taskbar
-  // for this whole operation.
+  // for this whole operation. A taskbar whose process ended is asked again in the next attempt,
+  // as Explorer restarts and registers the object anew.
   TaskbarDeskBand tray(kSource);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     Log::Stream() << kSource << L"attempt " << (attempt + 1);
+    tray.AskAgainIfGone();
 
     // A show asked for in one attempt takes effect asynchronously: the next attempt's detection
     // is what sees it.

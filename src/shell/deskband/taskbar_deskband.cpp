@@ -81,16 +81,16 @@ HRESULT TaskbarDeskBand::DeskBandRegistrationChanged() {
 }
 
 HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t* name) {
-  if (unanswered_) return kNotAnswered;
+  if (Unanswered()) return kNotAnswered;
   QVOS::BoundedTaskHolder<TaskbarCall> task(new TaskbarCall(method, classId));
   const DWORD timeoutMs = method == Method::None ? kCreateTimeoutMs : kCallTimeoutMs;
   if (!task->runWithin(timeoutMs)) {
-    unanswered_ = true;
+    hung_ = true;
     Log::Stream() << source_ << L"taskbar did not answer " << name << L" within " << timeoutMs << L" ms";
     return kNotAnswered;
   }
   if (ServerGone(task->result)) {
-    unanswered_ = true;
+    gone_ = true;
     Log::Stream() << source_ << L"(err: " << static_cast<unsigned long>(task->result) << L") "
                   << L"taskbar gone during " << name;
   }

@@ -7,8 +7,9 @@
 // The taskbar's deskband object (ITrayDeskBand, Windows 7 and later), which lives in Explorer.
 // Every use creates it and calls it on a worker thread of its own and waits at most
 // kCreateTimeoutMs for a creation alone and kCallTimeoutMs for a call: a hung Explorer costs the
-// caller that wait once; it is logged and not called again by this holder, and neither is a
-// taskbar whose process has gone.
+// caller that wait once; it is logged and not called again by this holder. A taskbar whose
+// process has gone is not called again either, until AskAgainIfGone: Explorer restarts itself,
+// and the new one registers the object anew.
 class TaskbarDeskBand {
  public:
   // Wider: where the class is missing, COM may look for a local server for seconds (Wine starts
@@ -28,7 +29,9 @@ class TaskbarDeskBand {
   // taskbar has failed to answer or gone.
   bool Create();
   // The taskbar failed to answer or went away: nothing more is asked of it.
-  bool Unanswered() const { return unanswered_; }
+  bool Unanswered() const { return hung_ || gone_; }
+  // A taskbar that went away may be asked again (a new Explorer); one that hung never is.
+  void AskAgainIfGone() { gone_ = false; }
 
   HRESULT ShowDeskBand(const CLSID& classId);
   HRESULT HideDeskBand(const CLSID& classId);
@@ -41,5 +44,6 @@ class TaskbarDeskBand {
   HRESULT call(Method method, const CLSID& classId, const wchar_t* name);
 
   std::wstring source_;
-  bool unanswered_ = false;
+  bool hung_ = false;
+  bool gone_ = false;
 };
