@@ -226,8 +226,8 @@
 
 ; ${QVNSIS_RunFreeDeskband} "$PLUGINSDIR\qvnsis.dll": makes Explorer let go of the deskband library;
 ; waited for (about 6 s at most). Its hook must run inside Explorer, which has the Windows's own
-; bitness, so a 32-bit installer carries the 64-bit qvnsis.dll too: on 64-bit Windows it extracts
-; that one to ${QVNSIS_LIBRARY64} and runs it under the 64-bit rundll32.exe
+; bitness, so a 32-bit installer carries the 64-bit qvnsis.dll too and extracts it to
+; ${QVNSIS_LIBRARY64}: on 64-bit Windows it runs that one under the 64-bit rundll32.exe
 ; ($WINDIR\Sysnative\rundll32.exe); on 32-bit Windows it runs DLL as a 64-bit installer does. The
 ; 64-bit file comes from NSIS's Plugins\amd64-unicode folder, or from QVNSIS_DLL64_SOURCE when the
 ; script defines it. $0 is kept.
@@ -240,8 +240,9 @@
     StrCpy $0 0
     ; 0 on 32-bit Windows, and where kernel32 has no IsWow64Process (before XP SP2).
     System::Call 'kernel32::IsWow64Process(p -1, *i 0 r0)'
-    IntCmp $0 0 +4
-      !insertmacro QVNSIS_Extract64
+    ; Put in place before the branch: the relative jumps below step over single instructions.
+    !insertmacro QVNSIS_Extract64
+    IntCmp $0 0 +3
       ExecWait '"$WINDIR\Sysnative\rundll32.exe" "${QVNSIS_LIBRARY64}",RunFreeDeskbandW'
       Goto +2
     ExecWait '"$SYSDIR\rundll32.exe" "${DLL}",RunFreeDeskbandW'
