@@ -242,7 +242,10 @@
     System::Call 'kernel32::IsWow64Process(p -1, *i 0 r0)'
     ; Put in place before the branch: the relative jumps below step over single instructions.
     !insertmacro QVNSIS_Extract64
-    IntCmp $0 0 +3
+    IntCmp $0 0 +4
+    ; 64-bit XP and Server 2003 have the Sysnative alias only with update KB942589; without it the
+    ; 32-bit run below only times out, where a missing program would set the error flag.
+    IfFileExists "$WINDIR\Sysnative\rundll32.exe" 0 +3
       ExecWait '"$WINDIR\Sysnative\rundll32.exe" "${QVNSIS_LIBRARY64}",RunFreeDeskbandW'
       Goto +2
     ExecWait '"$SYSDIR\rundll32.exe" "${DLL}",RunFreeDeskbandW'

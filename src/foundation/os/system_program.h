@@ -13,6 +13,7 @@ std::wstring systemProgramPath(const wchar_t* name);
 // `name` of the Windows's own bitness: for a 32-bit process on 64-bit Windows (QVOS::isWow64) the
 // 64-bit program, through the Windows folder's "Sysnative" alias of the 64-bit system directory;
 // otherwise the same as systemProgramPath. For what must load a 64-bit library on 64-bit Windows.
+// The alias exists from Vista on (64-bit XP and Server 2003 only with update KB942589).
 std::wstring nativeSystemProgramPath(const wchar_t* name);
 
 }  // namespace QVOS
