@@ -1,6 +1,7 @@
 ; The qvnsis demo installer: calls the library's exports the way a Tovin installer does.
 ; Built and run by `make demo`:  makensis -DQVNSIS_DLL=<qvnsis.dll> -DOUTFILE=<setup.exe> demo.nsi
-; Without QVNSIS_DLL it packages the qvnsis.dll in NSIS's plug-in folder for its target.
+; Without QVNSIS_DLL it packages the qvnsis.dll in NSIS's plug-in folder for its target. Built
+; for x86-unicode it also packages the 64-bit DLL (QVNSIS_DLL64, or NSIS's amd64-unicode one).
 Unicode true
 !ifndef TARGET
   !define TARGET amd64-unicode
