@@ -16,7 +16,8 @@ case "${SOAK_BITS:-64}" in
 esac
 mkdir -p "$state"
 
-makensis -V2 -DTARGET="$target" -DQVNSIS_DLL="$PWD/dist/$target/qvnsis.dll" \
+# A 32-bit installer carries the 64-bit DLL too (the deskband's release on 64-bit Windows).
+makensis -V2 -DTARGET="$target" -DQVNSIS_DLL="$PWD/dist/$target/qvnsis.dll" -DQVNSIS_DLL64="$PWD/dist/amd64-unicode/qvnsis.dll" \
   -DOUTFILE="$PWD/$state/qvnsis-soak-setup.exe" -DQVNSIS_FIXTURES="$bin" -DURL_RECORDER="$bin/record_args.exe" \
   -DSOAK="$cycles" -DUSAGE_PROBE="$bin/qvusage.dll" examples/demo.nsi
 

@@ -1,6 +1,7 @@
 ; The qvnsis demo installer: calls the library's exports the way a Tovin installer does.
 ; Built and run by `make demo`:  makensis -DQVNSIS_DLL=<qvnsis.dll> -DOUTFILE=<setup.exe> demo.nsi
-; Without QVNSIS_DLL it packages the qvnsis.dll in NSIS's plug-in folder for its target.
+; Without QVNSIS_DLL it packages the qvnsis.dll in NSIS's plug-in folder for its target. Built
+; for x86-unicode it also packages the 64-bit DLL (QVNSIS_DLL64, or NSIS's amd64-unicode one).
 Unicode true
 !ifndef TARGET
   !define TARGET amd64-unicode
@@ -9,6 +10,11 @@ Target ${TARGET}
 
 !ifdef QVNSIS_DLL
   !define QVNSIS_DLL_SOURCE "${QVNSIS_DLL}"
+!endif
+; A 32-bit installer also carries the 64-bit DLL, for the deskband's release in a 64-bit Explorer:
+; QVNSIS_DLL64 names it, or it comes from NSIS's Plugins\amd64-unicode folder.
+!ifdef QVNSIS_DLL64
+  !define QVNSIS_DLL64_SOURCE "${QVNSIS_DLL64}"
 !endif
 ; The macros that call the library: from NSIS's Include folder, or from this source tree (makensis
 ; reads relative paths from the script's folder).
@@ -33,16 +39,20 @@ Section "Install"
 !ifdef QVNSIS_FIXTURES
   ; The simulated platform: the engine and the deskband library in the installation directory,
   ; and a stand-in for Windows 7's taskbar deskband object (Wine has none), with the host that
-  ; puts band windows below Wine's taskbar, registered where COM looks for it.
+  ; puts band windows below Wine's taskbar, registered where COM looks for it. With
+  ; -DTASKBAR_PROCESS the object is served instead by a stand-in for Explorer's process that the
+  ; caller runs, as on 64-bit Windows, where a 32-bit installer reaches it across processes.
   CreateDirectory "$LOCALAPPDATA\Tovin\Engine"
   File "/oname=$LOCALAPPDATA\Tovin\Engine\tovin.exe" "${QVNSIS_FIXTURES}\tovin.exe"
   File "/oname=$LOCALAPPDATA\Tovin\qvdeskband_0.dll" "${QVNSIS_FIXTURES}\qvdeskband_0.dll"
   CreateDirectory "$TEMP\qvnsis-demo"
+!ifndef TASKBAR_PROCESS
   File "/oname=$TEMP\qvnsis-demo\qvtraydeskband.dll" "${QVNSIS_FIXTURES}\qvtraydeskband.dll"
   File "/oname=$TEMP\qvnsis-demo\qvbandhost.exe" "${QVNSIS_FIXTURES}\qvbandhost.exe"
   WriteRegStr HKLM "${TRAY_DESKBAND_CLASS}" "RecordFile" "$TEMP\qvnsis-demo\tray_record.txt"
   WriteRegStr HKLM "${TRAY_DESKBAND_CLASS}\InprocServer32" "" "$TEMP\qvnsis-demo\qvtraydeskband.dll"
   WriteRegStr HKLM "${TRAY_DESKBAND_CLASS}\InprocServer32" "ThreadingModel" "Both"
+!endif
 !endif
 !ifdef URL_RECORDER
   CreateDirectory "$TEMP\qvnsis-demo"
@@ -106,7 +116,8 @@ Function DemoInstallFlow
 
   ; Make Explorer let go of the deskband library. rundll32.exe by its full path: a bare name
   ; would run whatever rundll32.exe sits beside an elevated installer. Two runs, because COM frees
-  ; a library only after it has been unused for the release's delay.
+  ; a library only after it has been unused for the release's delay. A 32-bit installer on 64-bit
+  ; Windows runs the 64-bit DLL here, under the 64-bit rundll32.exe (see qvnsis.nsh).
   ${QVNSIS_RunFreeDeskband} "$PLUGINSDIR\qvnsis.dll"
   Sleep 1000
   ${QVNSIS_RunFreeDeskband} "$PLUGINSDIR\qvnsis.dll"
@@ -169,8 +180,10 @@ Section "Engine"
   ; The uninstall flow, run by the uninstaller in place.
   WriteUninstaller "$PLUGINSDIR\demo-uninstall.exe"
   ExecWait '"$PLUGINSDIR\demo-uninstall.exe" /S _?=$PLUGINSDIR'
+!ifndef TASKBAR_PROCESS
   ; The stand-in taskbar object goes with the demo.
   DeleteRegKey HKLM "${TRAY_DESKBAND_CLASS}"
+!endif
 SectionEnd
 
 Function DemoEngineFlow

@@ -38,6 +38,22 @@
   !endif
 !macroend
 
+; Where a 32-bit installer puts the 64-bit qvnsis.dll for the one entry point that must run in a
+; 64-bit process on 64-bit Windows (${QVNSIS_RunFreeDeskband}).
+!ifndef QVNSIS_LIBRARY64
+  !define QVNSIS_LIBRARY64 "$PLUGINSDIR\amd64-unicode\qvnsis.dll"
+!endif
+
+!macro QVNSIS_Extract64
+  InitPluginsDir
+  CreateDirectory "$PLUGINSDIR\amd64-unicode"
+  !ifdef QVNSIS_DLL64_SOURCE
+    File "/oname=${QVNSIS_LIBRARY64}" "${QVNSIS_DLL64_SOURCE}"
+  !else
+    File "/oname=${QVNSIS_LIBRARY64}" "${NSISDIR}\Plugins\amd64-unicode\qvnsis.dll"
+  !endif
+!macroend
+
 ; --- Log ---------------------------------------------------------------------------------------
 
 ; ${QVNSIS_Log} "text": one line of the day's log. An empty text writes nothing.
@@ -209,10 +225,32 @@
 ; (never one found beside the installer) loads the DLL named by its full path.
 
 ; ${QVNSIS_RunFreeDeskband} "$PLUGINSDIR\qvnsis.dll": makes Explorer let go of the deskband library;
-; waited for (about 6 s at most).
+; waited for (about 6 s at most). Its hook must run inside Explorer, which has the Windows's own
+; bitness, so a 32-bit installer carries the 64-bit qvnsis.dll too and extracts it to
+; ${QVNSIS_LIBRARY64}: on 64-bit Windows it runs that one under the 64-bit rundll32.exe
+; ($WINDIR\Sysnative\rundll32.exe); on 32-bit Windows it runs DLL as a 64-bit installer does. The
+; 64-bit file comes from NSIS's Plugins\amd64-unicode folder, or from QVNSIS_DLL64_SOURCE when the
+; script defines it. $0 is kept.
 !define QVNSIS_RunFreeDeskband "!insertmacro QVNSIS_RunFreeDeskband"
 !macro QVNSIS_RunFreeDeskband DLL
-  ExecWait '"$SYSDIR\rundll32.exe" "${DLL}",RunFreeDeskbandW'
+  !if ${NSIS_PTR_SIZE} > 4
+    ExecWait '"$SYSDIR\rundll32.exe" "${DLL}",RunFreeDeskbandW'
+  !else
+    Push $0
+    StrCpy $0 0
+    ; 0 on 32-bit Windows, and where kernel32 has no IsWow64Process (before XP SP2).
+    System::Call 'kernel32::IsWow64Process(p -1, *i 0 r0)'
+    ; Put in place before the branch: the relative jumps below step over single instructions.
+    !insertmacro QVNSIS_Extract64
+    IntCmp $0 0 +4
+    ; 64-bit XP and Server 2003 have the Sysnative alias only with update KB942589; without it the
+    ; 32-bit run below only times out, where a missing program would set the error flag.
+    IfFileExists "$WINDIR\Sysnative\rundll32.exe" 0 +3
+      ExecWait '"$WINDIR\Sysnative\rundll32.exe" "${QVNSIS_LIBRARY64}",RunFreeDeskbandW'
+      Goto +2
+    ExecWait '"$SYSDIR\rundll32.exe" "${DLL}",RunFreeDeskbandW'
+    Pop $0
+  !endif
 !macroend
 
 ; ${QVNSIS_RunLaunchPlatform} "$INSTDIR\qvnsis.dll" nowait: registers what the platform needs and

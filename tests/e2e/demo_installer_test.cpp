@@ -24,15 +24,21 @@
 #include "support/log_file.h"
 #include "support/program.h"
 #include "support/registry.h"
+#include "support/taskbar_process.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
 #include "support/windows_bits.h"
 
-// The demo installer (examples/demo.nsi, built against this run's 64-bit library and simulated
+// The demo installer (examples/demo.nsi, built against this tree's library and simulated
 // platform) run silently, as an installer engineer's script would run: its install flow, its
 // engine starts and its written uninstaller. Afterwards every call is checked by what it changed:
 // the log, the registry, the installed-apps database, the engine's record of its starts and
 // stops, the URL the browser got, and the buffers the script logged.
+//
+// The 32-bit test run on 64-bit Windows (WoW64) runs the 32-bit installer against a platform of the
+// Windows's own bitness, as the real one is there: the demo built with the 64-bit engine and
+// deskband library (bin/x64), the taskbar's deskband object served by a 64-bit process of its own
+// and reached across processes. The checks are the same.
 
 namespace {
 
@@ -122,6 +128,9 @@ size_t CountMatching(const std::vector<std::wstring>& messages, const Expected& 
                                            [&](const std::wstring& m) { return Matches(m, expected); }));
 }
 
+// A 32-bit test on 64-bit Windows.
+bool UnderWow64() { return sizeof(void*) == 4 && qvtest::WindowsIs64Bit(); }
+
 using qve2e::LocalAppData;
 using qve2e::ReadString;
 
@@ -145,15 +154,24 @@ class DemoInstaller : public ::testing::Test {
     qvtest::RemoveTree(platform_);
   }
   ~DemoInstaller() override {
+    taskbar_.reset();
     qvtest::TerminateEveryEngine();
     qvtest::RemoveTree(platform_);
   }
 
   // Runs the demo installer silently with this test's temporary directory (and so its own log).
   void RunDemo() {
-    started_ = time(nullptr);
-    const std::wstring setup = qvtest::ExecutableDirectory() + L"qvnsis-demo-setup.exe";
+    const std::wstring setup =
+        qvtest::ExecutableDirectory() + (UnderWow64() ? L"qvnsis-demo-setup-wow64.exe" : L"qvnsis-demo-setup.exe");
     ASSERT_TRUE(qvtest::FileExists(setup)) << "the build makes the demo installer beside the tests";
+    if (UnderWow64()) {
+      CreateDirectoryW((temp_.path() + L"qvnsis-demo").c_str(), nullptr);
+      taskbar_ = std::make_unique<qvtest::ScopedTaskbarProcess>(
+          trayRecord(), qvtest::ScopedTaskbarProcess::Misbehaviour{},
+          qvtest::ExecutableDirectory() + L"x64\\");
+      ASSERT_TRUE(taskbar_->ready()) << "the 64-bit taskbar process registered its class";
+    }
+    started_ = time(nullptr);
     ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(setup, L"/S"), 180000), 0u);
     finished_ = time(nullptr);
     logs_ = ByProcess(ParseLog(qvtest::TodayLogFile(temp_.path())));
@@ -181,6 +199,7 @@ class DemoInstaller : public ::testing::Test {
   }
 
   std::wstring engine() const { return platform_ + L"Engine\\tovin.exe"; }
+  std::wstring trayRecord() const { return temp_.path() + L"qvnsis-demo\\tray_record.txt"; }
 
   qvtest::ScopedTempDir temp_;
   qvtest::ScopedTempEnv tempEnv_{temp_.path()};
@@ -189,6 +208,8 @@ class DemoInstaller : public ::testing::Test {
   std::wstring platform_;
   time_t started_ = 0, finished_ = 0;
   ProcessLogs logs_;
+  // Under WoW64 only.
+  std::unique_ptr<qvtest::ScopedTaskbarProcess> taskbar_;
 };
 
 TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReferenceSays) {
@@ -278,8 +299,18 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
   }
   EXPECT_EQ(deskbandEvents, (std::vector<std::wstring>{L"DllRegisterServer", L"window-created", L"command 25",
                                                        L"window-destroyed", L"DllUnregisterServer"}));
-  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, qvtest::DeskbandClassKeys()[0]));
-  const auto shows = qvtest::RecordsOfKind(temp_.path() + L"qvnsis-demo\\tray_record.txt", L"ShowDeskBand");
+  // Its prompt helper ran, in a rundll32.exe of the Windows's own bitness: the one that can load
+  // the library, which has that bitness.
+  const auto helpers = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(platform_), L"RunExplorerPromptHelper");
+  ASSERT_FALSE(helpers.empty()) << "the prompt helper was started";
+  for (const auto& helper : helpers) {
+    ASSERT_EQ(helper.size(), 6u);
+    EXPECT_EQ(helper[2], L"1") << "it signalled the ready event";
+    EXPECT_EQ(helper[5], qvtest::WindowsIs64Bit() ? L"64" : L"32");
+  }
+  // Unregistered from the view the 64-bit Explorer reads.
+  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, qvtest::DeskbandClassKeys()[0], qve2e::kPlatformView));
+  const auto shows = qvtest::RecordsOfKind(trayRecord(), L"ShowDeskBand");
   ASSERT_EQ(shows.size(), 1u);
   EXPECT_EQ(shows[0][1], qvtest::DeskbandClsidText(0));
 
@@ -312,7 +343,7 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
   EXPECT_EQ(ReadString(kTovinKey, L"InstallDate", &type), today);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   qvtest::RegistryValue utc;
-  ASSERT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDate2", &utc));
+  ASSERT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDate2", &utc, qve2e::kPlatformView));
   ASSERT_EQ(utc.type, static_cast<DWORD>(REG_QWORD));
   ASSERT_EQ(utc.bytes.size(), 8u);
   unsigned long long seconds = 0;

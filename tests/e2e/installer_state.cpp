@@ -16,7 +16,7 @@ std::wstring LocalAppData() {
 
 std::wstring ReadString(const std::wstring& path, const std::wstring& name, DWORD* type) {
   qvtest::RegistryValue value;
-  if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, path, name, &value)) return L"<missing>";
+  if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, path, name, &value, kPlatformView)) return L"<missing>";
   if (type) *type = value.type;
   std::wstring text(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / sizeof(wchar_t));
   while (!text.empty() && text.back() == L'\0') text.pop_back();

@@ -84,4 +84,6 @@ TEST(FakeDeskband, PromptHelperSignalsTheReadyEvent) {
   ASSERT_EQ(helper.size(), 1u);
   EXPECT_EQ(helper[0][1], L"3");
   EXPECT_EQ(helper[0][2], L"1");
+  ASSERT_EQ(helper[0].size(), 6u);
+  EXPECT_EQ(helper[0][5], std::to_wstring(sizeof(void*) * 8)) << "the library's bitness is its process's";
 }

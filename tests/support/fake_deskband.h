@@ -14,7 +14,7 @@
 // into "qvdeskband_record.txt" beside itself:
 //   DllRegisterServer | DllUnregisterServer <N> <class id text> <Win32 result>
 //   RunExplorerPromptHelper <N> <1 when it signalled the ready event, else 0> <its arguments>
-//                           <rundll32's whole command line>
+//                           <rundll32's whole command line> <the process's bitness: 32 or 64>
 //   window-created <N> <window handle> <parent handle>   window-destroyed <N>
 //   command <N> <command> <text> <second text> <value> <wParam> <1 when zero-filled, else 0>
 //   copydata-rejected <N> <dwData> <cbData>

@@ -77,17 +77,17 @@ ScopedRegistryKey::ScopedRegistryKey(HKEY root, std::wstring path)
 
 ScopedRegistryKey::~ScopedRegistryKey() { RestoreRegistrySnapshot(root_, path_, saved_); }
 
-bool RegistryKeyExists(HKEY root, const std::wstring& path) {
+bool RegistryKeyExists(HKEY root, const std::wstring& path, REGSAM view) {
   QVRegKey key;
-  return key.open(root, path.c_str(), KEY_READ) == ERROR_SUCCESS;
+  return key.open(root, path.c_str(), KEY_READ | view) == ERROR_SUCCESS;
 }
 
 void DeleteRegistryKey(HKEY root, const std::wstring& path) { SHDeleteKeyW(root, path.c_str()); }
 
 bool WriteRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
-                        const std::string& bytes) {
+                        const std::string& bytes, REGSAM view) {
   QVRegKey key;
-  if (key.create(root, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS) return false;
+  if (key.create(root, path.c_str(), KEY_SET_VALUE | view) != ERROR_SUCCESS) return false;
   return RegSetValueExW(key.get(), name.c_str(), 0, type,
                         reinterpret_cast<const BYTE*>(bytes.data()),
                         static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
@@ -111,9 +111,9 @@ ScopedRegistryValue::~ScopedRegistryValue() {
 }
 
 bool ReadRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name,
-                       RegistryValue* value) {
+                       RegistryValue* value, REGSAM view) {
   QVRegKey key;
-  if (key.open(root, path.c_str(), KEY_QUERY_VALUE) != ERROR_SUCCESS) return false;
+  if (key.open(root, path.c_str(), KEY_QUERY_VALUE | view) != ERROR_SUCCESS) return false;
   DWORD type = REG_NONE;
   DWORD size = 0;
   if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {

@@ -59,14 +59,16 @@ class ScopedRegistryValue {
   bool had_;
 };
 
-bool RegistryKeyExists(HKEY root, const std::wstring& path);
+// `view` may add KEY_WOW64_64KEY or KEY_WOW64_32KEY to the access, to look at one registry view
+// from a process of the other bitness.
+bool RegistryKeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
 void DeleteRegistryKey(HKEY root, const std::wstring& path);
 // Creates the key when needed and writes the value with exactly these bytes. True on success.
 bool WriteRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
-                        const std::string& bytes);
-// Reads a value as stored; false when it (or the key) is missing.
+                        const std::string& bytes, REGSAM view = 0);
+// Reads a value as stored; false when it (or the key) is missing. `view` as above.
 bool ReadRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name,
-                       RegistryValue* value);
+                       RegistryValue* value, REGSAM view = 0);
 
 // Registers a test double's in-process COM class under HKEY_LOCAL_MACHINE (where Wine looks classes
 // up): `classKey` is "Software\\Classes\\CLSID\\{...}", `library` a DLL beside the test executables,

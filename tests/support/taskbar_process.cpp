@@ -12,9 +12,19 @@ constexpr ULONGLONG kServiceMs = 30000;
 }  // namespace
 
 ScopedTaskbarProcess::ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour) {
+  Start(ExecutableDirectory() + L"qvtrayprocess.exe", recordPath, misbehaviour);
+}
+
+ScopedTaskbarProcess::ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour,
+                                           const std::wstring& nativeDirectory)
+    : nativeProxy_(new ScopedTrayProxyRegistration(nativeDirectory, KEY_WOW64_64KEY)) {
+  Start(nativeDirectory + L"qvtrayprocess.exe", recordPath, misbehaviour);
+}
+
+void ScopedTaskbarProcess::Start(const std::wstring& exe, const std::wstring& recordPath,
+                                 const Misbehaviour& misbehaviour) {
   const std::wstring readyName = UniqueName(L"QvTaskbarReady");
   const ScopedHandle readyEvent(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-  const std::wstring exe = ExecutableDirectory() + L"qvtrayprocess.exe";
   std::wstring line = L"\"" + exe + L"\" \"" + recordPath + L"\" \"" + readyName + L"\"";
   if (!misbehaviour.hangIn.empty()) line += L" hang " + misbehaviour.hangIn;
   if (!misbehaviour.dieIn.empty()) line += L" die " + misbehaviour.dieIn;

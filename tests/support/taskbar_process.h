@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "foundation/owners/scoped_handle.h"
@@ -24,6 +25,11 @@ class ScopedTaskbarProcess {
   };
 
   ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour);
+  // Explorer's process has the Windows's own bitness. A 32-bit test on 64-bit Windows starts the
+  // 64-bit qvtrayprocess.exe from `nativeDirectory` (with a trailing backslash) and registers that
+  // folder's 64-bit proxy/stub in the 64-bit registry view, beside its own 32-bit one.
+  ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour,
+                       const std::wstring& nativeDirectory);
   // Asks it to quit, ends it when it does not (hung in a call), and waits for its end. When it
   // did not quit on its own (died in a call, or was ended), its class is forgotten as Windows
   // does (see ForgetClassesOfEndedServers).
@@ -37,7 +43,10 @@ class ScopedTaskbarProcess {
   HANDLE process() const { return process_.get(); }
 
  private:
+  void Start(const std::wstring& exe, const std::wstring& recordPath, const Misbehaviour& misbehaviour);
+
   ScopedTrayProxyRegistration proxy_;
+  std::unique_ptr<ScopedTrayProxyRegistration> nativeProxy_;
   ScopedHandle process_;
   DWORD processId_ = 0;
   DWORD threadId_ = 0;

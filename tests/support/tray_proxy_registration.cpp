@@ -1,7 +1,6 @@
 #include "support/tray_proxy_registration.h"
 
-#include <windows.h>
-
+#include "foundation/owners/qv_reg_key.h"
 #include "support/child_process.h"
 #include "support/registry.h"
 
@@ -9,25 +8,38 @@ namespace qvtest {
 namespace {
 
 constexpr wchar_t kIid[] = L"{6D67E846-5B9C-4DB8-9CBC-DDE12F4254F1}";
-const std::wstring kInterfaceKey = std::wstring(L"Software\\Classes\\Interface\\") + kIid;
-const std::wstring kProxyKey = std::wstring(L"Software\\Classes\\CLSID\\") + kIid;
+constexpr wchar_t kInterfaces[] = L"Software\\Classes\\Interface";
+constexpr wchar_t kClasses[] = L"Software\\Classes\\CLSID";
+const std::wstring kInterfaceKey = std::wstring(kInterfaces) + L"\\" + kIid;
+const std::wstring kProxyKey = std::wstring(kClasses) + L"\\" + kIid;
+
+void DeleteIidKey(const wchar_t* parent, REGSAM view) {
+  QVRegKey key;
+  if (key.open(HKEY_LOCAL_MACHINE, parent, KEY_READ | KEY_WRITE | DELETE | view) == ERROR_SUCCESS) {
+    RegDeleteTreeW(key.get(), kIid);
+  }
+}
 
 }  // namespace
 
-ScopedTrayProxyRegistration::ScopedTrayProxyRegistration() {
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey, L"", REG_SZ, WideBytes(L"ITrayDeskBand"));
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey + L"\\NumMethods", L"", REG_SZ, WideBytes(L"7"));
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey + L"\\ProxyStubClsid32", L"", REG_SZ, WideBytes(kIid));
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, kProxyKey, L"", REG_SZ, WideBytes(L"PSFactoryBuffer"));
+ScopedTrayProxyRegistration::ScopedTrayProxyRegistration()
+    : ScopedTrayProxyRegistration(ExecutableDirectory(), 0) {}
+
+ScopedTrayProxyRegistration::ScopedTrayProxyRegistration(const std::wstring& directory, REGSAM view)
+    : view_(view) {
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey, L"", REG_SZ, WideBytes(L"ITrayDeskBand"), view);
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey + L"\\NumMethods", L"", REG_SZ, WideBytes(L"7"), view);
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey + L"\\ProxyStubClsid32", L"", REG_SZ, WideBytes(kIid), view);
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, kProxyKey, L"", REG_SZ, WideBytes(L"PSFactoryBuffer"), view);
   WriteRegistryValue(HKEY_LOCAL_MACHINE, kProxyKey + L"\\InprocServer32", L"", REG_SZ,
-                     WideBytes(ExecutableDirectory() + L"qvtrayproxy.dll"));
+                     WideBytes(directory + L"qvtrayproxy.dll"), view);
   WriteRegistryValue(HKEY_LOCAL_MACHINE, kProxyKey + L"\\InprocServer32", L"ThreadingModel", REG_SZ,
-                     WideBytes(L"Both"));
+                     WideBytes(L"Both"), view);
 }
 
 ScopedTrayProxyRegistration::~ScopedTrayProxyRegistration() {
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kInterfaceKey.c_str());
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProxyKey.c_str());
+  DeleteIidKey(kInterfaces, view_);
+  DeleteIidKey(kClasses, view_);
 }
 
 }  // namespace qvtest

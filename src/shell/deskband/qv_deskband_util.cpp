@@ -13,6 +13,7 @@
 #include "foundation/log/log.h"
 #include "foundation/os/guid_text.h"
 #include "foundation/os/shell_execute.h"
+#include "foundation/os/system_program.h"
 #include "foundation/owners/qv_com_ptr.h"
 #include "foundation/owners/qv_reg_key.h"
 #include "foundation/owners/scoped_handle.h"
@@ -43,17 +44,6 @@ int g_number = -1;
 int InstalledNumber() {
   if (!g_loaded.load(std::memory_order_acquire) && !QVDeskbandUtil::LoadInstalledCLSID()) return -1;
   return g_number;
-}
-
-// regsvr32.exe in the system directory. Named by its full path: an elevated installer that let
-// the search find it would run any regsvr32.exe planted beside itself or in its working directory.
-std::wstring Regsvr32Path() {
-  wchar_t directory[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::wstring();
-  std::wstring path(directory, length);
-  if (path.back() != L'\\') path += L'\\';
-  return path + L"regsvr32.exe";
 }
 
 }  // namespace
@@ -110,7 +100,9 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
     return false;
   }
   const std::wstring parameters = L"/s \"" + library + L"\"";
-  const std::wstring regsvr32 = Regsvr32Path();
+  // The system directory's regsvr32.exe: under WoW64 the 32-bit one, which hands a 64-bit library
+  // on to the 64-bit regsvr32 by itself.
+  const std::wstring regsvr32 = QVOS::systemProgramPath(L"regsvr32.exe");
   ScopedHandle process;
   if (!regsvr32.empty()) {
     QVOS::ShellExecuteOptions options;
@@ -260,17 +252,6 @@ constexpr int kFirstAttemptShowCalls = 5;
 constexpr DWORD kShowRetrySleepMs = 500;
 constexpr size_t kCommandLineCapacity = 2000;
 
-// The system's rundll32.exe by full path: a bare name would let the search find one planted
-// beside an elevated installer.
-std::wstring Rundll32Path() {
-  wchar_t directory[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::wstring();
-  std::wstring path(directory, length);
-  if (path.back() != L'\\') path += L'\\';
-  return path + L"rundll32.exe";
-}
-
 // Windows before 7 have no ITrayDeskBand: Explorer loads the band when told of it through a
 // global atom of its class text and SHLoadInProc.
 void AnnounceThroughAtom(const CLSID& classId) {
@@ -285,7 +266,9 @@ void StartPromptHelper(TaskbarDeskBand* tray, const std::wstring& library, int a
   Log::Stream() << kSource << L"installing window hook";
   const std::wstring command =
       L"rundll32.exe " + QVPaths::quoteArgument(library) + L",RunExplorerPromptHelper";
-  const std::wstring application = Rundll32Path();
+  // The deskband library has the Windows's own bitness, so a 32-bit process on 64-bit Windows
+  // starts the 64-bit rundll32.exe: the 32-bit one cannot load it.
+  const std::wstring application = QVOS::nativeSystemProgramPath(L"rundll32.exe");
   ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, kReadyEventName));
 
   // A library path of ordinary length never comes near the buffer; a longer one is not cut short

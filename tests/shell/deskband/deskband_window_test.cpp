@@ -336,7 +336,7 @@ TEST(DeskbandShow, TheTaskbarInterfaceIsToldAndTheBandShownIsDetectedByTheNextAt
   // The helper ran from the system's rundll32.exe with the library path quoted once.
   const auto helper = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(installDir + L"\\"), L"RunExplorerPromptHelper");
   ASSERT_EQ(helper.size(), 1u);
-  ASSERT_EQ(helper[0].size(), 5u);
+  ASSERT_EQ(helper[0].size(), 6u);
   EXPECT_EQ(helper[0][4], L"rundll32.exe \"" + library + L"\",RunExplorerPromptHelper");
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource),
             (std::vector<std::wstring>{
