@@ -77,9 +77,9 @@ Function DemoConsentPage
 FunctionEnd
 
 Function DemoConsentLeave
-  ; The offer belongs to this page.
-  ShowWindow $DemoCheckBox ${SW_HIDE}
-  ShowWindow $DemoLink ${SW_HIDE}
+  ; The offer belongs to this page (its Next has been seen by now): prepared again without it,
+  ; the main window hides both controls and stays white, and later pages' Next store nothing.
+  ${QVNSIS_PrepareWindow} $HWNDPARENT 0
 FunctionEnd
 
 Function DemoBannerPage

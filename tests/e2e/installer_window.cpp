@@ -52,6 +52,19 @@ HWND PageOf(HWND mainWindow) {
   return nullptr;
 }
 
+HWND WaitForMainDialog(DWORD pid, DWORD timeoutMs) {
+  HWND main = nullptr;
+  WaitUntil([&] { return (main = MainDialogOf(pid)) != nullptr && PageOf(main) != nullptr; }, timeoutMs);
+  return main && PageOf(main) ? main : nullptr;
+}
+
+HWND NextPage(HWND mainWindow, HWND page, DWORD timeoutMs) {
+  if (!Click(GetDlgItem(mainWindow, IDOK))) return nullptr;
+  HWND next = nullptr;
+  return WaitUntil([&] { return (next = PageOf(mainWindow)) != nullptr && next != page; }, timeoutMs) ? next
+                                                                                                    : nullptr;
+}
+
 std::wstring TextOf(HWND window) {
   wchar_t text[512] = {};
   DWORD_PTR copied = 0;

@@ -18,6 +18,13 @@ HWND MainDialogOf(DWORD pid);
 // The page shown inside an NSIS main window: its visible child dialog, null when there is none.
 HWND PageOf(HWND mainWindow);
 
+// Waits for process `pid`'s main dialog with a page in it: the main dialog, null when none came.
+HWND WaitForMainDialog(DWORD pid, DWORD timeoutMs);
+
+// Clicks Next (IDOK) of an NSIS main window and waits for the page after `page`: that page, null
+// when none came.
+HWND NextPage(HWND mainWindow, HWND page, DWORD timeoutMs);
+
 // The window's text, asked with WM_GETTEXT (answered within 5 s, else empty).
 std::wstring TextOf(HWND window);
 
