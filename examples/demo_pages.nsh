@@ -8,8 +8,12 @@
 ;   2. Banners: the sample picture from a file, and the same picture as an IMAGE resource added
 ;      to the installer's copy of the library.
 ;   3. Install: the status label animated by the progress text timer.
+;
+; With /PAGETIMER the banner page's own label is animated too; its timer goes on ticking when the
+; page is left with Back (the library's timers are never stopped; they find no label then).
 !include "nsDialogs.nsh"
 !include "WinMessages.nsh"
+!include "FileFunc.nsh"
 
 ChangeUI IDD_INST "${QVNSIS_DEMO_UI}"
 XPStyle on
@@ -25,10 +29,16 @@ Var DemoLink
 Var DemoStatusLabel
 Var DemoFileBitmap
 Var DemoResourceBitmap
+Var DemoPageTimer
 
 Function .onInit
   IfSilent 0 +2
     Return
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/PAGETIMER" $1
+  IfErrors +2
+    StrCpy $DemoPageTimer 1
   ${QVNSIS_Extract}
   File "/oname=$PLUGINSDIR\banner.png" "banner.png"
   Call DemoAddImageResource
@@ -100,6 +110,13 @@ Function DemoBannerPage
   ; The controls do not free their pictures: the page does (STM_GETIMAGE).
   SendMessage $1 0x173 0 0 $DemoFileBitmap
   SendMessage $2 0x173 0 0 $DemoResourceBitmap
+  ${QVNSIS_GetLanguageString} 107 $3
+  ${NSD_CreateLabel} 0 200 100% 12u "$3"
+  Pop $4
+  StrCmp $DemoPageTimer 1 0 no_page_timer
+    ${QVNSIS_StartProgressTextTimer} $4 $5
+    ${QVNSIS_Log} "demo: window pages: progress text timer on the banner page: $5"
+  no_page_timer:
   ${QVNSIS_PrepareWindow} $0 0
   nsDialogs::Show
 FunctionEnd

@@ -83,6 +83,50 @@ int DotsAfter(const std::wstring& base, const std::wstring& text) {
   return static_cast<int>(tail.size());
 }
 
+// The page's picture controls (SS_BITMAP statics), in their order.
+std::vector<HWND> BitmapControlsOf(HWND page) {
+  std::vector<HWND> controls;
+  for (HWND child = FindWindowExW(page, nullptr, L"Static", nullptr); child;
+       child = FindWindowExW(page, child, L"Static", nullptr)) {
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) controls.push_back(child);
+  }
+  return controls;
+}
+
+// The page's first text label whose text begins with `start`; null when there is none.
+HWND LabelOf(HWND page, const std::wstring& start) {
+  for (HWND child = FindWindowExW(page, nullptr, L"Static", nullptr); child;
+       child = FindWindowExW(page, child, L"Static", nullptr)) {
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP &&
+        qve2e::TextOf(child).compare(0, start.size(), start) == 0) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
+// "<temp>ns*.tmp\<name>": a file the installer put in its plug-ins folder; empty when none is there.
+std::wstring PluginsFolderFile(const std::wstring& temp, const std::wstring& name) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((temp + L"ns*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::wstring();
+  std::wstring path;
+  do {
+    const std::wstring candidate = temp + found.cFileName + L"\\" + name;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && qvtest::FileExists(candidate)) path = candidate;
+  } while (path.empty() && FindNextFileW(search, &found));
+  FindClose(search);
+  return path;
+}
+
+// A string of the library's table in this process's language (the installer's, on this bed).
+std::wstring LibraryString(int id) {
+  qvtest::Library library;
+  wchar_t text[256] = {};
+  if (library) QV_EXPORT(library, QVNSIS_GetLanguageString)(id, text, 256);
+  return text;
+}
+
 class DemoInstallerPages : public ::testing::Test {
  protected:
   DemoInstallerPages() {
@@ -93,10 +137,10 @@ class DemoInstallerPages : public ::testing::Test {
   }
 
   // Starts the installer with its pages and waits for its main window on the consent page.
-  void Start() {
+  void Start(const std::wstring& arguments = std::wstring()) {
     const std::wstring setup = qvtest::ExecutableDirectory() + L"qvnsis-demo-setup.exe";
     ASSERT_TRUE(qvtest::FileExists(setup)) << "the build makes the demo installer beside the tests";
-    process_ = qvtest::StartProgram(setup, L"");
+    process_ = qvtest::StartProgram(setup, arguments);
     ASSERT_TRUE(process_);
     main_ = qve2e::WaitForMainDialog(GetProcessId(process_.get()), kPageTimeoutMs);
     ASSERT_NE(main_, nullptr) << "no installer window";
@@ -136,6 +180,14 @@ class DemoInstallerPages : public ::testing::Test {
           << which << ": picture point (" << p.x << ", " << p.y << ") at (" << at.x << ", " << at.y << ") shows "
           << ColorText(seen) << ", not " << ColorText(p.color);
     }
+  }
+
+  // After the window: nothing of what the library subclassed or animated outlived it.
+  void ExpectNothingOutlivedTheWindow() {
+    const auto messages = qvtest::TodaysLogMessages(temp_.path());
+    EXPECT_NE(std::find(messages.begin(), messages.end(),
+                        L"demo: window pages: after the window: main window 0, terms link 0, status label 0"),
+              messages.end());
   }
 
   std::vector<std::wstring> consentLines() const {
@@ -204,11 +256,7 @@ TEST_F(DemoInstallerPages, APersonClickingThroughGetsTheOfferTheBannersAndTheAni
       EXPECT_EQ(consent(), 1u);
 
       // The banner page: the file's picture at its size, the resource's stretched; white around.
-      std::vector<HWND> banners;
-      for (HWND child = FindWindowExW(page, nullptr, L"Static", nullptr); child;
-           child = FindWindowExW(page, child, L"Static", nullptr)) {
-        if (GetWindowLongW(child, GWL_STYLE) & SS_BITMAP) banners.push_back(child);
-      }
+      const std::vector<HWND> banners = BitmapControlsOf(page);
       ASSERT_EQ(banners.size(), 2u);
       const RECT fileRect = ClientRect(banners[0]);
       const RECT resourceRect = ClientRect(banners[1]);
@@ -224,10 +272,8 @@ TEST_F(DemoInstallerPages, APersonClickingThroughGetsTheOfferTheBannersAndTheAni
       page = Next(page);
       const HWND label = GetDlgItem(page, kStatusTextId);
       ASSERT_NE(label, nullptr);
-      qvtest::Library library;
-      ASSERT_TRUE(library);
-      wchar_t base[256] = {};
-      QV_EXPORT(library, QVNSIS_GetLanguageString)(108, base, 256);
+      const std::wstring base = LibraryString(108);
+      ASSERT_FALSE(base.empty());
       std::vector<int> dots;
       std::vector<std::wstring> seen;
       WaitUntil(
@@ -259,12 +305,63 @@ TEST_F(DemoInstallerPages, APersonClickingThroughGetsTheOfferTheBannersAndTheAni
       // The consent page withdrew the offer on leaving: the later Next and Close stored nothing.
       EXPECT_EQ(consentLines(), std::vector<std::wstring>{L"IDOK: analytics accepted"});
     }
-    // After the window: nothing of what the library subclassed or animated outlived it.
-    const auto messages = qvtest::TodaysLogMessages(temp_.path());
-    EXPECT_NE(std::find(messages.begin(), messages.end(),
-                        L"demo: window pages: after the window: main window 0, terms link 0, status label 0"),
-              messages.end());
+    ExpectNothingOutlivedTheWindow();
   }
+}
+
+// A page destroyed while its timer runs, a banner file gone before its page, 150 % DPI.
+TEST_F(DemoInstallerPages, BadInputOnThePagesCrashesNothingAndLeavesNothingBehind) {
+  // Wine takes the DPI from here when a process starts.
+  qvtest::ScopedRegistryValue dpi(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD,
+                                  qvtest::DwordBytes(144));
+  Start(L"/PAGETIMER");
+  if (HasFatalFailure()) return;
+  EXPECT_GT(ClientRect(main_).right, 700) << "the installer's dialog units at 150 %";
+  HWND page = qve2e::PageOf(main_);
+  ExpectWhite(page, {ClientRect(page).right - 5, ClientRect(page).bottom - 5}, "the consent page");
+
+  // The picture file vanishes while the consent page shows.
+  const std::wstring banner = PluginsFolderFile(temp_.path(), L"banner.png");
+  ASSERT_FALSE(banner.empty()) << "the installer's copy of the picture";
+  ASSERT_TRUE(DeleteFileW(banner.c_str()));
+  page = Next(page);
+  ASSERT_NE(page, nullptr);
+  const std::vector<HWND> banners = BitmapControlsOf(page);
+  ASSERT_EQ(banners.size(), 2u);
+  const std::vector<std::wstring> fileLines =
+      qvtest::LogMessagesOf(qvtest::TodayLogFile(temp_.path()), L"QVNSIS_SetWindowImageFromFile: ");
+  EXPECT_EQ(fileLines, std::vector<std::wstring>{L"can't load file " + banner});
+  ExpectWhite(banners[0], {ClientRect(banners[0]).right / 2, ClientRect(banners[0]).bottom / 2},
+              "the file's control, left without a picture");
+  ExpectBanner(banners[1], "the picture from the library's resource");
+
+  // The page's own label animates; Back destroys the page while its timer runs.
+  const HWND label = LabelOf(page, LibraryString(107));
+  ASSERT_NE(label, nullptr);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const std::wstring now = qve2e::TextOf(label);
+        return !now.empty() && now.back() == L'.';
+      },
+      kPageTimeoutMs))
+      << "no dot came";
+  const std::wstring title = qve2e::TextOf(main_);
+  EXPECT_TRUE(qve2e::Click(GetDlgItem(main_, 3)));
+  HWND back = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (back = qve2e::PageOf(main_)) != nullptr && back != page; }, kPageTimeoutMs));
+  const HWND text = FindWindowExW(back, nullptr, L"Static", nullptr);
+  const std::wstring shown = qve2e::TextOf(text);
+  // Ticks with no label to animate: their time passes (no assertion on it), and they touch
+  // nothing that is left.
+  Sleep(2500);
+  EXPECT_FALSE(qvtest::Ended(process_, 0));
+  EXPECT_FALSE(IsWindow(label));
+  EXPECT_EQ(qve2e::TextOf(text), shown);
+  EXPECT_EQ(qve2e::TextOf(main_), title);
+  ExpectWhite(back, {ClientRect(back).right - 5, ClientRect(back).bottom - 5}, "the consent page again");
+  EXPECT_TRUE(qve2e::Click(GetDlgItem(main_, kCancelId)));
+  EXPECT_EQ(Finish(), 1u);
+  ExpectNothingOutlivedTheWindow();
 }
 
 }  // namespace
