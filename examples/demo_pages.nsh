@@ -15,7 +15,11 @@
 !include "WinMessages.nsh"
 !include "FileFunc.nsh"
 
-ChangeUI IDD_INST "${QVNSIS_DEMO_UI}"
+; QVNSIS_DEMO_UI=stock keeps NSIS's own main window, which has neither control: the offer then
+; has no box to read, and Next logs that the consent was not accepted.
+!if "${QVNSIS_DEMO_UI}" != "stock"
+  ChangeUI IDD_INST "${QVNSIS_DEMO_UI}"
+!endif
 XPStyle on
 BrandingText "qvnsis demo"
 ShowInstDetails nevershow

@@ -136,14 +136,20 @@ class DemoInstallerPages : public ::testing::Test {
                                qvtest::DwordBytes(0));
   }
 
-  // Starts the installer with its pages and waits for its main window on the consent page.
-  void Start(const std::wstring& arguments = std::wstring()) {
-    const std::wstring setup = qvtest::ExecutableDirectory() + L"qvnsis-demo-setup.exe";
-    ASSERT_TRUE(qvtest::FileExists(setup)) << "the build makes the demo installer beside the tests";
+  // Starts an installer beside the tests and waits for its main window with a page in it.
+  void Launch(const std::wstring& name, const std::wstring& arguments) {
+    const std::wstring setup = qvtest::ExecutableDirectory() + name;
+    ASSERT_TRUE(qvtest::FileExists(setup)) << "the build makes the demo installers beside the tests";
     process_ = qvtest::StartProgram(setup, arguments);
     ASSERT_TRUE(process_);
     main_ = qve2e::WaitForMainDialog(GetProcessId(process_.get()), kPageTimeoutMs);
     ASSERT_NE(main_, nullptr) << "no installer window";
+  }
+
+  // Starts the installer with its pages and waits for its main window on the consent page.
+  void Start(const std::wstring& arguments = std::wstring()) {
+    Launch(L"qvnsis-demo-setup.exe", arguments);
+    if (HasFatalFailure()) return;
     checkBox_ = GetDlgItem(main_, kCheckBoxId);
     link_ = GetDlgItem(main_, kLinkId);
     ASSERT_TRUE(checkBox_ && link_) << "the demo's main window carries the check box and the link";
@@ -359,6 +365,25 @@ TEST_F(DemoInstallerPages, BadInputOnThePagesCrashesNothingAndLeavesNothingBehin
   EXPECT_EQ(qve2e::TextOf(text), shown);
   EXPECT_EQ(qve2e::TextOf(main_), title);
   ExpectWhite(back, {ClientRect(back).right - 5, ClientRect(back).bottom - 5}, "the consent page again");
+  EXPECT_TRUE(qve2e::Click(GetDlgItem(main_, kCancelId)));
+  EXPECT_EQ(Finish(), 1u);
+  ExpectNothingOutlivedTheWindow();
+}
+
+// NSIS's own main window, without the check box and the link, prepared with the offer all the
+// same: still white, and Next finds no box checked, so nothing is stored.
+TEST_F(DemoInstallerPages, AMainWindowWithoutTheOfferControlsStoresNothing) {
+  Launch(L"qvnsis-demo-stock-ui-setup.exe", L"");
+  if (HasFatalFailure()) return;
+  EXPECT_EQ(GetDlgItem(main_, kCheckBoxId), nullptr);
+  EXPECT_EQ(GetDlgItem(main_, kLinkId), nullptr);
+  HWND page = qve2e::PageOf(main_);
+  ExpectWhite(page, {ClientRect(page).right - 5, ClientRect(page).bottom - 5}, "the consent page");
+  ExpectWhite(main_, {3, 3}, "the main window");
+  page = Next(page);
+  EXPECT_NE(page, nullptr);
+  EXPECT_EQ(consentLines(), std::vector<std::wstring>{L"IDOK: analytics not accepted"});
+  EXPECT_EQ(consent(), 0u);
   EXPECT_TRUE(qve2e::Click(GetDlgItem(main_, kCancelId)));
   EXPECT_EQ(Finish(), 1u);
   ExpectNothingOutlivedTheWindow();
