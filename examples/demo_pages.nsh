@@ -59,6 +59,10 @@ FunctionEnd
 ; before anything loads it.
 Function DemoAddImageResource
   System::Call 'kernel32::CreateFileW(w "$PLUGINSDIR\banner.png", i 0x80000000, i 1, p 0, i 3, i 0, p 0) p .r0'
+  StrCmp $0 -1 0 picture_open
+    ${QVNSIS_Log} "demo: window pages: no picture to add as a resource"
+    Return
+  picture_open:
   System::Call 'kernel32::GetFileSize(p r0, p 0) i .r1'
   System::Alloc $1
   Pop $2
