@@ -136,8 +136,19 @@ class DemoInstallerPages : public ::testing::Test {
                                qvtest::DwordBytes(0));
   }
 
+  // An installer left on screen by a failed check would cover the next one's window.
+  ~DemoInstallerPages() override { EndInstaller(); }
+
+  void EndInstaller() {
+    if (process_ && !qvtest::Ended(process_, 0)) {
+      TerminateProcess(process_.get(), 1);
+      qvtest::Ended(process_, 10000);
+    }
+  }
+
   // Starts an installer beside the tests and waits for its main window with a page in it.
   void Launch(const std::wstring& name, const std::wstring& arguments) {
+    EndInstaller();
     const std::wstring setup = qvtest::ExecutableDirectory() + name;
     ASSERT_TRUE(qvtest::FileExists(setup)) << "the build makes the demo installers beside the tests";
     process_ = qvtest::StartProgram(setup, arguments);
