@@ -1,4 +1,6 @@
 # make demo   build both DLLs and run the demo installer under Wine
+# make demo-gui  the same installer with its pages, clicked through on the test bed's display, a
+#             screenshot of each page saved under build/demo-gui/
 # make test   build everything and run every test
 # make bench  measure the DLLs' installer sizes with makensis, split the 32-bit DLL's size by component
 #             from its link map, then run the benchmark program under Wine
@@ -9,7 +11,7 @@
 SHELL := /bin/bash
 export QVNSIS_DEPS_CACHE ?= /var/cache/qvnsis-deps
 
-.PHONY: all packages deps build dll demo test bench soak dist clean
+.PHONY: all packages deps build dll demo demo-gui test bench soak dist clean
 
 all: build
 
@@ -44,6 +46,9 @@ test: build
 
 demo: build
 	@bash examples/run-demo.sh
+
+demo-gui: build
+	@bash examples/run-demo-gui.sh
 
 # The DLL sizes come from makensis on Linux and reach the benchmark program as arguments. The
 # same program runs twice: the 64-bit build in 64-bit Windows, then the 32-bit build, which loads

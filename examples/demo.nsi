@@ -30,9 +30,20 @@ Target ${TARGET}
 Name "qvnsis demo"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
+!ifdef QVNSIS_DEMO_UI
+  ; With its own main window (demo_ui.rc, built into a resource-only DLL): pages when run
+  ; without /S; with /S the same silent run as below.
+  !include "demo_pages.nsh"
+!else
 SilentInstall silent
+!endif
 
 Section "Install"
+!ifdef QVNSIS_DEMO_UI
+  IfSilent +3
+    Call DemoPagesInstall
+    Return
+!endif
   ${QVNSIS_Extract}
   File "/oname=$PLUGINSDIR\favorites.txt" "favorites.txt"
   File "/oname=$PLUGINSDIR\banner.png" "banner.png"
@@ -173,6 +184,10 @@ FunctionEnd
 ; each start beside itself) so that the uninstall flow has one to stop.
 !ifdef QVNSIS_FIXTURES
 Section "Engine"
+!ifdef QVNSIS_DEMO_UI
+  IfSilent +2
+    Return
+!endif
   Call DemoEngineFlow
 !ifdef SOAK
   Call DemoSoak

@@ -55,7 +55,7 @@ def main():
             entries.append((name, f.read()))
 
     add("Include/qvnsis.nsh", "include/qvnsis.nsh")
-    for name in ("demo.nsi", "minimal.nsi", "banner.png", "favorites.txt"):
+    for name in ("demo.nsi", "demo_pages.nsh", "demo_ui.rc", "minimal.nsi", "banner.png", "favorites.txt"):
         add(f"Examples/qvnsis/{name}", f"examples/{name}")
     add("Docs/qvnsis/README.md", "package/README.md")
     add("Docs/qvnsis/THIRD-PARTY-NOTICES.txt", "package/THIRD-PARTY-NOTICES.txt")

@@ -20,6 +20,8 @@ LAYOUT = {
     "Plugins/amd64-unicode/qvnsis.dll": None,
     "Include/qvnsis.nsh": "include/qvnsis.nsh",
     "Examples/qvnsis/demo.nsi": "examples/demo.nsi",
+    "Examples/qvnsis/demo_pages.nsh": "examples/demo_pages.nsh",
+    "Examples/qvnsis/demo_ui.rc": "examples/demo_ui.rc",
     "Examples/qvnsis/minimal.nsi": "examples/minimal.nsi",
     "Examples/qvnsis/banner.png": "examples/banner.png",
     "Examples/qvnsis/favorites.txt": "examples/favorites.txt",

@@ -179,8 +179,12 @@ class ScopedExplorer {
       : anchor_(CreateWindowExW(0, L"STATIC", L"anchor", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
                                 nullptr)) {
     if (!ComServiceRunning()) return;
+    // Wine keeps a desktop's size as the screen's for every later process of the bed: the
+    // screen's own size, so that later windows are not cut off at a smaller one.
     process_ = qvtest::StartProgram(qvtest::SystemProgram(L"explorer.exe"),
-                                    L"/desktop=" + qvtest::UniqueName(L"qvtest") + L",640x480");
+                                    L"/desktop=" + qvtest::UniqueName(L"qvtest") + L"," +
+                                        std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x" +
+                                        std::to_wstring(GetSystemMetrics(SM_CYSCREEN)));
   }
   ~ScopedExplorer() {
     if (process_) {
