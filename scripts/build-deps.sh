@@ -55,29 +55,31 @@ size_cflags="-Os -ffunction-sections -fdata-sections -D_WIN32_WINNT=0x0501"
 # not, and no exception crosses these C libraries (their callbacks here report errors by
 # longjmp, which on x86 needs no tables). x64 keeps its tables: Windows unwinds through them.
 declare -A unwind_cflags=([x86]="-fno-asynchronous-unwind-tables -fno-unwind-tables" [x64]="")
-# SQLite without what no statement of the library uses (CREATE TABLE, ALTER TABLE ADD, SELECT
-# with one equality WHERE, INSERT, DELETE, BEGIN/COMMIT/ROLLBACK, pragma table_info). Nothing
-# here changes the file format or how a schema the engine wrote is read: triggers, views,
-# virtual tables, subqueries, compound selects, CHECK, AUTOINCREMENT, auto-vacuum, WAL and UTF-16
-# files stay. What goes besides are statements no schema holds (EXPLAIN, ANALYZE, REINDEX), syntax
-# newer than the engine's SQLite 3.7.3 (window functions, WITH, upsert, generated columns, hex
-# literals), foreign key enforcement (off unless a connection turns it on, which none here does),
-# pragmas the library never runs, and optimisations whose answers are the same without them.
-# ATTACH, VACUUM and the pager pragmas stay: in this SQLite, omitting any of them leaves a function
-# that code kept by the others calls undefined.
-sqlite_options="-DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_OMIT_DEPRECATED
-  -DSQLITE_OMIT_SHARED_CACHE -DSQLITE_OMIT_PROGRESS_CALLBACK -DSQLITE_OMIT_DECLTYPE
-  -DSQLITE_OMIT_JSON -DSQLITE_OMIT_COMPLETE -DSQLITE_OMIT_GET_TABLE -DSQLITE_OMIT_TRACE
-  -DSQLITE_OMIT_AUTHORIZATION -DSQLITE_OMIT_INCRBLOB -DSQLITE_OMIT_DESERIALIZE
-  -DSQLITE_OMIT_TCL_VARIABLE -DSQLITE_OMIT_COMPILEOPTION_DIAGS -DSQLITE_OMIT_INTROSPECTION_PRAGMAS
-  -DSQLITE_OMIT_DATETIME_FUNCS -DSQLITE_OMIT_LOCALTIME -DSQLITE_OMIT_AUTOMATIC_INDEX
-  -DSQLITE_OMIT_XFER_OPT -DSQLITE_OMIT_LIKE_OPTIMIZATION -DSQLITE_OMIT_OR_OPTIMIZATION
-  -DSQLITE_OMIT_BETWEEN_OPTIMIZATION -DSQLITE_UNTESTABLE -DSQLITE_DEFAULT_MEMSTATUS=0
-  -DSQLITE_OMIT_WINDOWFUNC -DSQLITE_OMIT_CTE -DSQLITE_OMIT_UPSERT -DSQLITE_OMIT_GENERATED_COLUMNS
-  -DSQLITE_OMIT_HEX_INTEGER -DSQLITE_OMIT_EXPLAIN -DSQLITE_OMIT_ANALYZE -DSQLITE_OMIT_REINDEX
-  -DSQLITE_OMIT_FOREIGN_KEY -DSQLITE_OMIT_INTEGRITY_CHECK -DSQLITE_OMIT_FLAG_PRAGMAS
-  -DSQLITE_OMIT_SCHEMA_VERSION_PRAGMAS -DSQLITE_OMIT_BTREECOUNT -DSQLITE_OMIT_TRUNCATE_OPTIMIZATION
-  -DSQLITE_OMIT_LOOKASIDE"
+# SQLite reads databases the engine wrote, with whatever SQLite the engine had (3.7.3, or a later
+# one after an upgrade): every schema, trigger, view, CHECK and default it may hold must parse and
+# run here as there. An omit option that changes what SQL text can mean (grammar and keywords,
+# SQL functions such as the date and JSON ones, pragmas, which a view can name as table-valued
+# functions) makes a whole schema unreadable, or a trigger fail, the day a schema uses it. So
+# the only options left out are these, none of which any SQL text can reach:
+#   C interfaces the library never calls: LOAD_EXTENSION (load_extension() in SQL is refused
+#     by a stock SQLite too, until a C call allows it), SHARED_CACHE, PROGRESS_CALLBACK,
+#     DECLTYPE, COMPLETE, GET_TABLE, TRACE, AUTHORIZATION, INCRBLOB, DESERIALIZE, and the test
+#     hooks (UNTESTABLE);
+#   statements no schema can hold (EXPLAIN, ANALYZE, REINDEX; a trigger body cannot contain
+#     them, and without ANALYZE an existing sqlite_stat1 table is read as a plain table);
+#   $-style parameters (TCL_VARIABLE): a schema may hold no parameters at all;
+#   optimisations whose answers are the same without them (XFER_OPT, LIKE/OR/BETWEEN
+#     optimisations, BTREECOUNT, TRUNCATE_OPTIMIZATION), the lookaside allocator and memory
+#     statistics.
+# Foreign-key clauses parse; their enforcement stays off, as a connection leaves it by default.
+sqlite_options="-DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_OMIT_SHARED_CACHE
+  -DSQLITE_OMIT_PROGRESS_CALLBACK -DSQLITE_OMIT_DECLTYPE -DSQLITE_OMIT_COMPLETE
+  -DSQLITE_OMIT_GET_TABLE -DSQLITE_OMIT_TRACE -DSQLITE_OMIT_AUTHORIZATION -DSQLITE_OMIT_INCRBLOB
+  -DSQLITE_OMIT_DESERIALIZE -DSQLITE_UNTESTABLE -DSQLITE_OMIT_EXPLAIN -DSQLITE_OMIT_ANALYZE
+  -DSQLITE_OMIT_REINDEX -DSQLITE_OMIT_TCL_VARIABLE -DSQLITE_OMIT_XFER_OPT
+  -DSQLITE_OMIT_LIKE_OPTIMIZATION -DSQLITE_OMIT_OR_OPTIMIZATION -DSQLITE_OMIT_BETWEEN_OPTIMIZATION
+  -DSQLITE_OMIT_BTREECOUNT -DSQLITE_OMIT_TRUNCATE_OPTIMIZATION -DSQLITE_OMIT_LOOKASIDE
+  -DSQLITE_DEFAULT_MEMSTATUS=0"
 # SQLite: its amalgamation, made once and compiled for each target. Some SQLITE_OMIT_* options
 # change the grammar and keyword table, which are generated: configure hands the OMIT options in
 # CFLAGS to the parser and keyword generators (OPT_FEATURE_FLAGS), so sqlite3.c matches them.

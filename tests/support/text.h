@@ -8,6 +8,7 @@
 namespace qvtest {
 
 std::string Utf8(const std::wstring& text);
+std::wstring Wide(const std::string& utf8);
 
 // Each UTF-16 unit cut to one byte: for ASCII texts only (names, switches, messages).
 std::string Narrow(const std::wstring& text);

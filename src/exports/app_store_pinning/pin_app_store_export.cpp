@@ -19,29 +19,50 @@ QVObjectDatabase& InstalledAppsDatabase() {
   return db;
 }
 
+// What is left of one call's wait for the database mutex.
+class MutexBudget {
+ public:
+  uint32_t remainingMs() const {
+    const DWORD spent = GetTickCount() - start_;
+    return spent >= QVDatabaseMutexLock::kWaitMs ? 0 : QVDatabaseMutexLock::kWaitMs - spent;
+  }
+
+ private:
+  const DWORD start_ = GetTickCount();
+};
+
 }  // namespace
 
-// Each step takes the database mutex by itself, so the engine may use the database between them.
+// Each step takes the database mutex by itself, so the engine may use the database between them;
+// together they wait for it at most QVDatabaseMutexLock::kWaitMs. 1 when the app store is pinned
+// in the database afterwards (it was already, or now is); 0 when nothing could be written, which
+// the log explains.
 QVNSIS_EXPORT int QVNSIS_PinAppStore() {
   QVObjectDatabase& db = InstalledAppsDatabase();
   const int pinned = GuardedExport(-1, [&] {
     Log::Stream() << L"QVNSIS_PinAppStore: pinning app store to the taskbar";
+    const MutexBudget budget;
+    bool done = false;
     if (QVPaths::getPath(PathKind::InstalledAppsDb, false).empty()) {
       // No installation: SQLite would take the empty name for a private temporary database.
       Log::Stream() << L"QVNSIS_PinAppStore: installation directory not found";
     } else {
-      QVPrepareInstalledAppsSchema(db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, false); });
-      QVSetAppFeature(db, kPinnedFeature, kAppStoreId);
+      done = QVPrepareInstalledAppsSchema(
+                 db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, false); },
+                 budget.remainingMs()) &&
+             QVSetAppFeature(db, kPinnedFeature, kAppStoreId, budget.remainingMs());
     }
-    QVDatabaseMutexLock lock;
-    db.close();
-    return lock.release();
+    if (db.isOpen()) {
+      // The connection never outlives the call, mutex or not: closing writes nothing that
+      // SQLite's own file locks do not guard.
+      QVDatabaseMutexLock lock(L"QVNSIS_PinAppStore", budget.remainingMs(),
+                               L"closing the database without it");
+      db.close();
+    }
+    return done ? 1 : 0;
   });
   if (pinned >= 0) return pinned;
   // Out of memory part way: still leave the file closed, so the next call starts afresh.
-  GuardedExport([&] {
-    QVDatabaseMutexLock lock;
-    db.close();
-  });
+  GuardedExport([&] { db.close(); });
   return 0;
 }

@@ -3,12 +3,20 @@
 QVMutexLock::QVMutexLock(const char* name, uint32_t timeoutMs) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
   if (!mutex) return;
-  if (WaitForSingleObject(mutex, timeoutMs) == WAIT_TIMEOUT) {
-    CloseHandle(mutex);
-    return;
+  switch (WaitForSingleObject(mutex, timeoutMs)) {
+    case WAIT_OBJECT_0:
+    case WAIT_ABANDONED:  // the owner died and the mutex is ours now
+      mutex_ = mutex;
+      return;
+    case WAIT_TIMEOUT:
+      timedOut_ = true;
+      break;
+    default:
+      break;
   }
-  // WAIT_ABANDONED counts as held: the owner died and the mutex is ours now.
-  mutex_ = mutex;
+  const DWORD error = GetLastError();
+  CloseHandle(mutex);
+  SetLastError(error);
 }
 
 QVMutexLock::~QVMutexLock() { release(); }

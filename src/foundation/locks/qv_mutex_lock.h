@@ -17,10 +17,14 @@ class QVMutexLock {
   QVMutexLock& operator=(const QVMutexLock&) = delete;
 
   bool held() const { return mutex_ != nullptr; }
+  // Not held because another holder kept it for the whole wait (as opposed to a mutex that
+  // could not be created or opened, or a wait that failed: the thread's last error says why).
+  bool timedOut() const { return timedOut_; }
 
   // Releases and closes the mutex. Returns CloseHandle's result, or 0 when nothing was held.
   int release();
 
  private:
   HANDLE mutex_ = nullptr;
+  bool timedOut_ = false;
 };

@@ -34,11 +34,24 @@ bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
 
 int32_t QVObjectDatabase::openWith(const std::wstring& path, int flags, int32_t failure) {
   if (db_) return kNotOpen;
+  path_ = path;
   QVSqliteConnection db;
   const int rc = sqlite3_open_v2(QVUtf8::fromWide(path).c_str(), db.put(), flags, nullptr);
-  if (rc != SQLITE_OK) return failure;
+  if (rc != SQLITE_OK) {
+    // The failed connection still carries the reason until it is closed.
+    lastError_ = QVUtf8::toWide(db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
+    return failure;
+  }
+  // The engine holds the file only for short pieces of work: waiting a little for it beats
+  // giving up at once.
+  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   db_ = std::move(db);
   return kOk;
+}
+
+int32_t QVObjectDatabase::failed(int32_t result) {
+  lastError_ = db_ ? QVUtf8::toWide(sqlite3_errmsg(db_.get())) : L"the database is not open";
+  return result;
 }
 
 int32_t QVObjectDatabase::open(const std::wstring& path) {
@@ -55,13 +68,14 @@ int32_t QVObjectDatabase::close() {
 }
 
 int32_t QVObjectDatabase::exec(const std::string& sql) {
-  if (!db_) return kNotOpen;
-  return sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK ? kOk : kExecFailed;
+  if (!db_) return failed(kNotOpen);
+  if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) return failed(kExecFailed);
+  return kOk;
 }
 
 int32_t QVObjectDatabase::createTableFromObjectProperties(const std::string& table,
                                                           const QVObject* object) {
-  if (!db_) return kNotOpen;
+  if (!db_) return failed(kNotOpen);
   if (!object || object->properties().count() == 0) return kNoObject;
 
   std::string sql = "CREATE TABLE " + table + " (";
@@ -83,22 +97,39 @@ int32_t QVObjectDatabase::createTableFromObjectProperties(const std::string& tab
 }
 
 bool QVObjectDatabase::tableExists(const std::string& table) {
-  if (!db_) return false;
+  return tablePresence(table) == Presence::kPresent;
+}
+
+QVObjectDatabase::Presence QVObjectDatabase::tablePresence(const std::string& table) {
+  if (!db_) {
+    failed(kNotOpen);
+    return Presence::kUnknown;
+  }
   const std::string sql =
       "SELECT name FROM sqlite_master WHERE type='table' AND name='" + table + "'";
   QVSqliteStatement statement;
+  // Preparing reads the schema: a locked file or one whose schema does not parse fails here.
   if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), statement.put(),
                          nullptr) != SQLITE_OK ||
       !statement) {
-    return false;
+    failed(kNotOpen);
+    return Presence::kUnknown;
   }
-  return sqlite3_step(statement.get()) == SQLITE_ROW;
+  switch (sqlite3_step(statement.get())) {
+    case SQLITE_ROW:
+      return Presence::kPresent;
+    case SQLITE_DONE:
+      return Presence::kAbsent;
+    default:
+      failed(kNotOpen);
+      return Presence::kUnknown;
+  }
 }
 
 int32_t QVObjectDatabase::prepareSelect(const std::string& table, const std::string& where,
                                         const std::string& orderBy, int64_t limit,
                                         QVSqliteStatement* statement) {
-  if (!db_ || !statement) return kNotOpen;
+  if (!db_ || !statement) return failed(kNotOpen);
   std::string sql = "SELECT ROWID, " + table + ".* FROM " + table;
   if (!where.empty()) sql += " WHERE " + where;
   if (!orderBy.empty()) sql += " ORDER BY " + orderBy;
@@ -108,7 +139,7 @@ int32_t QVObjectDatabase::prepareSelect(const std::string& table, const std::str
                          nullptr) != SQLITE_OK ||
       !*statement) {
     statement->reset();
-    return kNotOpen;
+    return failed(kNotOpen);
   }
   return kOk;
 }
@@ -126,7 +157,7 @@ int32_t QVObjectDatabase::selectFirst(const std::string& table, QVObject* object
   }
   // A select that fails (busy, corrupt file) has not shown that the row is missing; callers
   // that write when nothing was found must be able to tell the two apart.
-  return rc == SQLITE_DONE ? kNoRow : kNotOpen;
+  return rc == SQLITE_DONE ? kNoRow : failed(kNotOpen);
 }
 
 void QVObjectDatabase::readRow(sqlite3_stmt* statement, QVObject* object) {
@@ -145,13 +176,13 @@ void QVObjectDatabase::readRow(sqlite3_stmt* statement, QVObject* object) {
 }
 
 int32_t QVObjectDatabase::tableColumns(const std::string& table, std::vector<std::string>* names) {
-  if (!db_) return kNotOpen;
+  if (!db_) return failed(kNotOpen);
   if (!names) return kNoObject;
   const std::string sql = "pragma table_info(" + table + ");";
   QVSqliteStatement statement;
   if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), statement.put(),
                          nullptr) != SQLITE_OK) {
-    return kNotOpen;
+    return failed(kNotOpen);
   }
   // A statement that prepares to nothing (an empty text) has no rows: done at once.
   if (!statement) return kOk;
@@ -165,17 +196,23 @@ int32_t QVObjectDatabase::tableColumns(const std::string& table, std::vector<std
       if (text) names->push_back(reinterpret_cast<const char*>(text));
     }
   }
-  return rc == SQLITE_DONE ? kOk : kNotOpen;
+  return rc == SQLITE_DONE ? kOk : failed(kNotOpen);
 }
 
 bool QVObjectDatabase::columnExists(const std::string& table, const std::string& column) {
-  if (!tableExists(table)) return false;
+  return columnPresence(table, column) == Presence::kPresent;
+}
+
+QVObjectDatabase::Presence QVObjectDatabase::columnPresence(const std::string& table,
+                                                            const std::string& column) {
+  const Presence tablePresent = tablePresence(table);
+  if (tablePresent != Presence::kPresent) return tablePresent;
   std::vector<std::string> names;
-  if (tableColumns(table, &names) != kOk) return false;
+  if (tableColumns(table, &names) != kOk) return Presence::kUnknown;
   for (const std::string& name : names) {
-    if (name == column) return true;
+    if (name == column) return Presence::kPresent;
   }
-  return false;
+  return Presence::kAbsent;
 }
 
 std::string QVSqlEscape(const std::string& text) {

@@ -27,6 +27,13 @@ class QVObjectDatabase {
   static constexpr int32_t kNotOpen = 4;
   static constexpr int32_t kExecFailed = 5;
 
+  // Whether a table or column is there, or whether that could not be read (a locked or damaged
+  // file): callers that create what is missing must not act on the third answer.
+  enum class Presence { kPresent, kAbsent, kUnknown };
+
+  // How long a statement waits for another connection's lock on the file before it fails.
+  static constexpr int kBusyTimeoutMs = 5000;
+
   QVObjectDatabase() = default;
   ~QVObjectDatabase() { close(); }
 
@@ -34,7 +41,8 @@ class QVObjectDatabase {
   QVObjectDatabase& operator=(const QVObjectDatabase&) = delete;
 
   bool isOpen() const { return static_cast<bool>(db_); }
-  // An existing database, read-write.
+  // An existing database, read-write. Every statement of the connection waits up to
+  // kBusyTimeoutMs for a lock held by another connection.
   int32_t open(const std::wstring& path);
   // Creates the file when it is missing. An empty path is a private temporary database.
   int32_t openOrCreate(const std::wstring& path);
@@ -45,11 +53,18 @@ class QVObjectDatabase {
   // skipping "ROWID" and valueless properties; the statement is logged before it runs.
   int32_t createTableFromObjectProperties(const std::string& table, const QVObject* object);
   bool tableExists(const std::string& table);
+  Presence tablePresence(const std::string& table);
   // The first row of the select, "ROWID" first, into object; kNoRow when there is none.
   int32_t selectFirst(const std::string& table, QVObject* object, const std::string& where,
                       const std::string& orderBy);
   int32_t tableColumns(const std::string& table, std::vector<std::string>* names);
   bool columnExists(const std::string& table, const std::string& column);
+  Presence columnPresence(const std::string& table, const std::string& column);
+
+  // SQLite's own text for the last operation that failed (an open included), for the log.
+  const std::wstring& lastError() const { return lastError_; }
+  // The file of the last open, as given.
+  const std::wstring& path() const { return path_; }
 
   // "SELECT ROWID, <table>.* FROM <table>[ WHERE ...][ ORDER BY ...][ LIMIT n];"; a negative
   // limit adds no LIMIT clause.
@@ -61,8 +76,12 @@ class QVObjectDatabase {
 
  private:
   int32_t openWith(const std::wstring& path, int flags, int32_t failure);
+  // Keeps the connection's error text; answers `result`.
+  int32_t failed(int32_t result);
 
   QVSqliteConnection db_;
+  std::wstring lastError_;
+  std::wstring path_;
 };
 
 // A value for a single-quoted SQL literal: every single quote doubled.

@@ -6,11 +6,16 @@
 #include "exports/app_store_pinning/app_features.h"
 #include "store/database/qv_object_database.h"
 #include "support/gtest/sqlite_file.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
 
+using Names = std::vector<std::string>;
+
 const char kApp[] = "6cad4a268d116ece1738f7d93d9c172411e20b8f";
+const uint32_t kMutexWaitMs = 10000;
 
 // A features table with an audit trail: the triggers record every delete and insert the code
 // under test runs, so a case that must write nothing can be checked.
@@ -29,27 +34,23 @@ class AppFeaturesTest : public testing::Test {
 
   // Inserts rows (app, list) directly; a null list is SQL NULL.
   void Insert(const std::string& app, const char* list) {
-    sqlite3_stmt* insert = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(sql_.handle(), "INSERT INTO features VALUES (?1, ?2);", -1,
-                                 &insert, nullptr), SQLITE_OK);
-    sqlite3_bind_text(insert, 1, app.c_str(), -1, SQLITE_TRANSIENT);
-    if (list) sqlite3_bind_text(insert, 2, list, -1, SQLITE_TRANSIENT);
-    EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
-    sqlite3_finalize(insert);
+    ASSERT_TRUE(sql_.exec("INSERT INTO features VALUES (" + qvtest::SqlText(app) + ", " +
+                          (list ? qvtest::SqlText(list) : "NULL") + ");"));
   }
   qvtest::SqlRows Rows(const std::string& app) {
-    sqlite3_stmt* select = nullptr;
-    qvtest::SqlRows rows;
-    EXPECT_EQ(sqlite3_prepare_v2(sql_.handle(),
-                                 "SELECT feature_list FROM features WHERE id_or_folder = ?1 ORDER BY ROWID;",
-                                 -1, &select, nullptr), SQLITE_OK);
-    sqlite3_bind_text(select, 1, app.c_str(), -1, SQLITE_TRANSIENT);
-    while (sqlite3_step(select) == SQLITE_ROW) {
-      const unsigned char* text = sqlite3_column_text(select, 0);
-      rows.push_back({text ? reinterpret_cast<const char*>(text) : qvtest::kNullCell});
-    }
-    sqlite3_finalize(select);
-    return rows;
+    return sql_.rows("SELECT feature_list FROM features WHERE id_or_folder = " + qvtest::SqlText(app) +
+                     " ORDER BY ROWID;");
+  }
+  bool Set(const std::string& app) { return QVSetAppFeature(db_, "pinned", app, kMutexWaitMs); }
+  Names Log() const {
+    Names messages;
+    for (const auto& line : qvtest::TodaysLogMessages(dir_.path())) messages.push_back(qvtest::Utf8(line));
+    return messages;
+  }
+  // The log line of a row left alone.
+  std::string Refusal(const std::string& what, const std::string& why) const {
+    return "QVSetAppFeature: could not " + what + " the features of " + kApp + " in " +
+           qvtest::Utf8(path_) + ": " + why + "; nothing written";
   }
   std::vector<std::string> Audit() {
     std::vector<std::string> lines;
@@ -90,7 +91,7 @@ TEST_F(AppFeaturesTest, TheAppsRowsBecomeOneRowWithTheFeatureSet) {
     for (const char* list : c.lists) Insert(kApp, list);
     Audit();
 
-    QVSetAppFeature(db_, "pinned", kApp);
+    EXPECT_TRUE(Set(kApp));
 
     const std::vector<std::string> rows = [&] {
       std::vector<std::string> lists;
@@ -109,29 +110,33 @@ TEST_F(AppFeaturesTest, TheAppsRowsBecomeOneRowWithTheFeatureSet) {
     }
     EXPECT_EQ(Rows("other app"), (qvtest::SqlRows{{"-pinned,+other"}})) << "other apps untouched";
   }
+  EXPECT_TRUE(Log().empty()) << testing::PrintToString(Log());
 }
 
 TEST_F(AppFeaturesTest, AnAppIdentifierWithQuotesIsOneLiteral) {
   const std::string app = "o'brien' OR '1'='1";
   Insert(app, "+x");
   Insert("victim", "-pinned");
-  QVSetAppFeature(db_, "pinned", app);
+  EXPECT_TRUE(Set(app));
   EXPECT_EQ(Rows(app), (qvtest::SqlRows{{"+x,+pinned"}}));
   EXPECT_EQ(Rows("victim"), (qvtest::SqlRows{{"-pinned"}}));
 }
 
+// Each way the row can be left alone says so, with SQLite's own reason, and answers false; the
+// old row is kept and the connection stays usable.
 TEST_F(AppFeaturesTest, AFailedInsertKeepsTheOldRow) {
   Insert(kApp, "-pinned,+other");
   Audit();
   ASSERT_TRUE(sql_.exec("CREATE TRIGGER refuse BEFORE INSERT ON features BEGIN"
                         " SELECT RAISE(ABORT, 'refused'); END;"));
-  QVSetAppFeature(db_, "pinned", kApp);
+  EXPECT_FALSE(Set(kApp));
   EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"-pinned,+other"}}))
       << "the delete is rolled back with the insert";
   EXPECT_TRUE(Audit().empty());
+  EXPECT_EQ(Log(), Names{Refusal("write", "refused")});
   // The connection is usable afterwards: no transaction left open.
   ASSERT_TRUE(sql_.exec("DROP TRIGGER refuse;"));
-  QVSetAppFeature(db_, "pinned", kApp);
+  EXPECT_TRUE(Set(kApp));
   EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"+pinned,+other"}}));
 }
 
@@ -142,48 +147,57 @@ TEST_F(AppFeaturesTest, ARowThatCannotBeReadIsNotOverwritten) {
                         "CREATE TABLE features (id_or_folder TEXT PRIMARY KEY, feature_list TEXT)"
                         " WITHOUT ROWID;"));
   Insert(kApp, "+other");
-  QVSetAppFeature(db_, "pinned", kApp);
+  EXPECT_FALSE(Set(kApp));
   EXPECT_EQ(sql_.rows("SELECT * FROM features"), (qvtest::SqlRows{{kApp, "+other"}}));
+  EXPECT_EQ(Log(), Names{Refusal("read", "no such column: ROWID")});
 }
 
 TEST_F(AppFeaturesTest, NothingIsWrittenWithoutAnOpenDatabase) {
   Insert(kApp, "+other");
   db_.close();
-  QVSetAppFeature(db_, "pinned", kApp);
+  EXPECT_FALSE(Set(kApp));
   EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"+other"}}));
   EXPECT_FALSE(db_.isOpen());
+  EXPECT_EQ(Log(), Names{"QVSetAppFeature: the installed-apps database is not open; nothing written"});
 }
 
-// Another connection that ignores the mutex and holds a read transaction: the delete and insert
-// succeed, but COMMIT cannot take the file (busy). Everything is rolled back and the connection
-// is left usable.
+// Another program that ignores the mutex and holds a read transaction: the library waits for
+// it a while, then COMMIT gives up (busy). Everything is rolled back and the connection is left
+// usable.
 TEST_F(AppFeaturesTest, ACommitRefusedByAnotherReaderKeepsTheOldRow) {
   Insert(kApp, "-pinned,+other");
   Audit();
   ASSERT_TRUE(sql_.exec("BEGIN; SELECT count(*) FROM features;"));
-  sqlite3_stmt* reading = nullptr;
-  // A statement stepped but not finished keeps the shared lock of the read transaction.
-  ASSERT_EQ(sqlite3_prepare_v2(sql_.handle(), "SELECT * FROM features;", -1, &reading, nullptr), SQLITE_OK);
-  ASSERT_EQ(sqlite3_step(reading), SQLITE_ROW);
-  QVSetAppFeature(db_, "pinned", kApp);
-  sqlite3_finalize(reading);
+  EXPECT_FALSE(Set(kApp));
   ASSERT_TRUE(sql_.exec("COMMIT;"));
   EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"-pinned,+other"}}));
   EXPECT_TRUE(Audit().empty()) << "the delete and insert were rolled back";
-  QVSetAppFeature(db_, "pinned", kApp);
+  EXPECT_EQ(Log(), Names{Refusal("write", "database is locked")});
+  EXPECT_TRUE(Set(kApp));
   EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"+pinned,+other"}}));
 }
 
-// The select prepares (the schema is known) but its step fails: another connection holds the
-// file exclusively. A row not read is not a missing row: nothing is written.
+// Another program holds the file exclusively past the wait: a row not read is not a missing
+// row, and nothing is written.
 TEST_F(AppFeaturesTest, ASelectThatFailsToStepWritesNothing) {
   Insert(kApp, "+other");
   Insert("other app", "+x");
-  QVSetAppFeature(db_, "pinned", "other app");  // the connection has read the schema
+  EXPECT_TRUE(Set("other app"));  // the connection has read the schema
   Audit();
   ASSERT_TRUE(sql_.exec("BEGIN EXCLUSIVE;"));
-  QVSetAppFeature(db_, "pinned", kApp);
+  EXPECT_FALSE(Set(kApp));
   ASSERT_TRUE(sql_.exec("COMMIT;"));
   EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"+other"}}));
   EXPECT_TRUE(Audit().empty());
+  EXPECT_EQ(Log(), Names{Refusal("read", "database is locked")});
+}
+
+// A feature already set needs no write, so it is answered while another program is writing
+// (or the file cannot be written at all).
+TEST_F(AppFeaturesTest, AFeatureAlreadySetNeedsNoWriteLock) {
+  Insert(kApp, "+pinned");
+  ASSERT_TRUE(sql_.exec("BEGIN IMMEDIATE; UPDATE features SET feature_list = feature_list;"));
+  EXPECT_TRUE(Set(kApp));
+  ASSERT_TRUE(sql_.exec("COMMIT;"));
+  EXPECT_TRUE(Log().empty()) << testing::PrintToString(Log());
 }

@@ -29,9 +29,7 @@ const std::string kCreateFeatures = "CREATE TABLE features (id_or_folder TEXT,fe
 
 class InstalledAppsSchemaTest : public testing::Test {
  protected:
-  void Prepare() {
-    QVPrepareInstalledAppsSchema(db_, [this] { return path_; });
-  }
+  bool Prepare() { return QVPrepareInstalledAppsSchema(db_, [this] { return path_; }, 10000); }
   Names Log() const {
     Names messages;
     for (const auto& line : qvtest::TodaysLogMessages(dir_.path())) messages.push_back(qvtest::Utf8(line));
@@ -47,7 +45,7 @@ class InstalledAppsSchemaTest : public testing::Test {
 }  // namespace
 
 TEST_F(InstalledAppsSchemaTest, AMissingFileIsCreatedWithFourTables) {
-  Prepare();
+  EXPECT_TRUE(Prepare());
   EXPECT_TRUE(db_.isOpen());
   db_.close();
   qvtest::SqliteFile file(path_);
@@ -85,7 +83,7 @@ TEST_F(InstalledAppsSchemaTest, AnOlderFileGainsWhatIsMissingButNeverTovines) {
       qvtest::SqliteFile setup(path_);
       ASSERT_TRUE(setup.exec(c.setup));
     }
-    Prepare();
+    EXPECT_TRUE(Prepare());
     db_.close();
     const Names log = Log();
     EXPECT_EQ(Names(log.begin() + logged, log.end()), c.logged);
@@ -109,7 +107,7 @@ TEST_F(InstalledAppsSchemaTest, ACompleteFileIsOnlyOpened) {
                            "INSERT INTO settings VALUES ('app', 'n', 'v', 't');" + kCreateTovinState));
   }
   const std::string before = qvtest::ReadFileBytes(path_);
-  Prepare();
+  EXPECT_TRUE(Prepare());
   EXPECT_TRUE(db_.isOpen());
   db_.close();
   EXPECT_TRUE(Log().empty());
@@ -119,10 +117,10 @@ TEST_F(InstalledAppsSchemaTest, ACompleteFileIsOnlyOpened) {
 TEST_F(InstalledAppsSchemaTest, AnOpenDatabaseIsLeftAsItIs) {
   ASSERT_EQ(db_.openOrCreate(dir_.path() + L"other.db"), QVObjectDatabase::kOk);
   bool asked = false;
-  QVPrepareInstalledAppsSchema(db_, [&] {
+  EXPECT_TRUE(QVPrepareInstalledAppsSchema(db_, [&] {
     asked = true;
     return path_;
-  });
+  }, 10000));
   EXPECT_FALSE(asked);
   EXPECT_FALSE(qvtest::FileExists(path_));
   EXPECT_FALSE(db_.tableExists("features"));
@@ -130,7 +128,7 @@ TEST_F(InstalledAppsSchemaTest, AnOpenDatabaseIsLeftAsItIs) {
 
 TEST_F(InstalledAppsSchemaTest, AnEmptyPathWorksOnAPrivateDatabaseThatVanishes) {
   path_.clear();
-  Prepare();
+  EXPECT_TRUE(Prepare());
   ASSERT_TRUE(db_.isOpen());
   EXPECT_TRUE(db_.tableExists("features"));
   EXPECT_EQ(Log().size(), 4u) << "only the four creations are logged";
@@ -139,30 +137,64 @@ TEST_F(InstalledAppsSchemaTest, AnEmptyPathWorksOnAPrivateDatabaseThatVanishes) 
   EXPECT_EQ(Log().size(), 8u) << "a new private database each time";
 }
 
+// A file that cannot be opened, created or read is left as it was, with a log line that names
+// it and gives SQLite's reason; the connection is closed again.
 TEST_F(InstalledAppsSchemaTest, UnusableFilesAreNotChanged) {
-  // Not a database at all.
+  const std::string file = qvtest::Utf8(path_);
+  // Not a database at all: SQLite reads the header lazily, so the open works and the first
+  // question about the tables fails.
   const std::string text = "plain text, not a database\r\n" + std::string(4096, 'z');
   qvtest::WriteFileBytes(path_, text);
-  Prepare();
-  db_.close();
+  EXPECT_FALSE(Prepare());
+  EXPECT_FALSE(db_.isOpen());
   EXPECT_TRUE(qvtest::ReadFileBytes(path_) == text) << "the file was changed";
+  EXPECT_EQ(Log(), Names{"QVPrepareInstalledAppsSchema: could not read the tables of " + file +
+                         ": file is not a database; nothing written"});
   ASSERT_TRUE(DeleteFileW(path_.c_str()));
 
-  // A database lacking tables that another program keeps open against writing: SQLite falls
-  // back to reading it, and every creation fails.
+  // A folder where the file should be.
+  ASSERT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
+  EXPECT_FALSE(Prepare());
+  EXPECT_EQ(Log().back(), "QVPrepareInstalledAppsSchema: could not create " + file +
+                              ": unable to open database file; nothing written");
+  ASSERT_TRUE(RemoveDirectoryW(path_.c_str()));
+}
+
+// Another program holds the file locked (ignoring the mutex) for longer than a statement waits:
+// whether the tables are there cannot be read, so none is created, and the log says so instead
+// of claiming to create them.
+TEST_F(InstalledAppsSchemaTest, ALockedFileGetsNoTableItMayAlreadyHave) {
+  qvtest::SqliteFile other(path_);
+  ASSERT_TRUE(other.exec("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT);"
+                         "BEGIN EXCLUSIVE; INSERT INTO settings VALUES ('a', 'b', 'c');"));
+  EXPECT_FALSE(Prepare());
+  EXPECT_FALSE(db_.isOpen());
+  EXPECT_EQ(Log(), Names{"QVPrepareInstalledAppsSchema: could not read the tables of " +
+                         qvtest::Utf8(path_) + ": database is locked; nothing written"});
+  ASSERT_TRUE(other.exec("ROLLBACK;"));
+  EXPECT_EQ(other.tables(), Names{"settings"});
+}
+
+// A database another program only reads, and keeps others from writing: SQLite opens it
+// read-only, every creation fails and says why, and nothing is pinned into it.
+TEST_F(InstalledAppsSchemaTest, ACreationRefusedIsLoggedWithItsReason) {
   {
     qvtest::SqliteFile setup(path_);
-    ASSERT_TRUE(setup.exec("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT);"));
+    ASSERT_TRUE(setup.exec("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT, type TEXT);"));
   }
   const std::string before = qvtest::ReadFileBytes(path_);
-  const size_t logged = qvtest::TodaysLogMessages(dir_.path()).size();
   HANDLE reader = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-  Prepare();
+  EXPECT_FALSE(Prepare()) << "no features table";
   db_.close();
   CloseHandle(reader);
   EXPECT_TRUE(qvtest::ReadFileBytes(path_) == before) << "the file was changed";
-  EXPECT_EQ(qvtest::TodaysLogMessages(dir_.path()).size(), logged + 2)
-      << "features and tovinstate were tried";
+  const std::string refused = ": attempt to write a readonly database";
+  EXPECT_EQ(Log(), (Names{kCreated + kCreateFeatures,
+                          "QVPrepareInstalledAppsSchema: could not create table features in " +
+                              qvtest::Utf8(path_) + refused,
+                          kCreated + kCreateTovinState,
+                          "QVPrepareInstalledAppsSchema: could not create table tovinstate in " +
+                              qvtest::Utf8(path_) + refused}));
 }

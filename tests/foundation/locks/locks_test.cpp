@@ -123,13 +123,26 @@ TEST(QVMutexLock, TimeoutZeroOnAMutexHeldByAnotherProcessHoldsNothing) {
 
   QVMutexLock lock(qvtest::Narrow(name).c_str(), 0);
   EXPECT_FALSE(lock.held());
+  EXPECT_TRUE(lock.timedOut());
   EXPECT_EQ(lock.release(), 0);
 
   ASSERT_EQ(holder.finish(), 0u);
   QVMutexLock after(qvtest::Narrow(name).c_str(), 0);
   EXPECT_TRUE(after.held());
+  EXPECT_FALSE(after.timedOut());
   EXPECT_NE(after.release(), 0);
   EXPECT_EQ(after.release(), 0) << "a second release has nothing to release";
+}
+
+// A name another kind of object holds: no mutex, and not a time-out either.
+TEST(QVMutexLock, ANameTakenByAnEventIsNeitherHeldNorTimedOut) {
+  const std::wstring name = qvtest::UniqueName(L"qvtest_mutex");
+  ScopedHandle event(CreateEventA(nullptr, TRUE, FALSE, qvtest::Narrow(name).c_str()));
+  ASSERT_TRUE(event);
+  QVMutexLock lock(qvtest::Narrow(name).c_str(), 1000);
+  EXPECT_FALSE(lock.held());
+  EXPECT_FALSE(lock.timedOut());
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
 TEST(QVMutexLock, AbandonedMutexIsTakenOver) {

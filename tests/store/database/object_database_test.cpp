@@ -275,12 +275,8 @@ TEST_F(ObjectDatabaseTest, WideTextCellsFollowTheLocalizableMarker) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.cell);
     ASSERT_TRUE(setup.exec("DELETE FROM texts;"));
-    sqlite3_stmt* insert = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(setup.handle(), "INSERT INTO texts VALUES ('k', ?1, ?1);", -1,
-                                 &insert, nullptr), SQLITE_OK);
-    sqlite3_bind_text(insert, 1, c.cell.data(), static_cast<int>(c.cell.size()), SQLITE_TRANSIENT);
-    EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
-    sqlite3_finalize(insert);
+    ASSERT_TRUE(setup.exec("INSERT INTO texts VALUES ('k', " + qvtest::SqlText(c.cell) + ", " +
+                           qvtest::SqlText(c.cell) + ");"));
 
     QVObject object;
     object.addProperty("title", QVVariantType::WString);

@@ -1,36 +1,32 @@
 #pragma once
 
-#include <sqlite3.h>
-
 #include <string>
 #include <vector>
 
-// Direct SQLite access for tests: sets up database files and reads back what the library wrote,
-// without going through the code under test.
-namespace qvtest {
+#include "support/stock_sqlite.h"
 
-// Cells of a result, each row's cells in column order; SQL NULL reads as kNullCell.
-extern const char kNullCell[];
-using SqlRows = std::vector<std::vector<std::string>>;
+// A database file as the tests set it up and read it back: through Debian's own SQLite
+// (support/stock_sqlite.h), never through the library under test or its SQLite build. Failures
+// are reported to the running test.
+namespace qvtest {
 
 class SqliteFile {
  public:
   // Opens (creating when missing) the file; an open failure makes every call fail the test.
   explicit SqliteFile(const std::wstring& path);
-  ~SqliteFile();
-  SqliteFile(const SqliteFile&) = delete;
-  SqliteFile& operator=(const SqliteFile&) = delete;
 
-  // Runs statements; true on success.
-  bool exec(const std::string& sql);
+  // Runs statements; true on success (a failure is not reported: tests expect some).
+  bool exec(const std::string& sql, std::string* error = nullptr);
   // The rows of one select; empty when it fails (and the failure is reported to the test).
   SqlRows rows(const std::string& sql);
   std::vector<std::string> tables();
   std::vector<std::string> columns(const std::string& table);
-  sqlite3* handle() const { return db_; }
+  // Leaves the file as a program that died here would (see StockSqlite::crash).
+  void crash(const std::string& sql) { sqlite_.crash(sql); }
+  const StockSqlite& connection() const { return sqlite_; }
 
  private:
-  sqlite3* db_ = nullptr;
+  StockSqlite sqlite_;
 };
 
 }  // namespace qvtest
