@@ -21,8 +21,7 @@ fetch_source() {
 }
 
 stamp_text() {
-  sha256sum "$here/build-deps.sh" "$here/../cmake/toolchain-x86.cmake" "$here/../cmake/toolchain-x64.cmake" \
-    "$here/../cmake/toolchain-x86-tests.cmake" | awk '{print $1}'
+  sha256sum "$here/build-deps.sh" "$here/../cmake/toolchain-mingw.cmake" | awk '{print $1}'
   for p in sqlite3 libpng1.6 libjpeg-turbo zlib; do echo "$p $(src_versions "$p" | tr '\n' ' ')"; done
   dpkg-query -W -f='${Version}\n' googletest libz-mingw-w64-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix \
     g++-mingw-w64-i686-posix
@@ -87,28 +86,30 @@ sqlite_omit=$(for o in $sqlite_options; do case $o in -DSQLITE_OMIT_*) printf '%
 mkdir -p "$cache/src/sqlite-bld"
 (cd "$cache/src/sqlite-bld" && "../$sqlite_dir/configure" CFLAGS="$sqlite_omit" >/dev/null && make -s sqlite3.c >/dev/null)
 
-declare -A cc=([x86]=i686-w64-mingw32-gcc-win32 [x64]=x86_64-w64-mingw32-gcc-posix)
+# The product's thread model of each bitness (see cmake/toolchain-mingw.cmake).
+declare -A threads=([x86]=win32 [x64]=posix)
+toolchain="$here/../cmake/toolchain-mingw.cmake"
 
 for t in x86 x64; do
   prefix="$cache/$t"
-  tc="$here/../cmake/toolchain-$t.cmake"
+  tc=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQVNSIS_TRIPLE="${triple[$t]}" -DQVNSIS_THREADS="${threads[$t]}")
   mkdir -p "$prefix/lib" "$prefix/include"
 
   # shellcheck disable=SC2086
-  "${cc[$t]}" $size_cflags ${unwind_cflags[$t]} $sqlite_options -c "$cache/src/sqlite-bld/sqlite3.c" -o "$cache/src/sqlite3-$t.o"
+  "${triple[$t]}-gcc-${threads[$t]}" $size_cflags ${unwind_cflags[$t]} $sqlite_options -c "$cache/src/sqlite-bld/sqlite3.c" -o "$cache/src/sqlite3-$t.o"
   "${triple[$t]}-ar" rcs "$prefix/lib/libsqlite3.a" "$cache/src/sqlite3-$t.o"
   cp "$cache/src/sqlite-bld/sqlite3.h" "$cache/src/sqlite-bld/sqlite3ext.h" "$prefix/include/"
 
   # zlib from its source: the toolchain's prebuilt one has unwind tables, which on x86 kept its
   # whole compressor in the DLL, and nothing here compresses.
-  cmake -Wno-deprecated -S "$cache/src/$zlib_dir" -B "$cache/src/zlib-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
+  cmake -Wno-deprecated -S "$cache/src/$zlib_dir" -B "$cache/src/zlib-$t" "${tc[@]}" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
   cmake --build "$cache/src/zlib-$t" -j "$jobs" --target zlibstatic >/dev/null
   cp "$cache/src/zlib-$t/libzlibstatic.a" "$prefix/lib/libz.a"
   cp "$cache/src/$zlib_dir/zlib.h" "$cache/src/zlib-$t/zconf.h" "$prefix/include/"
 
-  cmake -S "$cache/src/$png_dir" -B "$cache/src/png-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
+  cmake -S "$cache/src/$png_dir" -B "$cache/src/png-$t" "${tc[@]}" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DPNG_SHARED=OFF -DPNG_TESTS=OFF \
     -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DZLIB_INCLUDE_DIR="$prefix/include" \
     -DZLIB_LIBRARY="$prefix/lib/libz.a" -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
@@ -118,7 +119,7 @@ for t in x86 x64; do
   [ -f "$prefix/lib/libpng.a" ] || cp "$(ls "$prefix"/lib/libpng16*.a | head -n1)" "$prefix/lib/libpng.a"
   cp "$cache/src/$png_dir"/png.h "$cache/src/$png_dir"/pngconf.h "$cache/src/png-$t"/pnglibconf.h "$prefix/include/"
 
-  cmake -S "$cache/src/$jpeg_dir" -B "$cache/src/jpeg-$t" -DCMAKE_TOOLCHAIN_FILE="$tc" \
+  cmake -S "$cache/src/$jpeg_dir" -B "$cache/src/jpeg-$t" "${tc[@]}" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DENABLE_SHARED=OFF \
     -DWITH_TURBOJPEG=OFF -DWITH_SIMD=0 -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
   cmake --build "$cache/src/jpeg-$t" -j "$jobs" --target jpeg-static >/dev/null
@@ -133,9 +134,10 @@ done
 
 # GoogleTest, for the test executables: the posix thread model of each bitness (the 32-bit one
 # goes into x86-posix, beside the win32-model libraries of the product).
-declare -A gtest_toolchain=([x64]=toolchain-x64.cmake [x86-posix]=toolchain-x86-tests.cmake)
+declare -A gtest_triple=([x64]=x86_64-w64-mingw32 [x86-posix]=i686-w64-mingw32)
 for t in x64 x86-posix; do
-  cmake -S /usr/src/googletest -B "$cache/src/gtest-$t" -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/${gtest_toolchain[$t]}" \
+  cmake -S /usr/src/googletest -B "$cache/src/gtest-$t" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DQVNSIS_TRIPLE="${gtest_triple[$t]}" -DQVNSIS_THREADS=posix \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$cache/$t" -Dgtest_disable_pthreads=OFF \
     -DBUILD_GMOCK=ON -DCMAKE_CXX_FLAGS="-static-libgcc -static-libstdc++" >/dev/null
   cmake --build "$cache/src/gtest-$t" -j "$jobs" >/dev/null

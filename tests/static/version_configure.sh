@@ -23,7 +23,8 @@ for entry in "${cases[@]}"; do
   for part in cmake resources src; do ln -s "$source/$part" "$copy/$part"; done
   sed "s/^project(qvnsis VERSION [^ ]* /project(qvnsis VERSION $version /" "$source/CMakeLists.txt" >"$copy/CMakeLists.txt"
   grep -q "^project(qvnsis VERSION $version " "$copy/CMakeLists.txt" || { echo "cannot set $version"; exit 1; }
-  output=$(cmake -S "$copy" -B "$copy/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchain-x86.cmake" 2>&1)
+  output=$(cmake -S "$copy" -B "$copy/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchain-mingw.cmake" \
+    -DQVNSIS_TRIPLE=i686-w64-mingw32 -DQVNSIS_THREADS=win32 2>&1)
   result=$?
   if [ "$expected" = ok ]; then
     fields=${version//./,}

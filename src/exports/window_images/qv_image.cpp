@@ -9,51 +9,32 @@
 #include "foundation/owners/qv_file.h"
 
 std::shared_ptr<QVImage> QVImage::loadFromFile(const std::wstring& path) {
-  {
-    QVFile file;
-    if (file.Open(path, QVFile::kModeRead) != QVFile::kOpened || file.Size() <= 0) return nullptr;
-  }
+  QVFile file;
+  if (file.Open(path, QVFile::kModeRead) != QVFile::kOpened) return nullptr;
+  const int64_t size = file.Size();
+  // Held whole in memory: nothing larger than the pixel limit is read.
+  if (size <= 0 || static_cast<uint64_t>(size) > kMaxImagePixelBytes) return nullptr;
+  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+  if (!bytes || file.Read(bytes.get(), static_cast<uint32_t>(size)) != static_cast<uint32_t>(size)) return nullptr;
   auto image = std::make_shared<QVImage>();
-  std::unique_ptr<QVPNGLoader> png(new QVPNGLoader());
-  if (png->load(path)) {
-    image->png_ = std::move(png);
-    return image;
-  }
-  std::unique_ptr<QVJPEGLoader> jpeg(new QVJPEGLoader());
-  if (jpeg->load(path)) {
-    image->jpeg_ = std::move(jpeg);
-    return image;
-  }
-  return nullptr;
+  return image->loadFromMemory(bytes.get(), static_cast<size_t>(size)) ? image : nullptr;
 }
 
 std::shared_ptr<QVImage> QVImage::createBlank(int width, int height) {
   size_t bytes = 0;
   if (!ImagePixelBytes(width, height, &bytes)) return nullptr;
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bytes]());
-  if (!buffer) return nullptr;
+  std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[bytes]());
+  if (!pixels) return nullptr;
   auto image = std::make_shared<QVImage>();
-  image->buffer_ = std::move(buffer);
-  image->width_ = width;
-  image->height_ = height;
+  image->image_.pixels = std::move(pixels);
+  image->image_.width = width;
+  image->image_.height = height;
   return image;
 }
 
 bool QVImage::loadFromMemory(const void* bytes, size_t size) {
   if (!bytes || size == 0) return false;
-  std::unique_ptr<QVPNGLoader> png(new QVPNGLoader());
-  if (png->load(bytes, size)) {
-    jpeg_.reset();
-    png_ = std::move(png);
-    return true;
-  }
-  std::unique_ptr<QVJPEGLoader> jpeg(new QVJPEGLoader());
-  if (jpeg->load(bytes, size)) {
-    png_.reset();
-    jpeg_ = std::move(jpeg);
-    return true;
-  }
-  return false;
+  return DecodeImage(bytes, size, &image_);
 }
 
 std::shared_ptr<QVImage> QVImage::scaledTo(int width, int height) const {
@@ -75,22 +56,4 @@ HBITMAP QVImage::toHBITMAP() const {
   if (!bitmap.create(width(), height())) return nullptr;
   std::memcpy(bitmap.bits(), pixels(), byteCount());
   return bitmap.detach();
-}
-
-const uint8_t* QVImage::pixels() const {
-  if (png_) return png_->pixels();
-  if (jpeg_) return jpeg_->pixels();
-  return buffer_.get();
-}
-
-int QVImage::width() const {
-  if (png_) return png_->width();
-  if (jpeg_) return jpeg_->width();
-  return width_;
-}
-
-int QVImage::height() const {
-  if (png_) return png_->height();
-  if (jpeg_) return jpeg_->height();
-  return height_;
 }

@@ -7,19 +7,18 @@
 #include <memory>
 #include <string>
 
-#include "exports/window_images/qv_jpeg_loader.h"
-#include "exports/window_images/qv_png_loader.h"
+#include "exports/window_images/image_decode.h"
 
 // A decoded picture: 32-bit BGRA, top-down rows of exactly width x 4 bytes, straight alpha.
-// The pixels are those of its PNG decoder if it has one, else of its JPEG decoder, else its own
-// buffer (an image created blank). Always held through a shared pointer.
+// Always held through a shared pointer.
 class QVImage {
  public:
   QVImage() = default;
   QVImage(const QVImage&) = delete;
   QVImage& operator=(const QVImage&) = delete;
 
-  // Null when the file cannot be opened, is empty or is neither a PNG nor a JPEG we can decode.
+  // Null when the file cannot be opened or read, is empty or larger than the image size limit,
+  // or is neither a PNG nor a JPEG we can decode. The file is read once, then decoded in memory.
   static std::shared_ptr<QVImage> loadFromFile(const std::wstring& path);
   // Zeroed pixels; null for a side of zero or less, beyond the size limit, or out of memory.
   static std::shared_ptr<QVImage> createBlank(int width, int height);
@@ -36,16 +35,12 @@ class QVImage {
   // failure.
   HBITMAP toHBITMAP() const;
 
-  const uint8_t* pixels() const;
-  uint8_t* mutablePixels() { return const_cast<uint8_t*>(pixels()); }
-  int width() const;
-  int height() const;
+  const uint8_t* pixels() const { return image_.pixels.get(); }
+  uint8_t* mutablePixels() { return image_.pixels.get(); }
+  int width() const { return image_.width; }
+  int height() const { return image_.height; }
   size_t byteCount() const { return static_cast<size_t>(width()) * height() * 4; }
 
  private:
-  std::unique_ptr<QVPNGLoader> png_;
-  std::unique_ptr<QVJPEGLoader> jpeg_;
-  std::unique_ptr<uint8_t[]> buffer_;
-  int width_ = 0;
-  int height_ = 0;
+  DecodedImage image_;
 };

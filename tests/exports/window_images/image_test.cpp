@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "exports/window_images/image_decode.h"
 #include "exports/window_images/qv_image.h"
-#include "exports/window_images/qv_jpeg_loader.h"
-#include "exports/window_images/qv_png_loader.h"
 #include "foundation/owners/scoped_gdi_object.h"
 #include "support/image_files.h"
 #include "support/temp_dir.h"
@@ -55,7 +54,7 @@ int CmykInk(int x, int, int c) { return c == 3 ? 0 : (x < 8 ? 255 : 0); }
 
 }  // namespace
 
-TEST(PngLoader, EveryLayoutArrivesAsStraightBgra) {
+TEST(PngDecode, EveryLayoutArrivesAsStraightBgra) {
   using qvtest::PngPicture;
   struct Case {
     const char* name;
@@ -106,11 +105,11 @@ TEST(PngLoader, EveryLayoutArrivesAsStraightBgra) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = qvtest::EncodePng(c.picture);
-    QVPNGLoader loader;
-    ASSERT_TRUE(loader.load(file.data(), file.size()));
-    EXPECT_EQ(loader.width(), c.picture.width);
-    EXPECT_EQ(loader.height(), c.picture.height);
-    EXPECT_EQ(PixelsOf(loader.pixels(), loader.width(), loader.height()), c.expected);
+    DecodedImage decoded;
+    ASSERT_TRUE(DecodePng(file.data(), file.size(), &decoded));
+    EXPECT_EQ(decoded.width, c.picture.width);
+    EXPECT_EQ(decoded.height, c.picture.height);
+    EXPECT_EQ(PixelsOf(decoded.pixels.get(), decoded.width, decoded.height), c.expected);
 
     const auto image = FromMemory(file);
     ASSERT_NE(image, nullptr);
@@ -118,7 +117,7 @@ TEST(PngLoader, EveryLayoutArrivesAsStraightBgra) {
   }
 }
 
-TEST(JpegLoader, ColourAndGreyArriveOpaqueAndCmykIsRefused) {
+TEST(JpegDecode, ColourAndGreyArriveOpaqueAndCmykIsRefused) {
   struct Case {
     const char* name;
     std::string file;
@@ -130,11 +129,11 @@ TEST(JpegLoader, ColourAndGreyArriveOpaqueAndCmykIsRefused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    QVJPEGLoader loader;
-    ASSERT_TRUE(loader.load(c.file.data(), c.file.size()));
-    ASSERT_EQ(loader.width(), 16);
-    ASSERT_EQ(loader.height(), 16);
-    const Pixels pixels = PixelsOf(loader.pixels(), 16, 16);
+    DecodedImage decoded;
+    ASSERT_TRUE(DecodeJpeg(c.file.data(), c.file.size(), &decoded));
+    ASSERT_EQ(decoded.width, 16);
+    ASSERT_EQ(decoded.height, 16);
+    const Pixels pixels = PixelsOf(decoded.pixels.get(), 16, 16);
     for (uint32_t p : pixels) ASSERT_EQ(p >> 24, 0xFFu) << "every pixel opaque";
     EXPECT_PRED3(Near, pixels[2], c.left, 6);
     EXPECT_PRED3(Near, pixels[13], c.right, 6);
@@ -142,9 +141,9 @@ TEST(JpegLoader, ColourAndGreyArriveOpaqueAndCmykIsRefused) {
   }
 
   const std::string cmyk = qvtest::EncodeJpeg(16, 16, 4, CmykInk);
-  QVJPEGLoader loader;
-  EXPECT_FALSE(loader.load(cmyk.data(), cmyk.size()));
-  EXPECT_EQ(loader.pixels(), nullptr);
+  DecodedImage decoded;
+  EXPECT_FALSE(DecodeJpeg(cmyk.data(), cmyk.size(), &decoded));
+  EXPECT_EQ(decoded.pixels, nullptr);
   EXPECT_EQ(FromMemory(cmyk), nullptr);
 }
 
@@ -197,15 +196,15 @@ TEST(ImageLoad, PicturesBeyond256MiBOfPixelsAreRefused) {
     return qvtest::EncodePng(picture);
   };
   const std::string over = greyPng(8200);
-  QVPNGLoader png;
-  EXPECT_FALSE(png.load(over.data(), over.size()));
+  DecodedImage png;
+  EXPECT_FALSE(DecodePng(over.data(), over.size(), &png));
   const std::string limit = greyPng(8192);
-  EXPECT_TRUE(png.load(limit.data(), limit.size()));
-  EXPECT_EQ(png.width(), 8192);
+  EXPECT_TRUE(DecodePng(limit.data(), limit.size(), &png));
+  EXPECT_EQ(png.width, 8192);
 
   const std::string overJpeg = qvtest::EncodeJpeg(8200, 8200, 1, [](int, int, int) { return 0x55; }, false, 50);
-  QVJPEGLoader jpeg;
-  EXPECT_FALSE(jpeg.load(overJpeg.data(), overJpeg.size()));
+  DecodedImage jpeg;
+  EXPECT_FALSE(DecodeJpeg(overJpeg.data(), overJpeg.size(), &jpeg));
 
   // The same limit holds for a blank image and a scaling target.
   EXPECT_EQ(QVImage::createBlank(8200, 8200), nullptr);
@@ -276,9 +275,9 @@ TEST(ImageScale, AlphaSurvivesStretching) {
   }
 }
 
-// Application segments longer than the decoder's 4 KB input buffer (an EXIF block, an ICC
-// profile) are skipped past the buffer's end, from memory and from a file alike.
-TEST(JpegLoader, LargeApplicationSegmentsAreSkipped) {
+// Application segments (an EXIF block, an ICC profile) are skipped, of any length, from memory
+// and from a file alike.
+TEST(JpegDecode, LargeApplicationSegmentsAreSkipped) {
   const std::string plain = qvtest::EncodeJpeg(16, 16, 3, SplitRgb);
   auto segment = [](int marker, size_t size) {
     std::string bytes = Bytes({0xFF, marker, static_cast<int>((size + 2) >> 8), static_cast<int>((size + 2) & 0xFF)});
@@ -291,21 +290,21 @@ TEST(JpegLoader, LargeApplicationSegmentsAreSkipped) {
       {"segment ending on the buffer's edge", segment(0xE1, 4090)},
       {"segment ending one byte past it", segment(0xE1, 4091)},
   };
-  QVJPEGLoader reference;
-  ASSERT_TRUE(reference.load(plain.data(), plain.size()));
-  const Pixels expected = PixelsOf(reference.pixels(), 16, 16);
+  DecodedImage reference;
+  ASSERT_TRUE(DecodeJpeg(plain.data(), plain.size(), &reference));
+  const Pixels expected = PixelsOf(reference.pixels.get(), 16, 16);
   qvtest::ScopedTempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = plain.substr(0, 2) + c.segments + plain.substr(2);
-    QVJPEGLoader fromMemory;
-    ASSERT_TRUE(fromMemory.load(file.data(), file.size()));
-    EXPECT_EQ(PixelsOf(fromMemory.pixels(), fromMemory.width(), fromMemory.height()), expected);
+    DecodedImage fromMemory;
+    ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), &fromMemory));
+    EXPECT_EQ(PixelsOf(fromMemory.pixels.get(), fromMemory.width, fromMemory.height), expected);
     const std::wstring path = dir.path() + L"exif.jpg";
     qvtest::WriteFileBytes(path, file);
-    QVJPEGLoader fromFile;
-    ASSERT_TRUE(fromFile.load(path));
-    EXPECT_EQ(PixelsOf(fromFile.pixels(), fromFile.width(), fromFile.height()), expected);
+    const auto fromFile = QVImage::loadFromFile(path);
+    ASSERT_NE(fromFile, nullptr);
+    EXPECT_EQ(PixelsOf(fromFile->pixels(), fromFile->width(), fromFile->height()), expected);
   }
 }
 
