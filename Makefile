@@ -22,18 +22,18 @@ deps: packages
 	@bash scripts/build-deps.sh
 
 build: deps
-	@cmake --preset x86-unicode >/dev/null
+	@bash scripts/configure.sh x86-unicode
 	@cmake --build --preset x86-unicode
-	@cmake --preset amd64-unicode >/dev/null
+	@bash scripts/configure.sh amd64-unicode
 	@cmake --build --preset amd64-unicode
-	@cmake --preset x86-unicode-tests >/dev/null
+	@bash scripts/configure.sh x86-unicode-tests
 	@cmake --build --preset x86-unicode-tests
 
 # The two DLLs alone, as the package needs them.
 dll: deps
-	@cmake --preset x86-unicode >/dev/null
+	@bash scripts/configure.sh x86-unicode
 	@cmake --build --preset x86-unicode
-	@cmake --preset amd64-unicode >/dev/null
+	@bash scripts/configure.sh amd64-unicode
 	@cmake --build --preset amd64-unicode --target qvnsis
 
 dist: dll
