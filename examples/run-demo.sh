@@ -8,7 +8,7 @@ state=build/demo
 testbed=tests/testbed/testbed.sh
 mkdir -p "$state"
 
-makensis -V2 -DQVNSIS_DLL="$PWD/dist/amd64-unicode/qvnsis.dll" -DOUTFILE="$PWD/$state/qvnsis-demo-setup.exe" \
+makensis -V2 "-X!addincludedir $PWD/include" -DTARGET=amd64-unicode -DQVNSIS_DLL="$PWD/dist/amd64-unicode/qvnsis.dll" -DOUTFILE="$PWD/$state/qvnsis-demo-setup.exe" \
   -DQVNSIS_FIXTURES="$PWD/build/amd64-unicode/bin" \
   -DURL_RECORDER="$PWD/build/amd64-unicode/bin/record_args.exe" \
   examples/demo.nsi

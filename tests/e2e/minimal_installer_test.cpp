@@ -49,6 +49,18 @@ bool Has(const std::vector<std::wstring>& messages, const std::wstring& start) {
                      [&](const std::wstring& m) { return m.compare(0, start.size(), start) == 0; });
 }
 
+// The example unloads the library in its silent runs, so NSIS deletes its plug-ins folder: no copy
+// of the DLL stays in the temporary folder, and none is queued for deletion at the next reboot.
+void ExpectNothingOfTheLibraryLeftIn(const std::wstring& temp, const char* after) {
+  const auto files = qve2e::FilesBelow(temp);
+  for (const auto& leftover : qve2e::LibraryLeftovers(files)) {
+    ADD_FAILURE() << "after the " << after << ", the temporary folder holds " << qvtest::Utf8(leftover);
+  }
+  for (const auto& queued : qve2e::PendingBelow(qve2e::PendingFileRenames(), temp)) {
+    ADD_FAILURE() << "after the " << after << ", queued for deletion at the next reboot: " << qvtest::Utf8(queued);
+  }
+}
+
 class MinimalInstaller : public ::testing::Test {
  protected:
   MinimalInstaller() : installDir_(LocalAppData() + L"\\Tovin") {
@@ -98,6 +110,9 @@ TEST_F(MinimalInstaller, InstallsRegistersThenItsUninstallerRemovesWhatItAdded) 
   EXPECT_TRUE(Has(installer, L"PlatformExplorerUtils::RegisterProtocolHandler: registering"));
   EXPECT_TRUE(Has(installer, L"minimal: installed to " + installDir_ + L", the user's own folder"))
       << "a quote in the text reaches the log whole";
+  EXPECT_FALSE(Has(installer, L"minimal: no install date")) << "every call did its work";
+  EXPECT_FALSE(Has(installer, L"minimal: the ")) << "every call did its work";
+  ExpectNothingOfTheLibraryLeftIn(temp_.path(), "install");
 
   // Uninstalled in place (_?=), so that this process waits for it.
   ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(uninstaller, L"/S _?=" + installDir_), 60000), 0u);
@@ -112,6 +127,7 @@ TEST_F(MinimalInstaller, InstallsRegistersThenItsUninstallerRemovesWhatItAdded) 
   EXPECT_TRUE(Has(uninstall, L"DllMain: started"));
   EXPECT_TRUE(Has(uninstall, L"minimal: uninstall started"));
   EXPECT_TRUE(Has(uninstall, L"minimal: uninstalled, engines stopped: 1")) << "no engine ran";
+  ExpectNothingOfTheLibraryLeftIn(temp_.path(), "uninstall");
 }
 
 }  // namespace
