@@ -320,15 +320,9 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
   // processes unloaded it, so NSIS could delete their plug-ins folders, and the copies Explorer
   // loaded for the releases are in the release folder. There, every copy left is one Explorer
   // still holds (Wine's never lets go of one); the one it had let go of is gone.
-  const auto files = qve2e::FilesBelow(temp_.path());
-  std::wstring listing;
-  for (const auto& file : files) listing += L"\n  " + file;
-  EXPECT_TRUE(qve2e::LibraryLeftovers(files).empty()) << "the temporary folder holds:" << qvtest::Utf8(listing);
-  const auto pending = qve2e::PendingFileRenames();
-  for (const std::wstring& folder : {temp_.path(), qve2e::ReleaseFolder()}) {
-    for (const auto& queued : qve2e::PendingBelow(pending, folder)) {
-      ADD_FAILURE() << "queued for deletion at the next reboot: " << qvtest::Utf8(queued);
-    }
+  qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the install and uninstall");
+  for (const auto& queued : qve2e::PendingBelow(qve2e::PendingFileRenames(), qve2e::ReleaseFolder())) {
+    ADD_FAILURE() << "queued for deletion at the next reboot: " << qvtest::Utf8(queued);
   }
   EXPECT_FALSE(qvtest::FileExists(staleCopy())) << "the release folder was swept";
   for (const auto& copy : qve2e::FilesBelow(qve2e::ReleaseFolder())) {

@@ -208,12 +208,7 @@ class DemoInstallerPages : public ::testing::Test {
                         L"demo: window pages: after the window: main window 0, terms link 0, status label 0"),
               messages.end());
     EXPECT_NE(std::find(messages.begin(), messages.end(), L"QVNSIS_PrepareUnload: ready to unload"), messages.end());
-    for (const auto& leftover : qve2e::LibraryLeftovers(qve2e::FilesBelow(temp_.path()))) {
-      ADD_FAILURE() << "the temporary folder holds " << qvtest::Utf8(leftover);
-    }
-    for (const auto& queued : qve2e::PendingBelow(qve2e::PendingFileRenames(), temp_.path())) {
-      ADD_FAILURE() << "queued for deletion at the next reboot: " << qvtest::Utf8(queued);
-    }
+    qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the window");
   }
 
   std::vector<std::wstring> consentLines() const {

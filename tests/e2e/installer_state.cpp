@@ -8,6 +8,7 @@
 
 #include "foundation/owners/scoped_find_handle.h"
 #include "support/registry.h"
+#include "support/text.h"
 
 namespace qve2e {
 
@@ -103,6 +104,15 @@ std::vector<std::wstring> PendingBelow(const std::vector<std::wstring>& pending,
     if (Lower(path).compare(0, prefix.size(), prefix) == 0) below.push_back(path);
   }
   return below;
+}
+
+void ExpectNothingOfTheLibraryLeftIn(const std::wstring& temp, const std::string& after) {
+  for (const auto& leftover : LibraryLeftovers(FilesBelow(temp))) {
+    ADD_FAILURE() << "after " << after << ", the temporary folder holds " << qvtest::Utf8(leftover);
+  }
+  for (const auto& queued : PendingBelow(PendingFileRenames(), temp)) {
+    ADD_FAILURE() << "after " << after << ", queued for deletion at the next reboot: " << qvtest::Utf8(queued);
+  }
 }
 
 }  // namespace qve2e

@@ -118,12 +118,7 @@ TEST_F(Macros, TellTheScriptWhatEachCallDid) {
   // The release ran in its own rundll32.exe, from a copy in the release folder.
   const auto release = MessagesOf(L"rundll32");
   EXPECT_NE(std::find(release.begin(), release.end(), L"RunFreeDeskbandW: success event signalled"), release.end());
-  for (const auto& leftover : qve2e::LibraryLeftovers(qve2e::FilesBelow(temp_.path()))) {
-    ADD_FAILURE() << "the temporary folder holds " << qvtest::Utf8(leftover);
-  }
-  for (const auto& queued : qve2e::PendingBelow(qve2e::PendingFileRenames(), temp_.path())) {
-    ADD_FAILURE() << "queued for deletion at the next reboot: " << qvtest::Utf8(queued);
-  }
+  qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the checks");
 }
 
 // 64-bit XP and Server 2003 run 32-bit installers, but not the 64-bit DLL (it needs Vista): there

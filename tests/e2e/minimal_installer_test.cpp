@@ -24,10 +24,7 @@
 namespace {
 
 constexpr wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
-const wchar_t* const kRegisteredKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin", L"Software\\Classes\\Directory\\shell\\tovin",
-    L"Software\\Classes\\Drive\\shell\\tovin", L"Software\\Classes\\lnkfile\\shell\\tovin",
-    L"Software\\Classes\\tovin"};
+const auto& kRegisteredKeys = qve2e::kExplorerRegistrationKeys;
 
 using qve2e::LocalAppData;
 using qve2e::ReadString;
@@ -49,17 +46,6 @@ bool Has(const std::vector<std::wstring>& messages, const std::wstring& start) {
                      [&](const std::wstring& m) { return m.compare(0, start.size(), start) == 0; });
 }
 
-// The example unloads the library in its silent runs, so NSIS deletes its plug-ins folder: no copy
-// of the DLL stays in the temporary folder, and none is queued for deletion at the next reboot.
-void ExpectNothingOfTheLibraryLeftIn(const std::wstring& temp, const char* after) {
-  const auto files = qve2e::FilesBelow(temp);
-  for (const auto& leftover : qve2e::LibraryLeftovers(files)) {
-    ADD_FAILURE() << "after the " << after << ", the temporary folder holds " << qvtest::Utf8(leftover);
-  }
-  for (const auto& queued : qve2e::PendingBelow(qve2e::PendingFileRenames(), temp)) {
-    ADD_FAILURE() << "after the " << after << ", queued for deletion at the next reboot: " << qvtest::Utf8(queued);
-  }
-}
 
 class MinimalInstaller : public ::testing::Test {
  protected:
@@ -112,7 +98,8 @@ TEST_F(MinimalInstaller, InstallsRegistersThenItsUninstallerRemovesWhatItAdded) 
       << "a quote in the text reaches the log whole";
   EXPECT_FALSE(Has(installer, L"minimal: no install date")) << "every call did its work";
   EXPECT_FALSE(Has(installer, L"minimal: the ")) << "every call did its work";
-  ExpectNothingOfTheLibraryLeftIn(temp_.path(), "install");
+  // The example unloads the library in its silent runs, so NSIS deletes its plug-ins folder.
+  qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the install");
 
   // Uninstalled in place (_?=), so that this process waits for it.
   ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(uninstaller, L"/S _?=" + installDir_), 60000), 0u);
@@ -127,7 +114,7 @@ TEST_F(MinimalInstaller, InstallsRegistersThenItsUninstallerRemovesWhatItAdded) 
   EXPECT_TRUE(Has(uninstall, L"DllMain: started"));
   EXPECT_TRUE(Has(uninstall, L"minimal: uninstall started"));
   EXPECT_TRUE(Has(uninstall, L"minimal: uninstalled, engines stopped: 1")) << "no engine ran";
-  ExpectNothingOfTheLibraryLeftIn(temp_.path(), "uninstall");
+  qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the uninstall");
 }
 
 }  // namespace

@@ -26,10 +26,6 @@
 namespace {
 
 constexpr wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
-const wchar_t* const kClassKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin", L"Software\\Classes\\Directory\\shell\\tovin",
-    L"Software\\Classes\\Drive\\shell\\tovin", L"Software\\Classes\\lnkfile\\shell\\tovin",
-    L"Software\\Classes\\tovin"};
 
 std::wstring Built() { return qvtest::ExecutableDirectory() + L"package\\"; }
 
@@ -37,7 +33,7 @@ class PackageInstaller : public testing::Test {
  protected:
   PackageInstaller() : installDir_(qve2e::LocalAppData() + L"\\Tovin\\") {
     saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, kTovinKey));
-    for (const wchar_t* key : kClassKeys) {
+    for (const wchar_t* key : qve2e::kExplorerRegistrationKeys) {
       saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
     }
     qvtest::RemoveTree(installDir_);
@@ -63,18 +59,9 @@ class PackageInstaller : public testing::Test {
   void InstallAndUninstall(const std::wstring& name, const std::wstring& uninstaller) {
     SCOPED_TRACE(qvtest::Utf8(name));
     if (!RunSilently(Built() + name + L".exe")) return;
-    ExpectNothingOfTheLibraryLeft("install");
+    qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the install");
     if (!RunSilently(installDir_ + uninstaller, L"/S _?=" + installDir_.substr(0, installDir_.size() - 1))) return;
-    ExpectNothingOfTheLibraryLeft("uninstall");
-  }
-
-  void ExpectNothingOfTheLibraryLeft(const char* after) {
-    for (const auto& leftover : qve2e::LibraryLeftovers(qve2e::FilesBelow(temp_.path()))) {
-      ADD_FAILURE() << "after the " << after << ", the temporary folder holds " << qvtest::Utf8(leftover);
-    }
-    for (const auto& queued : qve2e::PendingBelow(qve2e::PendingFileRenames(), temp_.path())) {
-      ADD_FAILURE() << "after the " << after << ", queued for deletion at the next reboot: " << qvtest::Utf8(queued);
-    }
+    qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the uninstall");
   }
 
   std::vector<std::wstring> Messages() const { return qvtest::TodaysLogMessages(temp_.path()); }
