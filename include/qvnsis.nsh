@@ -379,28 +379,28 @@
 ; library; waited for (about 6 s at most). Its hook loads the DLL into Explorer, which has the
 ; Windows's own bitness, and which may keep it loaded after the release: the macro runs a copy of
 ; the DLL in QVNSIS_RELEASE_DIR, never the installer's own, so that one can be unloaded and
-; $PLUGINSDIR deleted. On 64-bit Windows a 32-bit installer carries the 64-bit qvnsis.dll too and
-; runs that copy under the 64-bit rundll32.exe ($WINDIR\Sysnative\rundll32.exe); the 64-bit DLL
-; needs Vista, so on 64-bit XP and Server 2003 nothing is run. Elsewhere the copy is of DLL, run
-; under $SYSDIR\rundll32.exe. Error flag: nothing run there, rundll32.exe did not start, or
-; Explorer did not confirm the release (the event "TovinFreeDeskbandEvent" the hook signals).
+; $PLUGINSDIR deleted; the same copy is run again while Explorer still holds it. On 64-bit Windows
+; a 32-bit installer carries the 64-bit qvnsis.dll too and runs that copy under the 64-bit
+; rundll32.exe ($WINDIR\Sysnative\rundll32.exe); the 64-bit DLL needs Vista, so on 64-bit XP and
+; Server 2003 nothing is run. Elsewhere the copy is of DLL, run under $SYSDIR\rundll32.exe. Error
+; flag: nothing run there, rundll32.exe did not start, or Explorer did not confirm the release
+; (the event "TovinFreeDeskbandEvent" the hook signals).
 !define QVNSIS_RunFreeDeskband "!insertmacro QVNSIS_RunFreeDeskband"
 !macro QVNSIS_RunFreeDeskband DLL
   !define /redef _QVNSIS_ID ${__COUNTER__}
+  !ifndef _QVNSIS_RELEASE_COPY_DECLARED
+    !define _QVNSIS_RELEASE_COPY_DECLARED
+    ; The copy this installer ran last. While Explorer still holds it, it is run again: loading it
+    ; again costs Explorer nothing, where each new copy would be one more library in it.
+    Var /GLOBAL _QVNSIS_ReleaseCopy
+  !endif
   Push $0  ; the copy
   Push $1  ; rundll32.exe
   Push $2
+  StrCpy $0 ""
   !insertmacro _QVNSIS_SweepReleaseCopies
-  CreateDirectory "${QVNSIS_RELEASE_DIR}"
-  System::Call 'kernel32::GetTickCount() i .r1'
-  _qvnsis_name_${_QVNSIS_ID}:
-    StrCpy $0 "${QVNSIS_RELEASE_DIR}\qvnsis-$1.dll"
-    IntOp $1 $1 + 1
-    IfFileExists "$0" _qvnsis_name_${_QVNSIS_ID}
   ClearErrors
   !if ${NSIS_PTR_SIZE} > 4
-    System::Call 'kernel32::CopyFileW(w "${DLL}", w r0, i 1) i .r2'
-    StrCmp $2 0 _qvnsis_failed_${_QVNSIS_ID}
     StrCpy $1 "$SYSDIR\rundll32.exe"
   !else
     StrCpy $1 0
@@ -414,20 +414,39 @@
     System::Free $2
     IntCmp $1 6 0 _qvnsis_failed_${_QVNSIS_ID}
     StrCpy $1 "$WINDIR\Sysnative\rundll32.exe"
-    IfFileExists "$1" 0 _qvnsis_failed_${_QVNSIS_ID}
+    IfFileExists "$1" _qvnsis_copy_${_QVNSIS_ID} _qvnsis_failed_${_QVNSIS_ID}
+    _qvnsis_native_${_QVNSIS_ID}:
+    StrCpy $1 "$SYSDIR\rundll32.exe"
+    _qvnsis_copy_${_QVNSIS_ID}:
+  !endif
+  ; The sweep has deleted the last copy unless Explorer still holds it.
+  StrCpy $0 $_QVNSIS_ReleaseCopy
+  StrCmp $0 "" _qvnsis_new_${_QVNSIS_ID}
+  IfFileExists "$0" _qvnsis_run_${_QVNSIS_ID}
+  _qvnsis_new_${_QVNSIS_ID}:
+  CreateDirectory "${QVNSIS_RELEASE_DIR}"
+  System::Call 'kernel32::GetTickCount() i .r2'
+  _qvnsis_name_${_QVNSIS_ID}:
+    StrCpy $0 "${QVNSIS_RELEASE_DIR}\qvnsis-$2.dll"
+    IntOp $2 $2 + 1
+    IfFileExists "$0" _qvnsis_name_${_QVNSIS_ID}
+  ClearErrors
+  !if ${NSIS_PTR_SIZE} <= 4
+    StrCmp $1 "$WINDIR\Sysnative\rundll32.exe" 0 _qvnsis_copy_native_${_QVNSIS_ID}
     !ifdef QVNSIS_DLL64_SOURCE
       File "/oname=$0" "${QVNSIS_DLL64_SOURCE}"
     !else
       !insertmacro _QVNSIS_FindDll amd64-unicode
       File "/oname=$0" "${_QVNSIS_DLL}"
     !endif
-    IfErrors _qvnsis_failed_${_QVNSIS_ID} _qvnsis_run_${_QVNSIS_ID}
-    _qvnsis_native_${_QVNSIS_ID}:
-    System::Call 'kernel32::CopyFileW(w "${DLL}", w r0, i 1) i .r2'
-    StrCmp $2 0 _qvnsis_failed_${_QVNSIS_ID}
-    StrCpy $1 "$SYSDIR\rundll32.exe"
-    _qvnsis_run_${_QVNSIS_ID}:
+    IfErrors _qvnsis_failed_${_QVNSIS_ID} _qvnsis_made_${_QVNSIS_ID}
+    _qvnsis_copy_native_${_QVNSIS_ID}:
   !endif
+  System::Call 'kernel32::CopyFileW(w "${DLL}", w r0, i 1) i .r2'
+  StrCmp $2 0 _qvnsis_failed_${_QVNSIS_ID} _qvnsis_made_${_QVNSIS_ID}
+  _qvnsis_made_${_QVNSIS_ID}:
+  StrCpy $_QVNSIS_ReleaseCopy $0
+  _qvnsis_run_${_QVNSIS_ID}:
   ; Held open here, the event keeps what the hook signals after rundll32.exe has ended.
   System::Call 'kernel32::CreateEventW(p 0, i 1, i 0, w "TovinFreeDeskbandEvent") p .r2'
   ExecWait '"$1" "$0",RunFreeDeskbandW'
@@ -443,7 +462,8 @@
   System::Call 'kernel32::DeleteFileW(w r0)'
   Goto _qvnsis_done_${_QVNSIS_ID}
   _qvnsis_failed_${_QVNSIS_ID}:
-    System::Call 'kernel32::DeleteFileW(w r0)'
+    StrCmp $0 "" +2
+      System::Call 'kernel32::DeleteFileW(w r0)'
     SetErrors
   _qvnsis_done_${_QVNSIS_ID}:
   Pop $2

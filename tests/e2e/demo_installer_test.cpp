@@ -175,6 +175,7 @@ class DemoInstaller : public ::testing::Test {
     // deletes it.
     CreateDirectoryW(qve2e::ReleaseFolder().c_str(), nullptr);
     qvtest::WriteFileBytes(staleCopy(), "a release copy no process holds");
+    copiesBefore_ = qve2e::FilesBelow(qve2e::ReleaseFolder());
     started_ = time(nullptr);
     ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(setup, L"/S"), 180000), 0u);
     finished_ = time(nullptr);
@@ -212,6 +213,7 @@ class DemoInstaller : public ::testing::Test {
   std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> saved_;
   std::wstring platform_;
   time_t started_ = 0, finished_ = 0;
+  std::vector<std::wstring> copiesBefore_;
   ProcessLogs logs_;
   // Under WoW64 only.
   std::unique_ptr<qvtest::ScopedTaskbarProcess> taskbar_;
@@ -325,10 +327,15 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
     ADD_FAILURE() << "queued for deletion at the next reboot: " << qvtest::Utf8(queued);
   }
   EXPECT_FALSE(qvtest::FileExists(staleCopy())) << "the release folder was swept";
+  size_t newCopies = 0;
   for (const auto& copy : qve2e::FilesBelow(qve2e::ReleaseFolder())) {
+    if (std::find(copiesBefore_.begin(), copiesBefore_.end(), copy) == copiesBefore_.end()) ++newCopies;
     EXPECT_FALSE(DeleteFileW((qve2e::ReleaseFolder() + copy).c_str()))
         << qvtest::Utf8(copy) << " was left though no process held it";
   }
+  // Each process ran its copy again for its second release, Explorer holding it still (Wine's
+  // Explorer never lets go): one copy for the installer's two releases, one for the uninstaller's.
+  EXPECT_EQ(newCopies, 2u);
 
   // The deskband library: registered by regsvr32, shown by the taskbar object, closed by the
   // uninstaller's command 25, then unregistered by it.
