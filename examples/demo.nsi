@@ -4,8 +4,8 @@
 ; It builds as it is from the qvnsis package, unpacked into the NSIS folder or anywhere else: it
 ; finds Include\ and Plugins\ two folders up from Examples\qvnsis\. A 32-bit installer (the
 ; default target) also carries the 64-bit DLL, for the deskband's release on 64-bit Windows.
-; `make demo` builds it against the simulated platform of the tests:
-;   makensis -DQVNSIS_DLL=<qvnsis.dll> -DQVNSIS_FIXTURES=<folder> ... demo.nsi
+; `make demo` builds it from the source tree, against the simulated platform of the tests:
+;   makensis "-X!addincludedir <source>\include" -DQVNSIS_DLL=<qvnsis.dll> -DQVNSIS_FIXTURES=<folder> ... demo.nsi
 ; QVNSIS_DLL and QVNSIS_DLL64 name other DLLs to package.
 Unicode true
 !ifndef TARGET
