@@ -17,7 +17,7 @@ esac
 mkdir -p "$state"
 
 # A 32-bit installer carries the 64-bit DLL too (the deskband's release on 64-bit Windows).
-makensis -V2 -DTARGET="$target" -DQVNSIS_DLL="$PWD/dist/$target/qvnsis.dll" -DQVNSIS_DLL64="$PWD/dist/amd64-unicode/qvnsis.dll" \
+makensis -V2 "-X!addincludedir $PWD/include" -DTARGET="$target" -DQVNSIS_DLL="$PWD/dist/$target/qvnsis.dll" -DQVNSIS_DLL64="$PWD/dist/amd64-unicode/qvnsis.dll" \
   -DOUTFILE="$PWD/$state/qvnsis-soak-setup.exe" -DQVNSIS_FIXTURES="$bin" -DURL_RECORDER="$bin/record_args.exe" \
   -DSOAK="$cycles" -DUSAGE_PROBE="$bin/qvusage.dll" examples/demo.nsi
 

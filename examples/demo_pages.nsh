@@ -10,7 +10,7 @@
 ;   3. Install: the status label animated by the progress text timer.
 ;
 ; With /PAGETIMER the banner page's own label is animated too; its timer goes on ticking when the
-; page is left with Back (the library's timers are never stopped; they find no label then).
+; page is left with Back (it finds no label then), until the library is unloaded.
 !include "nsDialogs.nsh"
 !include "WinMessages.nsh"
 !include "FileFunc.nsh"
@@ -166,4 +166,6 @@ Function .onGUIEnd
   System::Call 'user32::IsWindow(p $DemoLink) i .r1'
   System::Call 'user32::IsWindow(p $DemoStatusLabel) i .r2'
   ${QVNSIS_Log} "demo: window pages: after the window: main window $0, terms link $1, status label $2"
+  ; Last: the timers stop and the library is freed, so that NSIS can delete $PLUGINSDIR.
+  ${QVNSIS_Unload}
 FunctionEnd

@@ -14,7 +14,7 @@ mkdir -p "$state"
 rm -rf "$handshake" "$state"/*.png
 mkdir -p "$handshake"
 
-makensis -V2 -DQVNSIS_DLL="$PWD/dist/amd64-unicode/qvnsis.dll" -DOUTFILE="$PWD/$state/qvnsis-demo-setup.exe" \
+makensis -V2 "-X!addincludedir $PWD/include" -DTARGET=amd64-unicode -DQVNSIS_DLL="$PWD/dist/amd64-unicode/qvnsis.dll" -DOUTFILE="$PWD/$state/qvnsis-demo-setup.exe" \
   -DQVNSIS_DEMO_UI="$PWD/$bin/qvnsis-demo-ui.dll" examples/demo.nsi
 
 bash "$testbed" start "$state" >/dev/null

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the demo installer against the 64-bit DLL, runs it silently under Wine in a fresh prefix,
-# and prints what it did.
+# and prints what it did, and what it left of the library.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,7 +8,7 @@ state=build/demo
 testbed=tests/testbed/testbed.sh
 mkdir -p "$state"
 
-makensis -V2 -DQVNSIS_DLL="$PWD/dist/amd64-unicode/qvnsis.dll" -DOUTFILE="$PWD/$state/qvnsis-demo-setup.exe" \
+makensis -V2 "-X!addincludedir $PWD/include" -DTARGET=amd64-unicode -DQVNSIS_DLL="$PWD/dist/amd64-unicode/qvnsis.dll" -DOUTFILE="$PWD/$state/qvnsis-demo-setup.exe" \
   -DQVNSIS_FIXTURES="$PWD/build/amd64-unicode/bin" \
   -DURL_RECORDER="$PWD/build/amd64-unicode/bin/record_args.exe" \
   examples/demo.nsi
@@ -61,3 +61,12 @@ for _ in $(seq 1 50); do
   sleep 0.1
 done
 if [ -n "$record" ]; then cut -f2 "$record"; else echo "(no browser started)"; fi
+
+echo "== what the installer and its uninstaller left of the library (both unloaded it)"
+temp=$(find "$state/prefix/drive_c/users" -maxdepth 2 -type d -name Temp | head -n 1)
+left=$(find "$temp" \( -iname 'ns*.tmp' -o -iname 'qvnsis*.dll' \) 2>/dev/null | sed "s|^$state/prefix/||")
+echo "${left:-(nothing in the temporary folder)}"
+bash "$testbed" run "$state" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+  /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -i 'qvnsis\|\.tmp' || echo "(nothing queued for deletion at the next reboot)"
+echo "== the copies Explorer loaded for the deskband's release (deleted once Explorer lets go of them)"
+ls "$state/prefix/drive_c/users/"*/AppData/Local/qvnsis-release 2>/dev/null || echo "(none)"

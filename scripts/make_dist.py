@@ -6,16 +6,34 @@
 The DLLs are the ones the two build trees just linked (where their configure step says, in
 dll-path.txt), stripped here the way the build strips its copies into dist/, so a copy in dist/
 that is stale or foreign never reaches the package; the version is the one their configure step
-wrote (version.txt), which both trees must agree on. The archive is the same bytes for the same
-inputs: fixed entry times and order.
+wrote (version.txt), which both trees must agree on; it is also written into the packaged
+qvnsis.nsh's QVNSIS_VERSION define, and the change list must begin with it. The archive is the same
+bytes for the same inputs: fixed entry times and order.
 """
 import os
+import re
 import subprocess
 import sys
 import tempfile
 import zipfile
 
 FIXED_TIME = (1980, 1, 1, 0, 0, 0)
+# The one line of include/qvnsis.nsh that the package's version replaces.
+VERSION_DEFINE = re.compile(rb'^!define QVNSIS_VERSION "[^"]*"$', re.M)
+# The change list's first heading, which names the version it describes.
+CHANGES_HEADING = re.compile(r"^## (\S+)", re.M)
+
+
+def versioned_nsh(data, version):
+    """qvnsis.nsh with the package's version in its QVNSIS_VERSION define."""
+    if len(VERSION_DEFINE.findall(data)) != 1:
+        sys.exit('include/qvnsis.nsh must hold exactly one line !define QVNSIS_VERSION "..."')
+    return VERSION_DEFINE.sub(f'!define QVNSIS_VERSION "{version}"'.encode(), data)
+
+
+def latest_change(text):
+    match = CHANGES_HEADING.search(text)
+    return match.group(1) if match else None
 
 
 def read_version(build_dir):
@@ -54,10 +72,15 @@ def main():
         with open(os.path.join(source, path), "rb") as f:
             entries.append((name, f.read()))
 
-    add("Include/qvnsis.nsh", "include/qvnsis.nsh")
+    with open(os.path.join(source, "include", "qvnsis.nsh"), "rb") as f:
+        entries.append(("Include/qvnsis.nsh", versioned_nsh(f.read(), version)))
     for name in ("demo.nsi", "demo_pages.nsh", "demo_ui.rc", "minimal.nsi", "banner.png", "favorites.txt"):
         add(f"Examples/qvnsis/{name}", f"examples/{name}")
     add("Docs/qvnsis/README.md", "package/README.md")
+    with open(os.path.join(source, "package", "CHANGES.md"), encoding="utf-8") as f:
+        if latest_change(f.read()) != version:
+            sys.exit(f"package/CHANGES.md must begin with a heading \"## {version}\" for this version")
+    add("Docs/qvnsis/CHANGES.md", "package/CHANGES.md")
     add("Docs/qvnsis/THIRD-PARTY-NOTICES.txt", "package/THIRD-PARTY-NOTICES.txt")
 
     os.makedirs(out, exist_ok=True)

@@ -44,3 +44,6 @@ QVNSIS_EXPORT void QVNSIS_SetWindowImageFromFile(HWND control, const wchar_t* pa
 QVNSIS_EXPORT UINT_PTR QVNSIS_StartProgressTextTimer(HWND label);
 QVNSIS_EXPORT void QVNSIS_PrepareWindow(HWND dialog, int flag);
 QVNSIS_EXPORT void QVNSIS_OpenUninstallSurvey();
+
+// Module lifetime
+QVNSIS_EXPORT int QVNSIS_PrepareUnload();

@@ -171,6 +171,11 @@ class DemoInstaller : public ::testing::Test {
           qvtest::ExecutableDirectory() + L"x64\\");
       ASSERT_TRUE(taskbar_->ready()) << "the 64-bit taskbar process registered its class";
     }
+    // A copy left by an earlier release that Explorer has let go of: the next release or unload
+    // deletes it.
+    CreateDirectoryW(qve2e::ReleaseFolder().c_str(), nullptr);
+    qvtest::WriteFileBytes(staleCopy(), "a release copy no process holds");
+    copiesBefore_ = qve2e::FilesBelow(qve2e::ReleaseFolder());
     started_ = time(nullptr);
     ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(setup, L"/S"), 180000), 0u);
     finished_ = time(nullptr);
@@ -199,6 +204,7 @@ class DemoInstaller : public ::testing::Test {
   }
 
   std::wstring engine() const { return platform_ + L"Engine\\tovin.exe"; }
+  std::wstring staleCopy() const { return qve2e::ReleaseFolder() + L"qvnsis-1.dll"; }
   std::wstring trayRecord() const { return temp_.path() + L"qvnsis-demo\\tray_record.txt"; }
 
   qvtest::ScopedTempDir temp_;
@@ -207,6 +213,7 @@ class DemoInstaller : public ::testing::Test {
   std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> saved_;
   std::wstring platform_;
   time_t started_ = 0, finished_ = 0;
+  std::vector<std::wstring> copiesBefore_;
   ProcessLogs logs_;
   // Under WoW64 only.
   std::unique_ptr<qvtest::ScopedTaskbarProcess> taskbar_;
@@ -248,10 +255,14 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
                  Exactly(L"QVDeskbandUtil::Show: GetDeskBandHWND returned a value"),
                  Exactly(L"demo: deskband shown: 1"),
                  Exactly(L"QVNSIS_SetWindowImage: can't load resource BANNER"),
+                 Exactly(L"demo: QVNSIS_SetWindowImage failed"),
                  StartsWith(L"QVNSIS_SetWindowImageFromFile: can't load file " + temp_.path()),
+                 Exactly(L"demo: QVNSIS_SetWindowImageFromFile failed"),
                  Exactly(L"demo: the image control shows a 320 x 120 bitmap"),
+                 Exactly(L"demo: QVNSIS_StartProgressTextTimer failed"),
                  Exactly(L"demo: progress text timer on the main window: 0"),
                  StartsWith(L"QVNSIS_PrepareWindow: (err: "),
+                 Exactly(L"demo: QVNSIS_PrepareWindow failed"),
                  Exactly(L"demo: install flow finished"),
                  Exactly(L"_ShellExecute: executed '" + engine() + L"' with /SIDELOAD"),
                  Exactly(L"_ShellExecute: executed '" + engine() + L"' with /PLATFORMINSTALLED /OPEN\"abc\""),
@@ -259,16 +270,31 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
                  StartsWith(L"demo: engine window: ")},
                 "installer");
   EXPECT_EQ(CountMatching(installer, StartsWith(L"QVNSIS_SetInstallDate: storing")), 1u);
+  // The macros' error flag: set by exactly the calls above that failed (the library has no BANNER
+  // resource, the second file is missing, a silent installer has no window to animate or
+  // prepare), and by no call that did its work; an answer of 0 from QVNSIS_IsDeskbandRegistered
+  // is no failure.
+  std::vector<std::wstring> failed;
+  for (const auto& message : installer) {
+    if (message.compare(0, 6, L"demo: ") == 0 && message.size() > 7 &&
+        message.compare(message.size() - 7, 7, L" failed") == 0) {
+      failed.push_back(message);
+    }
+  }
+  EXPECT_EQ(failed, (std::vector<std::wstring>{
+                        L"demo: QVNSIS_SetWindowImage failed", L"demo: QVNSIS_SetWindowImageFromFile failed",
+                        L"demo: QVNSIS_StartProgressTextTimer failed", L"demo: QVNSIS_PrepareWindow failed"}));
   EXPECT_EQ(CountMatching(installer, Exactly(L"")), 0u) << "NULL and empty messages write nothing";
   EXPECT_EQ(CountMatching(installer, Exactly(L"demo: engine window: 0")), 0u) << "the engine stayed up";
   // The database's tables are created once; the second pin finds the app pinned.
   EXPECT_EQ(CountMatching(installer, StartsWith(L"QVObjectDatabase::createTableFromObjectProperties: CREATE TABLE ")),
             4u);
 
-  // The rundll32 entries: two releases of the deskband library, then the platform launch.
+  // The rundll32 entries: two releases of the deskband library, the platform launch, then the
+  // uninstaller's two releases.
   const auto releases = ProcessesNamed(L"rundll32");
-  ASSERT_EQ(releases.size(), 3u);
-  for (size_t i = 0; i < 2; ++i) {
+  ASSERT_EQ(releases.size(), 5u);
+  for (size_t i : {0, 1, 3, 4}) {
     ExpectInOrder(*releases[i],
                   {Exactly(L"DllMain: started"), Exactly(L"RunFreeDeskbandW: hook ready"),
                    Exactly(L"RunFreeDeskbandW: success event signalled")},
@@ -279,8 +305,9 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
                  Exactly(L"_ShellExecute: executed '" + engine() + L"' with ")},
                 "platform launch");
 
-  // The written uninstaller, run in place.
-  ExpectInOrder(ProcessWith(L"demo-unins", L"demo: uninstall flow started"),
+  // The written uninstaller, run in place; none of its calls failed.
+  const auto& uninstaller = ProcessWith(L"demo-unins", L"demo: uninstall flow started");
+  ExpectInOrder(uninstaller,
                 {Exactly(L"DllMain: started"), Exactly(L"demo: uninstall flow started"),
                  Exactly(L"_ShellExecute: executed '" + engine() + L"' with /QUIT"),
                  Exactly(L"UltimateTerminateAllTovinProcesses: shut down all tovin processes"),
@@ -288,6 +315,27 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
                  Exactly(L"_ShellExecute: executed '" + engine() + L"' with /UNINSTALLING"),
                  Exactly(L"demo: uninstall flow finished")},
                 "uninstaller");
+  EXPECT_EQ(CountMatching(uninstaller, StartsWith(L"demo: QVNSIS_")), 1u) << "only StopTovin's result line";
+
+  // Nothing of the library stays in the temporary folder, and nothing is queued for deletion at
+  // the next reboot (which a user without administrator rights cannot ask for on Windows): both
+  // processes unloaded it, so NSIS could delete their plug-ins folders, and the copies Explorer
+  // loaded for the releases are in the release folder. There, every copy left is one Explorer
+  // still holds (Wine's never lets go of one); the one it had let go of is gone.
+  qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the install and uninstall");
+  for (const auto& queued : qve2e::PendingBelow(qve2e::PendingFileRenames(), qve2e::ReleaseFolder())) {
+    ADD_FAILURE() << "queued for deletion at the next reboot: " << qvtest::Utf8(queued);
+  }
+  EXPECT_FALSE(qvtest::FileExists(staleCopy())) << "the release folder was swept";
+  size_t newCopies = 0;
+  for (const auto& copy : qve2e::FilesBelow(qve2e::ReleaseFolder())) {
+    if (std::find(copiesBefore_.begin(), copiesBefore_.end(), copy) == copiesBefore_.end()) ++newCopies;
+    EXPECT_FALSE(DeleteFileW((qve2e::ReleaseFolder() + copy).c_str()))
+        << qvtest::Utf8(copy) << " was left though no process held it";
+  }
+  // Each process ran its copy again for its second release, Explorer holding it still (Wine's
+  // Explorer never lets go): one copy for the installer's two releases, one for the uninstaller's.
+  EXPECT_EQ(newCopies, 2u);
 
   // The deskband library: registered by regsvr32, shown by the taskbar object, closed by the
   // uninstaller's command 25, then unregistered by it.

@@ -199,12 +199,16 @@ class DemoInstallerPages : public ::testing::Test {
     }
   }
 
-  // After the window: nothing of what the library subclassed or animated outlived it.
+  // After the window: nothing of what the library subclassed or animated outlived it, and the
+  // library, unloaded in .onGUIEnd although its timers ran and its dialogs were prepared, left
+  // nothing in the temporary folder (NSIS deleted its plug-ins folder) or queued for deletion.
   void ExpectNothingOutlivedTheWindow() {
     const auto messages = qvtest::TodaysLogMessages(temp_.path());
     EXPECT_NE(std::find(messages.begin(), messages.end(),
                         L"demo: window pages: after the window: main window 0, terms link 0, status label 0"),
               messages.end());
+    EXPECT_NE(std::find(messages.begin(), messages.end(), L"QVNSIS_PrepareUnload: ready to unload"), messages.end());
+    qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the window");
   }
 
   std::vector<std::wstring> consentLines() const {

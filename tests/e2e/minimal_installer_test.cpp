@@ -24,10 +24,7 @@
 namespace {
 
 constexpr wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
-const wchar_t* const kRegisteredKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin", L"Software\\Classes\\Directory\\shell\\tovin",
-    L"Software\\Classes\\Drive\\shell\\tovin", L"Software\\Classes\\lnkfile\\shell\\tovin",
-    L"Software\\Classes\\tovin"};
+const auto& kRegisteredKeys = qve2e::kExplorerRegistrationKeys;
 
 using qve2e::LocalAppData;
 using qve2e::ReadString;
@@ -48,6 +45,7 @@ bool Has(const std::vector<std::wstring>& messages, const std::wstring& start) {
   return std::any_of(messages.begin(), messages.end(),
                      [&](const std::wstring& m) { return m.compare(0, start.size(), start) == 0; });
 }
+
 
 class MinimalInstaller : public ::testing::Test {
  protected:
@@ -98,6 +96,10 @@ TEST_F(MinimalInstaller, InstallsRegistersThenItsUninstallerRemovesWhatItAdded) 
   EXPECT_TRUE(Has(installer, L"PlatformExplorerUtils::RegisterProtocolHandler: registering"));
   EXPECT_TRUE(Has(installer, L"minimal: installed to " + installDir_ + L", the user's own folder"))
       << "a quote in the text reaches the log whole";
+  EXPECT_FALSE(Has(installer, L"minimal: no install date")) << "every call did its work";
+  EXPECT_FALSE(Has(installer, L"minimal: the ")) << "every call did its work";
+  // The example unloads the library in its silent runs, so NSIS deletes its plug-ins folder.
+  qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the install");
 
   // Uninstalled in place (_?=), so that this process waits for it.
   ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(uninstaller, L"/S _?=" + installDir_), 60000), 0u);
@@ -112,6 +114,7 @@ TEST_F(MinimalInstaller, InstallsRegistersThenItsUninstallerRemovesWhatItAdded) 
   EXPECT_TRUE(Has(uninstall, L"DllMain: started"));
   EXPECT_TRUE(Has(uninstall, L"minimal: uninstall started"));
   EXPECT_TRUE(Has(uninstall, L"minimal: uninstalled, engines stopped: 1")) << "no engine ran";
+  qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the uninstall");
 }
 
 }  // namespace

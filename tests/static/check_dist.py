@@ -6,7 +6,8 @@
 Runs scripts/make_dist.py into OUT_DIR with the two build trees, then checks the archive:
 named after project(qvnsis VERSION ...) of SOURCE_DIR/CMakeLists.txt; exactly the NSIS layout;
 the DLLs byte for byte the ones the build copied into DIST_DIR, each with that version in its
-fixed version fields and its "FileVersion" text; the other files as in the source tree.
+fixed version fields and its "FileVersion" text; qvnsis.nsh as in the source tree but for its
+QVNSIS_VERSION define, which holds that version; the other files as in the source tree.
 """
 import os
 import re
@@ -26,6 +27,7 @@ LAYOUT = {
     "Examples/qvnsis/banner.png": "examples/banner.png",
     "Examples/qvnsis/favorites.txt": "examples/favorites.txt",
     "Docs/qvnsis/README.md": "package/README.md",
+    "Docs/qvnsis/CHANGES.md": "package/CHANGES.md",
     "Docs/qvnsis/THIRD-PARTY-NOTICES.txt": "package/THIRD-PARTY-NOTICES.txt",
 }
 
@@ -86,8 +88,14 @@ def main():
                     failures.append(f"{name}: version resource {fields} / {text!r}, not {version}")
             else:
                 with open(os.path.join(source, path), "rb") as f:
-                    if data != f.read():
-                        failures.append(f"{name} differs from {path}")
+                    expected = f.read()
+                if name == "Include/qvnsis.nsh":
+                    define = f'!define QVNSIS_VERSION "{version}"'.encode()
+                    if define not in data.splitlines():
+                        failures.append(f"{name} does not define QVNSIS_VERSION as {version}")
+                    expected = re.sub(rb'^!define QVNSIS_VERSION "[^"]*"$', define, expected, flags=re.M)
+                if data != expected:
+                    failures.append(f"{name} differs from {path}")
     if failures:
         sys.exit("\n".join(failures))
     print(f"{archive}: {len(names)} files, version {version}")

@@ -26,25 +26,36 @@ std::wstring EngineToStart(const wchar_t* exportName) {
   return engine;
 }
 
-// Starts the engine and waits for it up to `waitMs`; a time-out leaves it running.
-void StartEngineAndWait(const std::wstring& engine, const wchar_t* arguments, DWORD waitMs) {
+// The status of an engine that did not start. The system's own code is in the log line that
+// shellExecute wrote, which may itself have changed the thread's last error since.
+DWORD EngineStartFailure(const std::wstring& engine) {
+  return QVPaths::fileExists(engine) ? ERROR_GEN_FAILURE : ERROR_FILE_NOT_FOUND;
+}
+
+// Starts the engine and waits for it up to `waitMs`; a time-out leaves it running and is no
+// failure.
+DWORD StartEngineAndWait(const std::wstring& engine, const wchar_t* arguments, DWORD waitMs) {
   ScopedHandle process;
   QVOS::ShellExecuteOptions options;
   options.process = &process;
-  QVOS::shellExecute(engine, arguments, options);
+  if (!QVOS::shellExecute(engine, arguments, options)) return EngineStartFailure(engine);
   if (process) WaitForSingleObject(process.get(), waitMs);
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_RunTovinAndStartApp(int platformInstalled, const char* appName) {
-  GuardedExport([&] {
+  GuardedStatusExport([&]() -> DWORD {
     const std::wstring engine = EngineToStart(L"QVNSIS_RunTovinAndStartApp");
-    if (engine.empty()) return;
+    if (engine.empty()) return ERROR_PATH_NOT_FOUND;
     // An elevated installer starts the engine at the user's own level, through Explorer.
     QVOS::ShellExecuteOptions options;
     options.tryMediumIntegrity = true;
-    QVOS::shellExecute(engine, EngineStartArguments(platformInstalled, appName), options);
+    if (!QVOS::shellExecute(engine, EngineStartArguments(platformInstalled, appName), options)) {
+      return EngineStartFailure(engine);
+    }
+    return ERROR_SUCCESS;
   });
 }
 
@@ -53,19 +64,21 @@ QVNSIS_EXPORT void QVNSIS_RunTovin(int platformInstalled) {
 }
 
 QVNSIS_EXPORT void QVNSIS_RunTovinAndSideloadApps() {
-  GuardedExport([&] {
+  GuardedStatusExport([&]() -> DWORD {
     const std::wstring engine = EngineToStart(L"QVNSIS_RunTovinAndSideloadApps");
-    if (engine.empty()) return;
-    StartEngineAndWait(engine, kEngineSwitchSideload, kSideloadWaitMs);
+    if (engine.empty()) return ERROR_PATH_NOT_FOUND;
+    return StartEngineAndWait(engine, kEngineSwitchSideload, kSideloadWaitMs);
   });
 }
 
 QVNSIS_EXPORT void QVNSIS_SendUninstallingStats() {
-  GuardedExport([&] {
+  GuardedStatusExport([&]() -> DWORD {
     const std::wstring engine = EngineToStart(L"QVNSIS_SendUninstallingStats");
-    if (engine.empty()) return;
-    StartEngineAndWait(engine, kEngineSwitchUninstalling, kUninstallingWaitMs);
-    UltimateTerminateAllTovinProcesses();
+    if (engine.empty()) return ERROR_PATH_NOT_FOUND;
+    const DWORD started = StartEngineAndWait(engine, kEngineSwitchUninstalling, kUninstallingWaitMs);
+    // Engines that outlast the sweep's five seconds.
+    const DWORD swept = UltimateTerminateAllTovinProcesses() ? ERROR_SUCCESS : ERROR_TIMEOUT;
+    return started != ERROR_SUCCESS ? started : swept;
   });
 }
 

@@ -4,14 +4,12 @@
 #include "shell/explorer_registrations/platform_explorer_utils.h"
 
 QVNSIS_EXPORT void QVNSIS_RegisterContextMenuHandlers() {
-  GuardedExport([&] {
-    PlatformExplorerUtils::RegisterContextMenuHandlers(
+  GuardedStatusExport([&] {
+    return PlatformExplorerUtils::RegisterContextMenuHandlers(
         GetLocalizedString(PlatformExplorerUtils::kMenuTextStringId));
   });
 }
 
 QVNSIS_EXPORT void QVNSIS_RegisterProtocolHandler() {
-  GuardedExport([&] {
-    PlatformExplorerUtils::RegisterProtocolHandler();
-  });
+  GuardedStatusExport([&] { return PlatformExplorerUtils::RegisterProtocolHandler(); });
 }

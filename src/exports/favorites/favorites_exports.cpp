@@ -71,28 +71,31 @@ bool DecodeFavorites(const std::vector<char>& bytes, std::wstring* text) {
   return true;
 }
 
-void LoadFavorites(const std::wstring& path) {
+// ERROR_SUCCESS when every entry of the file is stored; else the first failure.
+DWORD LoadFavorites(const std::wstring& path) {
   Log::Stream() << kSource << L"entered with: " << path;
   if (!QVPaths::fileExists(path)) {
     Log::Stream() << kSource << L"failed to find " << path;
-    return;
+    return ERROR_FILE_NOT_FOUND;
   }
   std::vector<char> bytes;
   if (!ReadWholeFile(path, &bytes)) {
     Log::Stream() << kSource << L"failed to load " << path;
-    return;
+    return ERROR_READ_FAULT;
   }
   Log::Stream() << kSource << L"loading in data from file";
   std::wstring text;
-  if (!DecodeFavorites(bytes, &text)) return;
+  if (!DecodeFavorites(bytes, &text)) return ERROR_INVALID_DATA;
   std::vector<char>().swap(bytes);  // the text is all that is needed from here on
   Log::Stream() << kSource << L"loaded data from file";
 
+  DWORD status = ERROR_SUCCESS;
   QVRegKey key;
   if (key.open(HKEY_CURRENT_USER, kFavoritesKey, kFavoritesAccess) != ERROR_SUCCESS &&
       key.create(HKEY_CURRENT_USER, kFavoritesKey, kFavoritesAccess) != ERROR_SUCCESS) {
     // The entries are still logged, so the log shows what was meant to be stored.
     Log::Stream() << kSource << L"Failed to open registry " << kFavoritesKey;
+    status = ERROR_CANTOPEN;
   }
 
   // Values left from an earlier, longer list stay: the engine reads the numbers it is given.
@@ -111,23 +114,28 @@ void LoadFavorites(const std::wstring& path) {
       entry.assign(text, first, last - first);
       Log::Stream() << kSource << L"Adding favorite to sideloading: " << entry;
       // A value that cannot be written still takes its number, so the later ones keep theirs.
-      QVSettings::setStringIn(key.get(), std::to_wstring(counter).c_str(), entry);
+      if (!QVSettings::setStringIn(key.get(), std::to_wstring(counter).c_str(), entry) &&
+          status == ERROR_SUCCESS) {
+        status = ERROR_CANTWRITE;
+      }
       ++counter;
     }
     start = end + 1;
   }
+  return status;
 }
 
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_LoadFavorites(const wchar_t* path) {
-  GuardedExport([&] {
+  GuardedStatusExport([&]() -> DWORD {
     const std::wstring file = path ? std::wstring(path) : std::wstring();
     try {
-      LoadFavorites(file);
+      return LoadFavorites(file);
     } catch (const std::bad_alloc&) {
       // A text too large to decode in this process: what was stored before stays.
       Log::Stream() << kSource << L"out of memory, stopped loading " << file;
+      return ERROR_NOT_ENOUGH_MEMORY;
     }
   });
 }

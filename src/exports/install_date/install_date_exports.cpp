@@ -39,28 +39,36 @@ InstallDate FindInstallDate() {
   return date;
 }
 
-void SetInstallDate() {
+// ERROR_SUCCESS when a date is recorded afterwards; else why not.
+DWORD SetInstallDate() {
   // The key first: on a first install it does not exist yet, and the client identifier
   // generated below could not be stored in it.
   QVRegKey key;
-  key.create(HKEY_CURRENT_USER, QVSettings::kKeyPath, QVSettings::kKeyAccess);
+  const LONG opened = key.create(HKEY_CURRENT_USER, QVSettings::kKeyPath, QVSettings::kKeyAccess);
   QVPaths::getClientId(true);
 
   const std::wstring recorded = QVSettings::getInstallDate();
   if (!recorded.empty()) {
     Log::Stream() << kSource << L"install date is already set";
     if (QVSettings::getInstallDate2() == 0) {
-      key.setQword(QVSettings::kInstallDate2, static_cast<uint64_t>(QVDate::localMidnightSeconds(recorded)));
+      const int64_t seconds = QVDate::localMidnightSeconds(recorded);
+      const bool written = key.setQword(QVSettings::kInstallDate2, static_cast<uint64_t>(seconds));
       Log::Stream() << kSource << L"added UTC install date";
+      if (!written) return opened != ERROR_SUCCESS ? static_cast<DWORD>(opened) : ERROR_CANTWRITE;
     }
-    return;
+    return ERROR_SUCCESS;
   }
 
   const InstallDate date = FindInstallDate();
   Log::Stream() << kSource << L"storing install date of " << date.text << L" / "
                 << static_cast<long long>(date.seconds);
-  key.setString(QVSettings::kInstallDate, date.text);
-  key.setQword(QVSettings::kInstallDate2, static_cast<uint64_t>(date.seconds));
+  const bool text = key.setString(QVSettings::kInstallDate, date.text);
+  const bool seconds = key.setQword(QVSettings::kInstallDate2, static_cast<uint64_t>(date.seconds));
+  if (!text || !seconds) return opened != ERROR_SUCCESS ? static_cast<DWORD>(opened) : ERROR_CANTWRITE;
+  // The folder's creation date could not be read: the empty date stored counts as none, and
+  // the next call records one.
+  if (date.text.empty()) return ERROR_INVALID_DATA;
+  return ERROR_SUCCESS;
 }
 
 // Lower-cases A to Z only, as the classic locale does: the folder names stay byte-comparable.
@@ -93,18 +101,20 @@ std::wstring XpInstallDir() {
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_SetInstallDate() {
-  GuardedExport([&] {
-    SetInstallDate();
-  });
+  GuardedStatusExport([&] { return SetInstallDate(); });
 }
 
 QVNSIS_EXPORT void QVNSIS_GetInstallDir(wchar_t* buffer, int size) {
-  if (!buffer) return;
-  GuardedExport([&] {
+  if (!buffer) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return;
+  }
+  GuardedStatusExport([&]() -> DWORD {
     const std::wstring text = QVOS::getWindowsVersion() > QVOS::WindowsVersion::WinXP
                                   ? std::wstring(L"%LOCALAPPDATA%\\Tovin")
                                   : XpInstallDir();
-    if (text.empty()) return;  // no folder to name: the caller's buffer stays as it was
-    CopyToCallerBuffer(buffer, size, text);
+    // No folder to name: the caller's buffer stays as it was.
+    if (text.empty()) return ERROR_PATH_NOT_FOUND;
+    return CopyToCallerBuffer(buffer, size, text) ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER;
   });
 }

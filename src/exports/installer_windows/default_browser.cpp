@@ -57,8 +57,10 @@ std::wstring fillCommand(const std::wstring& command, const std::wstring& url) {
   return result;
 }
 
-void shellOpen(const std::wstring& url) {
-  ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+bool shellOpen(const std::wstring& url) {
+  // ShellExecuteW answers a number above 32 when it started something.
+  const HINSTANCE result = ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 // Starts the browser registered as the user's choice for `scheme`; false when there is none or
@@ -94,15 +96,12 @@ bool startChosenBrowser(const std::wstring& scheme, const std::wstring& url) {
 
 }  // namespace
 
-void OpenUrlInDefaultBrowser(const std::string& url) {
-  if (url.size() < 8) return;
+bool OpenUrlInDefaultBrowser(const std::string& url) {
+  if (url.size() < 8) return false;
   const std::wstring scheme = schemeOf(url);
-  if (scheme.empty()) return;
+  if (scheme.empty()) return false;
   const std::wstring wideUrl = commandSafeUrl(url);
 
-  if (QVOS::getWindowsVersion() < QVOS::WindowsVersion::WinVista) {
-    shellOpen(wideUrl);
-    return;
-  }
-  if (!startChosenBrowser(scheme, wideUrl)) shellOpen(wideUrl);
+  if (QVOS::getWindowsVersion() < QVOS::WindowsVersion::WinVista) return shellOpen(wideUrl);
+  return startChosenBrowser(scheme, wideUrl) || shellOpen(wideUrl);
 }

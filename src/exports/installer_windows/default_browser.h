@@ -2,7 +2,8 @@
 
 #include <string>
 
-// Opens an http or https URL in the user's default browser, without waiting and without a result.
+// Opens an http or https URL in the user's default browser, without waiting; true when a browser
+// (or the shell, for it) was started.
 //
 // On Vista and later the browser the user chose for the URL's scheme (UserChoice ProgId under
 // HKCU) is started with its registered open command, "%1" replaced by the URL and the whole made
@@ -11,4 +12,4 @@
 // characters or of another scheme (case ignored) is dropped. The narrow URL is widened byte for
 // byte; spaces, control characters and double quotes in it are percent-encoded first, so that
 // the URL stays one argument of the browser's command line.
-void OpenUrlInDefaultBrowser(const std::string& url);
+bool OpenUrlInDefaultBrowser(const std::string& url);

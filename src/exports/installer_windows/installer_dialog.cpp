@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "exports/installer_windows/product_pages.h"
 #include "foundation/log/log.h"
 #include "foundation/os/module_instance.h"
@@ -14,6 +17,16 @@ namespace InstallerDialog {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0;
+
+// The dialogs subclassed now, each until its WM_DESTROY. Not locked: dialogs are prepared and
+// destroyed on the installer's user-interface thread.
+std::vector<HWND> g_prepared;
+
+bool Known(HWND dialog) { return std::find(g_prepared.begin(), g_prepared.end(), dialog) != g_prepared.end(); }
+
+void Forget(HWND dialog) {
+  g_prepared.erase(std::remove(g_prepared.begin(), g_prepared.end(), dialog), g_prepared.end());
+}
 
 void StoreConsentOnOk(HWND dialog) {
   const HWND checkBox = GetDlgItem(dialog, kAnalyticsCheckBoxId);
@@ -48,9 +61,14 @@ bool Prepare(HWND dialog, int flag) {
     return false;
   }
   const AnalyticsMode mode = ModeFor(flag);
+  if (!Known(dialog)) g_prepared.push_back(dialog);
   const bool subclassed = QVOS::setWindowSubclass(dialog, &UiWindowProc, kSubclassId, mode) != FALSE;
   const DWORD error = GetLastError();
-  if (subclassed) KeepModuleLoaded();
+  if (subclassed) {
+    HoldModuleLoaded();
+  } else {
+    Forget(dialog);
+  }
   const HWND checkBox = GetDlgItem(dialog, kAnalyticsCheckBoxId);
   const HWND link = GetDlgItem(dialog, kTermsLinkId);
   if (subclassed && mode == kOfferConsent) {
@@ -61,6 +79,11 @@ bool Prepare(HWND dialog, int flag) {
   }
   if (!subclassed) SetLastError(error);  // for the caller's log line
   return subclassed;
+}
+
+bool AnyPreparedDialogLeft() {
+  return std::any_of(g_prepared.begin(), g_prepared.end(),
+                     [](HWND dialog) { return IsWindow(dialog) != FALSE; });
 }
 
 LRESULT CALLBACK UiWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -86,6 +109,7 @@ LRESULT CALLBACK UiWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
           DestroyWindow(link);
         }
         QVOS::removeWindowSubclass(window, &UiWindowProc, kSubclassId);
+        Forget(window);
         break;
       default:
         break;

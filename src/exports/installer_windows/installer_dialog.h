@@ -27,6 +27,10 @@ AnalyticsMode ModeFor(int flag);
 // error as the last error.
 bool Prepare(HWND dialog, int flag);
 
+// Whether a dialog prepared here still exists, and so still calls into the library: it must
+// stay loaded until that dialog is destroyed.
+bool AnyPreparedDialogLeft();
+
 // The subclass procedure (id 0, reference data = the mode). Every mode answers the dialog's,
 // statics' and edits' colour requests with the stock white brush. In kOfferConsent: OK stores
 // "AnalyticsAccepted" = 1 when the box is checked (logged either way), and a click or Return on

@@ -1,6 +1,9 @@
 #include "exports/installer_windows/progress_text_timer.h"
 
+#include <vector>
+
 #include "foundation/os/module_instance.h"
+#include "foundation/owners/scoped_handle.h"
 
 namespace {
 
@@ -11,6 +14,18 @@ constexpr UINT kTickMs = 1000;
 HWND g_label = nullptr;
 wchar_t g_savedText[kSavedTextSize] = {};
 int g_dots = 0;
+
+// Every running timer with the thread it ticks on: a thread timer is stopped only there.
+struct RunningTimer {
+  UINT_PTR id;
+  DWORD thread;
+};
+std::vector<RunningTimer> g_timers;
+
+bool ThreadHasEnded(DWORD thread) {
+  const ScopedHandle handle(OpenThread(SYNCHRONIZE, FALSE, thread));
+  return !handle || WaitForSingleObject(handle.get(), 0) == WAIT_OBJECT_0;
+}
 
 VOID CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
   g_dots = (g_dots + 1) % 4;
@@ -36,6 +51,25 @@ UINT_PTR StartProgressTextTimer(HWND label) {
   g_savedText[0] = L'\0';
   GetWindowTextW(label, g_savedText, kSavedTextSize);
   const UINT_PTR timer = SetTimer(nullptr, 1, kTickMs, &OnTimer);
-  if (timer) KeepModuleLoaded();
+  if (!timer) return 0;
+  try {
+    g_timers.push_back({timer, GetCurrentThreadId()});
+  } catch (...) {
+    KillTimer(nullptr, timer);  // untracked, it could not be stopped before an unload
+    throw;
+  }
+  HoldModuleLoaded();
   return timer;
+}
+
+bool StopProgressTextTimers() {
+  const DWORD self = GetCurrentThreadId();
+  for (const RunningTimer& timer : g_timers) {
+    if (timer.thread != self && !ThreadHasEnded(timer.thread)) return false;
+  }
+  for (const RunningTimer& timer : g_timers) {
+    if (timer.thread == self) KillTimer(nullptr, timer.id);
+  }
+  g_timers.clear();
+  return true;
 }

@@ -16,20 +16,22 @@ QVNSIS_EXPORT UINT_PTR QVNSIS_StartProgressTextTimer(HWND label) {
 }
 
 QVNSIS_EXPORT void QVNSIS_PrepareWindow(HWND dialog, int flag) {
-  GuardedExport([&] {
-    if (!InstallerDialog::Prepare(dialog, flag)) {
-      Log::Stream() << L"QVNSIS_PrepareWindow: (err: " << GetLastError() << L") could not subclass window "
-                    << static_cast<const void*>(dialog);
-    }
+  GuardedStatusExport([&]() -> DWORD {
+    if (InstallerDialog::Prepare(dialog, flag)) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    Log::Stream() << L"QVNSIS_PrepareWindow: (err: " << error << L") could not subclass window "
+                  << static_cast<const void*>(dialog);
+    return error != ERROR_SUCCESS ? error : ERROR_INVALID_WINDOW_HANDLE;
   });
 }
 
 QVNSIS_EXPORT void QVNSIS_OpenUninstallSurvey() {
-  GuardedExport([&] {
+  GuardedStatusExport([&]() -> DWORD {
     // The identifier is plain ASCII: its low bytes are the text.
     std::string clientId;
     for (wchar_t c : QVPaths::getClientId(false)) clientId.push_back(static_cast<char>(c & 0xFF));
-    if (clientId.empty()) return;
-    OpenUrlInDefaultBrowser(QVPages::uninstallSurveyUrl(clientId));
+    if (clientId.empty()) return ERROR_INVALID_DATA;
+    return OpenUrlInDefaultBrowser(QVPages::uninstallSurveyUrl(clientId)) ? ERROR_SUCCESS
+                                                                           : ERROR_NO_ASSOCIATION;
   });
 }

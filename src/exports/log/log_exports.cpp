@@ -2,9 +2,11 @@
 #include "exports/qvnsis_exports.h"
 #include "foundation/log/log.h"
 
+// A line the log cannot take (its folder missing, its mutex busy) is dropped by design, so the
+// call does not fail for it.
 QVNSIS_EXPORT void QVNSIS_Log(const wchar_t* message) {
-  if (!message) return;
-  GuardedExport([&] {
-    Log::WriteLine(message);
+  GuardedStatusExport([&]() -> DWORD {
+    if (message) Log::WriteLine(message);
+    return ERROR_SUCCESS;
   });
 }

@@ -9,26 +9,28 @@
 #include "exports/window_images/qv_image.h"
 #include "foundation/log/log.h"
 #include "foundation/owners/scoped_gdi_object.h"
+#include "foundation/settings/qv_paths.h"
 
 namespace {
 
 // The bitmap this library last put into a control, so the next one can release it.
 constexpr wchar_t kShownBitmapProperty[] = L"QVNSIS_WindowImage";
 
-// Stretches `image` over the control's client area and hands the control the bitmap.
-void Paint(const wchar_t* source, HWND control, const QVImage& image) {
+// Stretches `image` over the control's client area and hands the control the bitmap. A control
+// of no area has nothing to show and is left alone.
+DWORD Paint(const wchar_t* source, HWND control, const QVImage& image) {
   RECT client = {};
   if (!GetClientRect(control, &client)) {
     Log::Stream() << source << L": can't get client rect";
-    return;
+    return ERROR_INVALID_WINDOW_HANDLE;
   }
   const int width = client.right - client.left;
   const int height = client.bottom - client.top;
-  if (width <= 0 || height <= 0) return;
+  if (width <= 0 || height <= 0) return ERROR_SUCCESS;
   const auto scaled = image.scaledTo(width, height);
-  if (!scaled) return;
+  if (!scaled) return ERROR_NOT_ENOUGH_MEMORY;
   ScopedBitmap bitmap(scaled->toHBITMAP());
-  if (!bitmap) return;
+  if (!bitmap) return ERROR_NOT_ENOUGH_MEMORY;
 
   const HBITMAP ours = bitmap.get();
   const HBITMAP previous = reinterpret_cast<HBITMAP>(
@@ -46,6 +48,7 @@ void Paint(const wchar_t* source, HWND control, const QVImage& image) {
   } else {
     RemovePropW(control, kShownBitmapProperty);
   }
+  return ERROR_SUCCESS;
 }
 
 // The resource's name for the log: a number given as a name (MAKEINTRESOURCE) is no text to
@@ -59,23 +62,25 @@ std::wstring ResourceNameText(const wchar_t* name) {
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_SetWindowImage(HWND control, const wchar_t* name) {
-  GuardedExport([&] {
+  GuardedStatusExport([&]() -> DWORD {
     const auto image = LoadImageResource(name);
     if (!image) {
       Log::Stream() << L"QVNSIS_SetWindowImage: can't load resource " << ResourceNameText(name);
-      return;
+      // No such resource, or one that does not decode.
+      return ERROR_RESOURCE_NAME_NOT_FOUND;
     }
-    Paint(L"QVNSIS_SetWindowImage", control, *image);
+    return Paint(L"QVNSIS_SetWindowImage", control, *image);
   });
 }
 
 QVNSIS_EXPORT void QVNSIS_SetWindowImageFromFile(HWND control, const wchar_t* path) {
-  GuardedExport([&] {
-    const auto image = QVImage::loadFromFile(path ? std::wstring(path) : std::wstring());
+  GuardedStatusExport([&]() -> DWORD {
+    const std::wstring file = path ? std::wstring(path) : std::wstring();
+    const auto image = QVImage::loadFromFile(file);
     if (!image) {
       Log::Stream() << L"QVNSIS_SetWindowImageFromFile: can't load file " << path;
-      return;
+      return QVPaths::fileExists(file) ? ERROR_INVALID_DATA : ERROR_FILE_NOT_FOUND;
     }
-    Paint(L"QVNSIS_SetWindowImageFromFile", control, *image);
+    return Paint(L"QVNSIS_SetWindowImageFromFile", control, *image);
   });
 }

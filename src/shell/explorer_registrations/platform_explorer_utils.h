@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // Per-user Explorer registrations, under HKEY_CURRENT_USER "Software\Classes" (no administrator
@@ -15,10 +17,15 @@ inline constexpr int kMenuTextStringId = 111;
 // Writes the verb with `menuText` (the built-in "Add to Tovin menu" when it is empty) and the
 // REG_EXPAND_SZ command "<engine>" /ADDFAVORITE"%1" for AllFileSystemObjects, Directory, Drive and
 // lnkfile. Without an installation nothing is written.
-void RegisterContextMenuHandlers(const std::wstring& menuText);
+//
+// Both answer ERROR_SUCCESS when every key and value was written; otherwise the first failure:
+// ERROR_PATH_NOT_FOUND without an installation, ERROR_INVALID_NAME for an engine path a command
+// line cannot hold, the registry's code for a key that could not be created, ERROR_CANTWRITE for
+// a value that could not be written (the rest is still written).
+DWORD RegisterContextMenuHandlers(const std::wstring& menuText);
 
 // Writes the protocol "URL:Tovin Protocol" with its empty "URL Protocol" marker and the
 // REG_EXPAND_SZ open command "<engine>" "%1". Without an installation nothing is written.
-void RegisterProtocolHandler();
+DWORD RegisterProtocolHandler();
 
 }  // namespace PlatformExplorerUtils
