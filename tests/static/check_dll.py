@@ -2,7 +2,7 @@
 """Static checks of a built qvnsis.dll: export names, calling conventions, imports, shared section.
 
 usage: check_dll.py CHECK --objdump OBJDUMP --exports LIST [--xp-missing LIST] [--load-time LIST] DLL
-CHECK is one of: exports, calling-convention, imports, shared-section.
+CHECK is one of: exports, calling-convention, imports, shared-section, quiet-terminate.
 """
 import argparse
 import os
@@ -148,11 +148,22 @@ def check_shared_section(args):
     return ["no .shared section"], ""
 
 
+def check_quiet_terminate(args):
+    # The C++ runtime's verbose terminate handler (src/exports/terminate_handler.cpp), recognised
+    # by its text.
+    with open(args.dll, "rb") as f:
+        data = f.read()
+    if b"terminate called after throwing an instance of" in data:
+        return ["carries the C++ runtime's verbose terminate handler"], ""
+    return [], "no verbose terminate handler"
+
+
 CHECKS = {
     "exports": check_exports,
     "calling-convention": check_calling_convention,
     "imports": check_imports,
     "shared-section": check_shared_section,
+    "quiet-terminate": check_quiet_terminate,
 }
 
 
