@@ -149,13 +149,17 @@ def check_shared_section(args):
 
 
 def check_quiet_terminate(args):
-    # The C++ runtime's verbose terminate handler (src/exports/terminate_handler.cpp), recognised
-    # by its text.
+    # The C++ runtime's verbose terminate handler (src/exports/terminate_handler.cpp) and its
+    # demangler (which only the objects' XML form, left out of the DLL, needs), recognised by
+    # their texts.
     with open(args.dll, "rb") as f:
         data = f.read()
+    problems = []
     if b"terminate called after throwing an instance of" in data:
-        return ["carries the C++ runtime's verbose terminate handler"], ""
-    return [], "no verbose terminate handler"
+        problems.append("carries the C++ runtime's verbose terminate handler")
+    if b"(anonymous namespace)" in data:
+        problems.append("carries the C++ runtime's demangler")
+    return problems, "no verbose terminate handler, no demangler"
 
 
 CHECKS = {
