@@ -18,6 +18,9 @@ struct WorstCase {
   // the clock). Null when the case cannot be set up: the run ends, naming it.
   std::function<std::shared_ptr<void>()> hang;
   std::function<void()> call;  // timed
+  // After the call, with the hung side still held: whether it really hung (a case that did not
+  // would measure nothing and end the run). Null: the call's time is the only evidence.
+  std::function<bool(const std::shared_ptr<void>& hung)> didHang = nullptr;
 };
 
 // The longest of `repetitions` calls of each case, in ms, against its stated bound; goal 1.1x.

@@ -13,6 +13,7 @@
 #include "support/child_process.h"
 #include "support/fake_deskband.h"
 #include "support/fake_engine.h"
+#include "support/fixture_records.h"
 #include "support/hung_deskband_window.h"
 #include "support/library.h"
 #include "support/registry.h"
@@ -32,6 +33,9 @@ std::vector<Row> MeasureWorstCases(const std::vector<WorstCase>& cases, int repe
       const double start = NowMicroseconds();
       worst.call();
       longest = std::max(longest, (NowMicroseconds() - start) / 1000);
+      if (worst.didHang && !worst.didHang(hung)) {
+        Abort("worst case \"" + worst.name + "\": the other side never hung, nothing was measured");
+      }
     }
     Row row{worst.name + " vs bound", longest, worst.statedBoundMs, 1.1};
     row.unit = "ms";
@@ -88,6 +92,14 @@ class HungTaskbarWindow {
   HWND window_ = nullptr;
 };
 
+// Whether a fixture's record file holds "<kind> ... <last>" (say, a call recorded as "hung").
+bool Recorded(const std::wstring& record, const wchar_t* kind, const wchar_t* last) {
+  for (const auto& fields : qvtest::RecordsOfKind(record, kind)) {
+    if (!fields.empty() && fields.back() == last) return true;
+  }
+  return false;
+}
+
 // Everything one hung QVNSIS_StopTovin waits on: Explorer hung while the taskbar object is
 // created, a deskband window that never answers, an engine that ignores "/QUIT" and is restarted
 // by its keeper as fast as it is terminated.
@@ -95,9 +107,14 @@ struct HungStop {
   explicit HungStop(const std::wstring& installDir)
       : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ, qvtest::WideBytes(installDir)),
         engine(installDir + L"\\Engine\\"),
-        taskbar(installDir + L"\\tray.txt", {L"CreateInstance", L""}) {
+        taskbar(installDir + L"\\tray.txt", {L"CreateInstance", L""}),
+        trayRecord(installDir + L"\\tray.txt") {
     engine.setBehaviour(qvtest::EngineQuit::kRestart);
     running = engine.start(L"/PLATFORMINSTALLED");
+  }
+  bool didHang() const {
+    return Recorded(trayRecord, L"CreateInstance", L"hung") &&
+           Recorded(engine.recordPath(), L"close-request", L"ignored") && IsHungAppWindow(deskband.get());
   }
   bool ready() const {
     return running && qvtest::WaitForEngineWindow(GetProcessId(running.get())) && taskbar.ready() && deskband.get();
@@ -108,6 +125,7 @@ struct HungStop {
   qvtest::FakeEngineInstall engine;
   ScopedHandle running;
   qvtest::ScopedTaskbarProcess taskbar;
+  std::wstring trayRecord;
   qvtest::HungDeskbandWindow deskband;
 };
 
@@ -116,21 +134,25 @@ struct HungStop {
 struct HungShow {
   explicit HungShow(const std::wstring& installDir)
       : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ, qvtest::WideBytes(installDir)),
-        taskbar(installDir + L"\\tray.txt", {L"DeskBandRegistrationChanged", L""}) {
+        taskbar(installDir + L"\\tray.txt", {L"DeskBandRegistrationChanged", L""}),
+        trayRecord(installDir + L"\\tray.txt") {
     library = qvtest::InstallDeskbandLibrary(installDir + L"\\", 0);
   }
+  bool didHang() const { return Recorded(trayRecord, L"DeskBandRegistrationChanged", L"hung"); }
   bool ready() const { return taskbar.ready() && !library.empty() && !qvtest::FindDeskbandWindow(); }
 
   qvtest::ScopedDeskbandCleanup cleanup;
   qvtest::ScopedRegistryValue installed;
   std::wstring library;
   qvtest::ScopedTaskbarProcess taskbar;
+  std::wstring trayRecord;
 };
 
 // QVNSIS_RegisterDeskband with a deskband library whose registration hangs in regsvr32.exe.
 struct HungRegistration {
   explicit HungRegistration(const std::wstring& installDir)
       : letGo(CreateEventW(nullptr, TRUE, FALSE, L"qvnsis-bench-registration-let-go")),
+        reached(CreateEventW(nullptr, TRUE, FALSE, L"qvnsis-bench-registration-reached")),
         installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ, qvtest::WideBytes(installDir)),
         filename(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
                  qvtest::WideBytes(L"bench_hung_registration.dll")) {
@@ -142,14 +164,21 @@ struct HungRegistration {
     SetEvent(letGo.get());
     Sleep(500);
   }
-  bool ready() const { return letGo && copied; }
+  bool ready() const { return letGo && reached && copied; }
+  bool didHang() const { return WaitForSingleObject(reached.get(), 0) == WAIT_OBJECT_0; }
 
   ScopedHandle letGo;
+  ScopedHandle reached;
   qvtest::ScopedDeskbandCleanup cleanup;
   qvtest::ScopedRegistryValue installed;
   qvtest::ScopedRegistryValue filename;
   bool copied = false;
 };
+
+template <typename Hung>
+std::function<bool(const std::shared_ptr<void>&)> Confirmed() {
+  return [](const std::shared_ptr<void>& hung) { return std::static_pointer_cast<Hung>(hung)->didHang(); };
+}
 
 template <typename Hung>
 std::function<std::shared_ptr<void>()> Hanging(const std::wstring& installDir) {
@@ -175,11 +204,12 @@ std::vector<Row> WorstCaseRows(const std::wstring& scratch) {
 
   // The bounds as the README's "Worst case" column states them.
   const std::vector<WorstCase> cases = {
-      {"StopTovin, all it waits on hung", 21000, Hanging<HungStop>(scratch + L"StopHung"),
-       [&] { stop(); }},
-      {"ShowDeskband, Explorer hung", 38000, Hanging<HungShow>(scratch + L"ShowHung"), [&] { show(); }},
+      {"StopTovin, all it waits on hung", 21000, Hanging<HungStop>(scratch + L"StopHung"), [&] { stop(); },
+       Confirmed<HungStop>()},
+      {"ShowDeskband, Explorer hung", 38000, Hanging<HungShow>(scratch + L"ShowHung"), [&] { show(); },
+       Confirmed<HungShow>()},
       {"RegisterDeskband, regsvr32 hung", 10000, Hanging<HungRegistration>(scratch + L"RegisterHung"),
-       [&] { registerDeskband(); }},
+       [&] { registerDeskband(); }, Confirmed<HungRegistration>()},
       {"RunFreeDeskbandW, taskbar hung", 6000,
        []() -> std::shared_ptr<void> {
          auto hung = std::make_shared<HungTaskbarWindow>();
