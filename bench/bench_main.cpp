@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   for (const Row& row : FavoritesRows(scratch)) rows.push_back(row);
   for (const Row& row : StopTovinRows(scratch)) rows.push_back(row);
   for (const Row& row : IsDeskbandRegisteredRows(scratch)) rows.push_back(row);
+  for (const Row& row : WorstCaseRows(scratch)) rows.push_back(row);
 
   std::printf("| %-44s | %15s | %15s | %7s | %6s |\n", "benchmark", "ours", "baseline", "ratio", "goal");
   std::printf("|%s|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(17, '-').c_str(),

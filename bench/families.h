@@ -28,5 +28,6 @@ std::vector<Row> WindowImageRows(const std::wstring& scratch);           // wind
 std::vector<Row> FavoritesRows(const std::wstring& scratch);             // favorites_bench.cpp
 std::vector<Row> StopTovinRows(const std::wstring& scratch);             // stop_bench.cpp
 std::vector<Row> IsDeskbandRegisteredRows(const std::wstring& scratch);  // deskband_bench.cpp
+std::vector<Row> WorstCaseRows(const std::wstring& scratch);             // worst_case_bench.cpp
 
 }  // namespace qvbench

@@ -86,6 +86,18 @@ sqlite_omit=$(for o in $sqlite_options; do case $o in -DSQLITE_OMIT_*) printf '%
 mkdir -p "$cache/src/sqlite-bld"
 (cd "$cache/src/sqlite-bld" && "../$sqlite_dir/configure" CFLAGS="$sqlite_omit" >/dev/null && make -s sqlite3.c >/dev/null)
 
+# libjpeg-turbo without what the library's decoder never asks for (it keeps the defaults: the
+# accurate integer IDCT, fancy upsampling, no scaling, no colour quantisation), so every image
+# decodes to the same pixels: the fast and floating-point IDCTs, IDCT scaling, merged upsampling
+# and the two quantisers go from jmorecfg.h (also the header the library compiles against). And
+# no JPEGMEM environment variable (NO_GETENV): the loader sets its own memory limit after creating
+# the decompressor anyway, and the variable's parsing brought the CRT's scanf and strtod.
+jpeg_cflags="-DNO_GETENV"
+sed -i -E 's/^#define (DCT_IFAST_SUPPORTED|DCT_FLOAT_SUPPORTED|IDCT_SCALING_SUPPORTED|UPSAMPLE_MERGING_SUPPORTED|QUANT_1PASS_SUPPORTED|QUANT_2PASS_SUPPORTED)\b/#undef  \1/' \
+  "$cache/src/$jpeg_dir/jmorecfg.h"
+[ "$(grep -cE '^#undef  (DCT_IFAST|DCT_FLOAT|IDCT_SCALING|UPSAMPLE_MERGING|QUANT_1PASS|QUANT_2PASS)_SUPPORTED' "$cache/src/$jpeg_dir/jmorecfg.h")" = 6 ] ||
+  { echo "libjpeg-turbo's jmorecfg.h no longer has the options to turn off" >&2; exit 1; }
+
 # The product's thread model of each bitness (see cmake/toolchain-mingw.cmake).
 declare -A threads=([x86]=win32 [x64]=posix)
 toolchain="$here/../cmake/toolchain-mingw.cmake"
@@ -121,7 +133,8 @@ for t in x86 x64; do
 
   cmake -S "$cache/src/$jpeg_dir" -B "$cache/src/jpeg-$t" "${tc[@]}" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DENABLE_SHARED=OFF \
-    -DWITH_TURBOJPEG=OFF -DWITH_SIMD=0 -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
+    -DWITH_TURBOJPEG=OFF -DWITH_SIMD=0 -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]} $jpeg_cflags" \
+    -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null
   cmake --build "$cache/src/jpeg-$t" -j "$jobs" --target jpeg-static >/dev/null
   cp "$cache/src/jpeg-$t/libjpeg.a" "$prefix/lib/libjpeg.a"
   cp "$cache/src/$jpeg_dir"/jpeglib.h "$cache/src/$jpeg_dir"/jmorecfg.h "$cache/src/$jpeg_dir"/jerror.h \

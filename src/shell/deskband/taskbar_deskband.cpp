@@ -5,6 +5,7 @@
 
 #include "foundation/log/log.h"
 #include "foundation/os/bounded_worker.h"
+#include "foundation/os/test_bed_setting.h"
 #include "foundation/owners/com_initializer.h"
 #include "foundation/owners/qv_com_ptr.h"
 
@@ -66,24 +67,31 @@ class TaskbarCall : public QVOS::BoundedTask {
 
 TaskbarDeskBand::TaskbarDeskBand(std::wstring source) : source_(std::move(source)) {}
 
-bool TaskbarDeskBand::Create() { return SUCCEEDED(call(Method::None, CLSID(), L"creation")); }
-
-HRESULT TaskbarDeskBand::ShowDeskBand(const CLSID& classId) {
-  return call(Method::Show, classId, L"ShowDeskBand");
+DWORD TaskbarDeskBand::CreationLimitMs() {
+  const DWORD testBed = QVOS::testBedMilliseconds(L"TaskbarCreationLimitMs", kCreateTimeoutMs);
+  return testBed < kCreateTimeoutMs ? kCreateTimeoutMs : testBed > kTestBedCreateLimitMaxMs ? kTestBedCreateLimitMaxMs : testBed;
 }
 
-HRESULT TaskbarDeskBand::HideDeskBand(const CLSID& classId) {
-  return call(Method::Hide, classId, L"HideDeskBand");
+bool TaskbarDeskBand::Create() {
+  return SUCCEEDED(call(Method::None, CLSID(), L"creation", CreationLimitMs()));
+}
+
+HRESULT TaskbarDeskBand::ShowDeskBand(const CLSID& classId) {
+  return call(Method::Show, classId, L"ShowDeskBand", kCallTimeoutMs);
+}
+
+HRESULT TaskbarDeskBand::HideDeskBand(const CLSID& classId, DWORD limitMs) {
+  if (limitMs == 0) return kNotAnswered;
+  return call(Method::Hide, classId, L"HideDeskBand", limitMs < kCallTimeoutMs ? limitMs : kCallTimeoutMs);
 }
 
 HRESULT TaskbarDeskBand::DeskBandRegistrationChanged() {
-  return call(Method::RegistrationChanged, CLSID(), L"DeskBandRegistrationChanged");
+  return call(Method::RegistrationChanged, CLSID(), L"DeskBandRegistrationChanged", kCallTimeoutMs);
 }
 
-HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t* name) {
+HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t* name, DWORD timeoutMs) {
   if (Unanswered()) return kNotAnswered;
   QVOS::BoundedTaskHolder<TaskbarCall> task(new TaskbarCall(method, classId));
-  const DWORD timeoutMs = method == Method::None ? kCreateTimeoutMs : kCallTimeoutMs;
   if (!task->runWithin(timeoutMs)) {
     hung_ = true;
     Log::Stream() << source_ << L"taskbar did not answer " << name << L" within " << timeoutMs << L" ms";

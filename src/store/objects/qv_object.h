@@ -100,10 +100,12 @@ class QVObject : public QVPropertyCallback {
   }
   // The same XML as text. The stream forms above stay inline so that only their callers link
   // the C++ runtime's streams: the DLL itself never writes XML, and a stream's code in it would
-  // bring the whole locale machinery along.
-  virtual std::string xmlText(const QVXmlFilter& filter, int indent) const;
+  // bring the whole locale machinery along. Not virtual (no class overrides it), and defined in
+  // qv_object_xml.cpp, which the DLL does not link: a virtual one would put it, and the
+  // demangler className needs, into every module that has a QVObject.
+  std::string xmlText(const QVXmlFilter& filter, int indent) const;
 
-  // The dynamic class name, e.g. "TovinRecord".
+  // The dynamic class name, e.g. "TovinRecord" (qv_object_xml.cpp).
   std::string className() const;
 
   QVPropertyBag& properties() { return bag_; }

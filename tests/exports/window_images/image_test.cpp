@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <png.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "foundation/owners/scoped_gdi_object.h"
 #include "support/image_files.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
 
@@ -145,6 +149,47 @@ TEST(JpegDecode, ColourAndGreyArriveOpaqueAndCmykIsRefused) {
   EXPECT_FALSE(DecodeJpeg(cmyk.data(), cmyk.size(), &decoded));
   EXPECT_EQ(decoded.pixels, nullptr);
   EXPECT_EQ(FromMemory(cmyk), nullptr);
+}
+
+// A resource of the test program, as bytes.
+std::string ProgramResource(const wchar_t* name) {
+  const HMODULE program = GetModuleHandleW(nullptr);
+  const HRSRC found = FindResourceW(program, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
+  if (!found) return std::string();
+  const HGLOBAL loaded = LoadResource(program, found);
+  return std::string(static_cast<const char*>(LockResource(loaded)), SizeofResource(program, found));
+}
+
+// Photographs decode to exactly the pixels the stock libjpeg-turbo (Debian's djpeg, its default
+// accurate IDCT and fancy upsampling) gives: the decoder built into the library leaves out only
+// what it never asks for.
+TEST(JpegDecode, PhotographsDecodeExactlyAsTheStockDecoderDoes) {
+  for (const auto& name : {std::make_pair(L"PHOTO_420_JPG", L"PHOTO_420_PPM"),
+                           std::make_pair(L"PHOTO_422P_JPG", L"PHOTO_422P_PPM")}) {
+    SCOPED_TRACE(qvtest::Utf8(name.first));
+    const std::string jpeg = ProgramResource(name.first);
+    const std::string ppm = ProgramResource(name.second);
+    ASSERT_FALSE(jpeg.empty());
+    // "P6\n<width> <height>\n255\n", then RGB rows.
+    int width = 0, height = 0, maxValue = 0, headerLength = 0;
+    ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &width, &height, &maxValue, &headerLength), 3);
+    const std::string rgb = ppm.substr(static_cast<size_t>(headerLength) + 1);
+    ASSERT_EQ(rgb.size(), static_cast<size_t>(width) * height * 3);
+
+    DecodedImage decoded;
+    ASSERT_TRUE(DecodeJpeg(jpeg.data(), jpeg.size(), &decoded));
+    ASSERT_EQ(decoded.width, width);
+    ASSERT_EQ(decoded.height, height);
+    int differing = 0;
+    for (int i = 0; i < width * height; ++i) {
+      const uint8_t* bgra = decoded.pixels.get() + 4 * i;
+      const auto* expected = reinterpret_cast<const uint8_t*>(rgb.data()) + 3 * i;
+      if (bgra[2] != expected[0] || bgra[1] != expected[1] || bgra[0] != expected[2] || bgra[3] != 0xFF) {
+        ++differing;
+      }
+    }
+    EXPECT_EQ(differing, 0) << "of " << width * height << " pixels";
+  }
 }
 
 TEST(ImageLoad, NeitherEmptyTruncatedNorMissingFilesLoad) {

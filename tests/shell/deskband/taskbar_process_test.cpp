@@ -231,7 +231,7 @@ TEST(TaskbarProcess, RemovalFinishesWhenTheTaskbarDiesInHideDeskBand) {
 
     const ULONGLONG start = GetTickCount64();
     EXPECT_TRUE(RemoveDeskBandFromTaskBar());
-    EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::kCreateTimeoutMs + TaskbarDeskBand::kCallTimeoutMs));
+    EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::CreationLimitMs() + TaskbarDeskBand::kCallTimeoutMs));
 
     EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
     EXPECT_TRUE(qvtest::Ended(host, 5000));
@@ -257,6 +257,69 @@ TEST(TaskbarProcess, RemovalFinishesWhenTheTaskbarDiesInHideDeskBand) {
   EXPECT_EQ(qvtest::RecordsOfKind(nextRecord, L"HideDeskBand"),
             (std::vector<qvtest::Record>{{L"HideDeskBand", kPlatformBandText, L"0x00000000"}}));
   EXPECT_EQ(qvtest::LogMessagesOf(log, kRemoveSource).size(), 1u) << "nothing more to say";
+}
+
+// Explorer hangs while the taskbar object is created. With Windows's limit (the test bed's longer
+// one taken away for the scope) the whole removal holds to its 5 s: the creation uses them up,
+// and the one round still made asks the deskband window, which closes the band.
+TEST(TaskbarProcess, RemovalHoldsToItsFiveSecondsWhenTheTaskbarHangsInCreation) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv(logDir.path());
+  qvtest::ScopedDeskbandCleanup cleanup;
+  const qvtest::ScopedRegistryValue windowsLimit(HKEY_CURRENT_USER, L"Software\\Wine\\qvnsis test bed",
+                                                 L"TaskbarCreationLimitMs", REG_DWORD, std::string(4, '\0'));
+  ASSERT_EQ(TaskbarDeskBand::CreationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
+  const std::wstring library = qvtest::InstallDeskbandLibrary(dir.path(), 0);
+  const std::wstring record = dir.path() + L"tray.txt";
+  qvtest::ScopedTaskbarProcess taskbar(record, {L"CreateInstance", L""});
+  ASSERT_TRUE(taskbar.ready());
+  ScopedHandle host = qvtest::StartBandHost(library, qvtest::DeskbandClsidText(0));
+  ASSERT_NE(qvtest::WaitForDeskbandWindow(), nullptr);
+
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_TRUE(RemoveDeskBandFromTaskBar());
+  const ULONGLONG took = Since(start);
+  EXPECT_GE(took, TaskbarDeskBand::kCreateTimeoutMs - 100) << "the taskbar was given its time";
+  EXPECT_LT(took, 5000u + 1000u + 1000u) << "5 s, one command's limit, and slack for Wine";
+
+  EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
+  EXPECT_TRUE(qvtest::Ended(host, 5000));
+  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kRemoveSource),
+            std::vector<std::wstring>{L"taskbar did not answer creation within 5000 ms"});
+  EXPECT_EQ(qvtest::RecordsOfKind(record, L"CreateInstance"),
+            (std::vector<qvtest::Record>{{L"CreateInstance", L"", L"hung"}}));
+  const auto commands = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(dir.path()), L"command");
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0][2], L"25");
+  // Ended here rather than left to its scope, which would first wait for it to quit.
+  TerminateProcess(taskbar.process(), 1);
+}
+
+// The creation's limit is Windows's, 5 s; the test bed's own key (read only under Wine) raises it,
+// never past a minute nor below Windows's.
+TEST(TaskbarProcess, TheTestBedsKeyRaisesTheCreationLimitWithinItsBounds) {
+  const wchar_t key[] = L"Software\\Wine\\qvnsis test bed";
+  auto limitWith = [&](DWORD value) {
+    const qvtest::ScopedRegistryValue setting(HKEY_CURRENT_USER, key, L"TaskbarCreationLimitMs", REG_DWORD,
+                                              std::string(reinterpret_cast<const char*>(&value), 4));
+    return TaskbarDeskBand::CreationLimitMs();
+  };
+  EXPECT_EQ(limitWith(20000), 20000u);
+  EXPECT_EQ(limitWith(1000), TaskbarDeskBand::kCreateTimeoutMs);
+  EXPECT_EQ(limitWith(3600000), TaskbarDeskBand::kTestBedCreateLimitMaxMs);
+  {
+    // Text is no number of milliseconds.
+    const qvtest::ScopedRegistryValue text(HKEY_CURRENT_USER, key, L"TaskbarCreationLimitMs", REG_SZ,
+                                           qvtest::WideBytes(L"20000"));
+    EXPECT_EQ(TaskbarDeskBand::CreationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
+  }
+  {
+    const qvtest::ScopedRegistryKey gone(HKEY_CURRENT_USER, key);
+    EXPECT_EQ(TaskbarDeskBand::CreationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
+  }
+  // The test bed sets it for every test: Wine takes seconds to fail a class nobody registered.
+  EXPECT_EQ(TaskbarDeskBand::CreationLimitMs(), 30000u);
 }
 
 // The taskbar's process dies while asked to show the band. As on Windows, its class goes with it
@@ -312,7 +375,7 @@ TEST(TaskbarProcess, ShowGoesOnWhenTheTaskbarDiesInShowDeskBand) {
       EXPECT_FALSE(shown);
       // One creation, one call, a ready wait of 5 s, four attempts of ten 500 ms detections and
       // four creations that find no class.
-      EXPECT_LT(took, 3u * (5 * TaskbarDeskBand::kCreateTimeoutMs + TaskbarDeskBand::kCallTimeoutMs + 5000 +
+      EXPECT_LT(took, 3u * (5 * TaskbarDeskBand::CreationLimitMs() + TaskbarDeskBand::kCallTimeoutMs + 5000 +
                             4 * 5000));
       const std::vector<std::wstring> rest = ShowLogAfterTheFirstAttempt({});
       EXPECT_EQ(std::vector<std::wstring>(lines.begin() + first.size() + 2, lines.end()), rest);
