@@ -13,8 +13,10 @@ work=$4
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$build_dir/CMakeCache.txt"; }
 
 toolchain=$(cached CMAKE_TOOLCHAIN_FILE)
+triple=$(cached QVNSIS_TRIPLE)
+threads=$(cached QVNSIS_THREADS)
 deps=$(cached QVNSIS_DEPS_DIR)
-if [ -z "$toolchain" ] || [ -z "$deps" ]; then
+if [ -z "$toolchain" ] || [ -z "$triple" ] || [ -z "$threads" ] || [ -z "$deps" ]; then
   echo "reproducible_build.sh: $build_dir is not a configured build tree" >&2
   exit 1
 fi
@@ -23,7 +25,8 @@ rm -rf "$work"
 export CCACHE_DISABLE=1
 unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
 cmake -S "$source_dir" -B "$work" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQVNSIS_DEPS_DIR="$deps" -DQVNSIS_DIST_DIR="$work/dist" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQVNSIS_TRIPLE="$triple" -DQVNSIS_THREADS="$threads" \
+  -DQVNSIS_DEPS_DIR="$deps" -DQVNSIS_DIST_DIR="$work/dist" >/dev/null
 cmake --build "$work" --target qvnsis -j "$(nproc)" >/dev/null
 
 if ! cmp "$shipped" "$work/dist/qvnsis.dll"; then
