@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <objbase.h>
 #include <tlhelp32.h>
 
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "exports/qvnsis_exports.h"
 #include "support/child_process.h"
+#include "support/explorer_process.h"
 #include "support/fake_deskband.h"
 #include "support/fake_engine.h"
 #include "support/fixture_records.h"
@@ -720,6 +722,131 @@ TEST(StopTovinExport, AProcessIdTakenOverByAnotherProgramIsNeverEnded) {
       EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
       EXPECT_FALSE(qvtest::Ended(running, 0)) << "out of reach under its taken-over id";
       EXPECT_EQ(sweep.back(), L"couldn't shut down all tovin processes");
+    }
+  }
+}
+
+// Not declared by the MinGW headers; user32 exports it.
+extern "C" __declspec(dllimport) BOOL WINAPI SetShellWindow(HWND window);
+
+namespace {
+
+// Wine runs every process at the high level. An elevated installer beside a normal Explorer is
+// what the DLL's integrity queries are told here: its own token high as it is, the token of any
+// other process it opens (the shell's) medium.
+using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE*);
+using GetTokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
+OpenProcessTokenFn g_openProcessToken = nullptr;
+GetTokenInformationFn g_getTokenInformation = nullptr;
+HANDLE g_otherProcessToken = nullptr;
+
+BOOL WINAPI OpenTokenNotingOthers(HANDLE process, DWORD access, HANDLE* token) {
+  const BOOL opened = g_openProcessToken(process, access, token);
+  if (opened && GetProcessId(process) != GetCurrentProcessId()) g_otherProcessToken = *token;
+  return opened;
+}
+
+BOOL WINAPI OthersAtMediumLevel(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* buffer, DWORD size,
+                                DWORD* needed) {
+  if (kind != TokenIntegrityLevel || token != g_otherProcessToken) {
+    return g_getTokenInformation(token, kind, buffer, size, needed);
+  }
+  const DWORD total = sizeof(TOKEN_MANDATORY_LABEL) + GetSidLengthRequired(1);
+  *needed = total;
+  if (!buffer || size < total) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  auto* label = static_cast<TOKEN_MANDATORY_LABEL*>(buffer);
+  PSID sid = static_cast<BYTE*>(buffer) + sizeof(TOKEN_MANDATORY_LABEL);
+  SID_IDENTIFIER_AUTHORITY mandatory = SECURITY_MANDATORY_LABEL_AUTHORITY;
+  InitializeSid(sid, &mandatory, 1);
+  *GetSidSubAuthority(sid, 0) = SECURITY_MANDATORY_MEDIUM_RID;
+  label->Label.Sid = sid;
+  label->Label.Attributes = SE_GROUP_INTEGRITY;
+  return TRUE;
+}
+
+// Plays the desktop shell (a shell window of its own) until the second event is set.
+QV_TEST_CHILD(play_shell) {
+  ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(0).c_str()));
+  ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(1).c_str()));
+  const HWND window = CreateWindowExW(0, L"STATIC", L"shell", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                      nullptr, nullptr);
+  if (!window || !SetShellWindow(window)) return 1;
+  SetEvent(ready.get());
+  WaitForSingleObject(done.get(), 120000);
+  DestroyWindow(window);
+  return 0;
+}
+
+// The installer: COM on its thread as NSIS has it, the real DLL told the levels above, then
+// QVNSIS_RunTovin(1). Writes how long the call took, in milliseconds, to the file named first.
+QV_TEST_CHILD(run_tovin_elevated) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  qvtest::Library dll;
+  const qvtest::ScopedImportPatch openToken(dll.module(), "advapi32.dll", "OpenProcessToken",
+                                            reinterpret_cast<void*>(&OpenTokenNotingOthers));
+  const qvtest::ScopedImportPatch tokenInformation(dll.module(), "advapi32.dll", "GetTokenInformation",
+                                                   reinterpret_cast<void*>(&OthersAtMediumLevel));
+  if (!openToken.patched() || !tokenInformation.patched()) return 2;
+  g_openProcessToken = reinterpret_cast<OpenProcessTokenFn>(openToken.original());
+  g_getTokenInformation = reinterpret_cast<GetTokenInformationFn>(tokenInformation.original());
+  const ULONGLONG start = GetTickCount64();
+  QV_EXPORT(dll, QVNSIS_RunTovin)(1);
+  qvtest::WriteFileBytes(args.at(0), std::to_string(GetTickCount64() - start));
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
+
+}  // namespace
+
+// An elevated installer starts the engine through Explorer, which does not answer: the export
+// returns within the route's 5 seconds (checked with a margin for a loaded machine). Hung before
+// ShellExecute, the engine is started directly; hung in ShellExecute, Explorer has the request
+// and may still carry it out, so the engine is not started a second time.
+TEST(EngineStartExports, AnExplorerThatDoesNotAnswerHoldsTheStartNoLongerThanItsBound) {
+  for (const wchar_t* call : {L"FindWindowSW", L"ShellExecute"}) {
+    SCOPED_TRACE(std::wstring(L"hangs in ") + call);
+    ScopedPlatform platform;
+    FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+    engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
+    const std::wstring readyName = qvtest::UniqueName(L"shell_ready");
+    const std::wstring doneName = qvtest::UniqueName(L"shell_done");
+    const ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+    const ScopedHandle done(CreateEventW(nullptr, TRUE, FALSE, doneName.c_str()));
+    qvtest::RunningChild shell(L"play_shell", {readyName, doneName});
+    ASSERT_EQ(WaitForSingleObject(ready.get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+    qvtest::ScopedExplorerProcess::Misbehaviour misbehaviour;
+    misbehaviour.hangIn = call;
+    qvtest::ScopedExplorerProcess explorer(platform.root() + L"explorer.txt", misbehaviour);
+    ASSERT_TRUE(explorer.ready());
+
+    const std::wstring took = platform.root() + L"took.txt";
+    qvtest::ChildOptions options;
+    // Without the bound the call never returns: the child is then ended here.
+    options.timeoutMs = 60000;
+    EXPECT_EQ(qvtest::RunChild(L"run_tovin_elevated", {took}, options).exitCode, 0u);
+    SetEvent(done.get());
+    const std::string tookText = qvtest::ReadFileBytes(took);
+    ASSERT_FALSE(tookText.empty()) << "the call never returned";
+    const unsigned long long tookMs = std::stoull(tookText);
+    EXPECT_GE(tookMs, 4900u) << "Explorer was given the route's time";
+    EXPECT_LT(tookMs, 15000u);
+
+    const std::wstring engineLine = engine.exePath() + L"' with /PLATFORMINSTALLED";
+    const Strings lines = platform.messagesOf(kExecuteSource);
+    if (std::wstring(call) == L"ShellExecute") {
+      EXPECT_EQ(lines, Strings{L"explorer did not answer ShellExecute within 5000 ms; '" + engine.exePath() +
+                               L"' not started here: Explorer may still start it"});
+      Sleep(1000);
+      EXPECT_TRUE(engine.startArguments().empty()) << "not started a second time";
+    } else {
+      ASSERT_EQ(lines.size(), 3u);
+      EXPECT_EQ(lines[0], L"explorer did not answer FindWindowSW within 5000 ms");
+      EXPECT_NE(lines[1].find(L") tryMediumIntegrity: failed"), std::wstring::npos) << lines[1];
+      EXPECT_EQ(lines[2], L"executed '" + engineLine);
+      EXPECT_EQ(WaitForStarts(engine, 1), Strings{L"/PLATFORMINSTALLED"});
     }
   }
 }
