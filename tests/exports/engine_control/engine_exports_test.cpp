@@ -19,6 +19,7 @@
 #include "support/log_file.h"
 #include "support/program.h"
 #include "support/registry.h"
+#include "support/shell_window.h"
 #include "support/temp_dir.h"
 #include "support/tray_server_registration.h"
 #include "support/windows_release.h"
@@ -726,9 +727,6 @@ TEST(StopTovinExport, AProcessIdTakenOverByAnotherProgramIsNeverEnded) {
   }
 }
 
-// Not declared by the MinGW headers; user32 exports it.
-extern "C" __declspec(dllimport) BOOL WINAPI SetShellWindow(HWND window);
-
 namespace {
 
 // Wine runs every process at the high level. An elevated installer beside a normal Explorer is
@@ -767,19 +765,6 @@ BOOL WINAPI OthersAtMediumLevel(HANDLE token, TOKEN_INFORMATION_CLASS kind, void
   return TRUE;
 }
 
-// Plays the desktop shell (a shell window of its own) until the second event is set.
-QV_TEST_CHILD(play_shell) {
-  ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(0).c_str()));
-  ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(1).c_str()));
-  const HWND window = CreateWindowExW(0, L"STATIC", L"shell", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                      nullptr, nullptr);
-  if (!window || !SetShellWindow(window)) return 1;
-  SetEvent(ready.get());
-  WaitForSingleObject(done.get(), 120000);
-  DestroyWindow(window);
-  return 0;
-}
-
 // The installer: COM on its thread as NSIS has it, the real DLL told the levels above, then
 // QVNSIS_RunTovin(1). Writes how long the call took, in milliseconds, to the file named first.
 QV_TEST_CHILD(run_tovin_elevated) {
@@ -811,12 +796,8 @@ TEST(EngineStartExports, AnExplorerThatDoesNotAnswerHoldsTheStartNoLongerThanIts
     ScopedPlatform platform;
     FakeEngineInstall engine(platform.installDir() + L"\\Engine");
     engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
-    const std::wstring readyName = qvtest::UniqueName(L"shell_ready");
-    const std::wstring doneName = qvtest::UniqueName(L"shell_done");
-    const ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-    const ScopedHandle done(CreateEventW(nullptr, TRUE, FALSE, doneName.c_str()));
-    qvtest::RunningChild shell(L"play_shell", {readyName, doneName});
-    ASSERT_EQ(WaitForSingleObject(ready.get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+    qvtest::ScopedShellWindow shell;
+    ASSERT_TRUE(shell.ready());
     qvtest::ScopedExplorerProcess::Misbehaviour misbehaviour;
     misbehaviour.hangIn = call;
     qvtest::ScopedExplorerProcess explorer(platform.root() + L"explorer.txt", misbehaviour);
@@ -827,7 +808,6 @@ TEST(EngineStartExports, AnExplorerThatDoesNotAnswerHoldsTheStartNoLongerThanIts
     // Without the bound the call never returns: the child is then ended here.
     options.timeoutMs = 60000;
     EXPECT_EQ(qvtest::RunChild(L"run_tovin_elevated", {took}, options).exitCode, 0u);
-    SetEvent(done.get());
     const std::string tookText = qvtest::ReadFileBytes(took);
     ASSERT_FALSE(tookText.empty()) << "the call never returned";
     const unsigned long long tookMs = std::stoull(tookText);

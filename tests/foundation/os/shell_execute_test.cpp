@@ -16,10 +16,9 @@
 #include "support/fixture_records.h"
 #include "support/log_file.h"
 #include "support/program.h"
+#include "support/shell_window.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
-
-extern "C" __declspec(dllimport) BOOL WINAPI SetShellWindow(HWND window);
 
 namespace {
 
@@ -74,46 +73,6 @@ QV_TEST_CHILD(start_program) {
   if (SUCCEEDED(com)) CoUninitialize();
   return result;
 }
-
-// Plays the desktop shell (a shell window of its own) until the second event is set.
-QV_TEST_CHILD(play_shell_for_start) {
-  ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(0).c_str()));
-  ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(1).c_str()));
-  const HWND window = CreateWindowExW(0, L"STATIC", L"shell", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                      nullptr, nullptr);
-  if (!window || !SetShellWindow(window)) return 1;
-  SetEvent(ready.get());
-  WaitForSingleObject(done.get(), 120000);
-  DestroyWindow(window);
-  return 0;
-}
-
-// A process of the test playing the shell for the scope.
-class ScopedShell {
- public:
-  ScopedShell()
-      : readyName_(qvtest::UniqueName(L"shell_ready")),
-        doneName_(qvtest::UniqueName(L"shell_done")),
-        ready_(CreateEventW(nullptr, TRUE, FALSE, readyName_.c_str())),
-        done_(CreateEventW(nullptr, TRUE, FALSE, doneName_.c_str())),
-        child_(L"play_shell_for_start", {readyName_, doneName_}) {}
-  ~ScopedShell() {
-    SetEvent(done_.get());
-    child_.wait(30000);
-  }
-  // The shell window is there for other processes to see.
-  bool ready() {
-    const HANDLE waits[] = {ready_.get(), child_.process()};
-    if (WaitForMultipleObjects(2, waits, FALSE, 60000) != WAIT_OBJECT_0) return false;
-    for (int i = 0; i < 200 && !GetShellWindow(); ++i) Sleep(50);
-    return GetShellWindow() != nullptr;
-  }
-
- private:
-  std::wstring readyName_, doneName_;
-  ScopedHandle ready_, done_;
-  qvtest::RunningChild child_;
-};
 
 std::vector<std::string> ReadLines(const std::wstring& path) {
   std::vector<std::string> lines;
@@ -237,9 +196,9 @@ struct StartCase {
 void RunStartCase(const StartCase& c) {
   SCOPED_TRACE(std::wstring(c.windows) + L" flags '" + c.flags + L"'" + (c.shellWindow ? L" with shell" : L""));
   Workspace ws;
-  std::unique_ptr<ScopedShell> shell;
+  std::unique_ptr<qvtest::ScopedShellWindow> shell;
   if (c.shellWindow) {
-    shell = std::make_unique<ScopedShell>();
+    shell = std::make_unique<qvtest::ScopedShellWindow>();
     ASSERT_TRUE(shell->ready());
   }
   qvtest::ChildOptions options;
