@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "foundation/owners/scoped_handle.h"
+#include "support/server_process.h"
 
 // Explorer's shell automation objects in a process of their own (qvexplorer.exe), as Explorer
 // serves them: CLSID_ShellWindows registered with CoRegisterClassObject as a local server, every
@@ -32,15 +32,12 @@ class ScopedExplorerProcess {
   ScopedExplorerProcess& operator=(const ScopedExplorerProcess&) = delete;
 
   // True once its class is registered; false when it could not start or ended first.
-  bool ready() const { return ready_; }
-  DWORD processId() const { return processId_; }
-  HANDLE process() const { return process_.get(); }
+  bool ready() const { return server_.ready(); }
+  DWORD processId() const { return server_.processId(); }
+  HANDLE process() const { return server_.process(); }
 
  private:
-  ScopedHandle process_;
-  DWORD processId_ = 0;
-  DWORD threadId_ = 0;
-  bool ready_ = false;
+  ServerProcess server_;
 };
 
 }  // namespace qvtest
