@@ -5,53 +5,24 @@
 namespace qvtest {
 namespace {
 
-constexpr DWORD kStartMs = 30000;
 constexpr DWORD kQuitMs = 10000;
 constexpr ULONGLONG kServiceMs = 30000;
 
 }  // namespace
 
 ScopedTaskbarProcess::ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour) {
-  Start(ExecutableDirectory() + L"qvtrayprocess.exe", recordPath, misbehaviour);
+  server_.start(ExecutableDirectory() + L"qvtrayprocess.exe", recordPath, misbehaviour.hangIn, misbehaviour.dieIn);
 }
 
 ScopedTaskbarProcess::ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour,
                                            const std::wstring& nativeDirectory)
     : nativeProxy_(new ScopedTrayProxyRegistration(nativeDirectory, KEY_WOW64_64KEY)) {
-  Start(nativeDirectory + L"qvtrayprocess.exe", recordPath, misbehaviour);
-}
-
-void ScopedTaskbarProcess::Start(const std::wstring& exe, const std::wstring& recordPath,
-                                 const Misbehaviour& misbehaviour) {
-  const std::wstring readyName = UniqueName(L"QvTaskbarReady");
-  const ScopedHandle readyEvent(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-  std::wstring line = L"\"" + exe + L"\" \"" + recordPath + L"\" \"" + readyName + L"\"";
-  if (!misbehaviour.hangIn.empty()) line += L" hang " + misbehaviour.hangIn;
-  if (!misbehaviour.dieIn.empty()) line += L" die " + misbehaviour.dieIn;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!readyEvent ||
-      !CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return;
-  }
-  CloseHandle(info.hThread);
-  process_ = ScopedHandle(info.hProcess);
-  processId_ = info.dwProcessId;
-  threadId_ = info.dwThreadId;
-  const HANDLE waits[] = {readyEvent.get(), process_.get()};
-  ready_ = WaitForMultipleObjects(2, waits, FALSE, kStartMs) == WAIT_OBJECT_0;
+  server_.start(nativeDirectory + L"qvtrayprocess.exe", recordPath, misbehaviour.hangIn, misbehaviour.dieIn);
 }
 
 ScopedTaskbarProcess::~ScopedTaskbarProcess() {
-  if (!process_) return;
-  PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-  if (WaitForSingleObject(process_.get(), kQuitMs) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.get(), 1);
-    WaitForSingleObject(process_.get(), kQuitMs);
-  }
-  DWORD exitCode = 0;
-  if (ready_ && GetExitCodeProcess(process_.get(), &exitCode) && exitCode != 0) ForgetClassesOfEndedServers();
+  const bool wasReady = server_.ready();
+  if (server_.stop(kQuitMs) != 0 && wasReady) ForgetClassesOfEndedServers();
 }
 
 bool ForgetClassesOfEndedServers() {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "foundation/owners/scoped_handle.h"
+#include "support/server_process.h"
 #include "support/tray_proxy_registration.h"
 
 // The taskbar's deskband object in a process of its own (qvtrayprocess.exe), as Explorer hosts
@@ -38,19 +38,14 @@ class ScopedTaskbarProcess {
   ScopedTaskbarProcess& operator=(const ScopedTaskbarProcess&) = delete;
 
   // True once its class is registered; false when it could not start or ended first.
-  bool ready() const { return ready_; }
-  DWORD processId() const { return processId_; }
-  HANDLE process() const { return process_.get(); }
+  bool ready() const { return server_.ready(); }
+  DWORD processId() const { return server_.processId(); }
+  HANDLE process() const { return server_.process(); }
 
  private:
-  void Start(const std::wstring& exe, const std::wstring& recordPath, const Misbehaviour& misbehaviour);
-
   ScopedTrayProxyRegistration proxy_;
   std::unique_ptr<ScopedTrayProxyRegistration> nativeProxy_;
-  ScopedHandle process_;
-  DWORD processId_ = 0;
-  DWORD threadId_ = 0;
-  bool ready_ = false;
+  ServerProcess server_;
 };
 
 // Windows's COM service drops the classes a server process registered when that process ends;

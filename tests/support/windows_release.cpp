@@ -50,6 +50,27 @@ ChildOptions UndeclaredWindows10Child() {
   return options;
 }
 
+ChildOptions UndeclaredChild() {
+  ChildOptions options;
+  options.exeName = L"qvchild_undeclared.exe";
+  return options;
+}
+
+ScopedSystemRelease::ScopedSystemRelease(DWORD major, DWORD minor, DWORD build) {
+  const wchar_t kKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+  const std::wstring version = std::to_wstring(major) + L"." + std::to_wstring(minor);
+  values_.push_back(std::make_unique<ScopedRegistryValue>(HKEY_LOCAL_MACHINE, kKey, L"CurrentVersion", REG_SZ,
+                                                          WideBytes(version)));
+  values_.push_back(std::make_unique<ScopedRegistryValue>(HKEY_LOCAL_MACHINE, kKey, L"CurrentMajorVersionNumber",
+                                                          REG_DWORD, DwordBytes(major)));
+  values_.push_back(std::make_unique<ScopedRegistryValue>(HKEY_LOCAL_MACHINE, kKey, L"CurrentMinorVersionNumber",
+                                                          REG_DWORD, DwordBytes(minor)));
+  values_.push_back(std::make_unique<ScopedRegistryValue>(HKEY_LOCAL_MACHINE, kKey, L"CurrentBuildNumber", REG_SZ,
+                                                          WideBytes(std::to_wstring(build))));
+}
+
+ScopedSystemRelease::~ScopedSystemRelease() = default;
+
 ScopedFakeWindowsVersion::ScopedFakeWindowsVersion(DWORD major, DWORD minor, DWORD build) {
   g_major = major;
   g_minor = minor;

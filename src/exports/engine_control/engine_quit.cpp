@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "exports/engine_control/engine_arguments.h"
+#include "exports/engine_control/engine_processes.h"
 #include "foundation/log/log.h"
 #include "foundation/os/shell_execute.h"
 #include "foundation/owners/scoped_handle.h"
@@ -25,8 +26,15 @@ void QuitEngine(const std::wstring& engineExe, const std::wstring& source) {
 
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
-  const ScopedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId));
-  const DWORD openError = process ? ERROR_SUCCESS : GetLastError();
+  // The window named the process a moment ago; by the time it is opened the engine may have
+  // ended and its id gone to another program, which must not be ended in its place.
+  DWORD session = 0;
+  const bool sessionKnown = OwnSession(&session);
+  const DWORD sessionError = sessionKnown ? ERROR_SUCCESS : GetLastError();
+  DWORD openError = ERROR_SUCCESS;
+  EngineCheck check = EngineCheck::kUnreadable;
+  ScopedHandle process;
+  if (sessionKnown) process = OpenSessionEngine(processId, session, &check, &openError);
 
   // The engine hands the request on to its running instance.
   QVOS::shellExecute(engineExe, kEngineSwitchQuit);
@@ -39,7 +47,15 @@ void QuitEngine(const std::wstring& engineExe, const std::wstring& source) {
     return;
   }
 
-  Log::Stream() << source << L": (err: " << openError << L") could not get tovin's process handle";
+  if (!sessionKnown) {
+    Log::Stream() << source << L": (err: " << sessionError << L") could not look up this process's session";
+  } else if (openError != ERROR_SUCCESS) {
+    Log::Stream() << source << L": (err: " << openError << L") could not get tovin's process handle";
+  } else if (check == EngineCheck::kOtherProgram) {
+    Log::Stream() << source << L": process " << processId << L" of tovin's window is not tovin any more";
+  } else {
+    Log::Stream() << source << L": could not tell whether process " << processId << L" of tovin's window is tovin";
+  }
   for (int round = 0; round < kWindowWaitRounds && QVPaths::findEngineWindow(); ++round) {
     Sleep(kWindowWaitRoundMs);
   }

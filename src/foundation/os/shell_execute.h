@@ -16,8 +16,12 @@ struct ShellExecuteOptions {
   // On Vista and later, when no process handle is wanted: if this process does not run at the
   // medium integrity level but the shell does, the running Explorer is asked to start the program
   // (IShellDispatch2::ShellExecute), so that it runs at the shell's medium level rather than
-  // inheriting ours. The route needs COM initialised on the calling thread; when any step of it
-  // fails, the program is started directly after one "tryMediumIntegrity: failed" line.
+  // inheriting ours. The route needs COM initialised on the calling thread and is given at most
+  // 5 seconds in all (shell_execute_explorer.h). When a call of it fails or is not answered
+  // before Explorer has the request, the program is started directly after a line naming the
+  // call and one "tryMediumIntegrity: failed" line; once Explorer has it (ShellExecute not
+  // answered in time, or Explorer gone during it), Explorer may still start the program, and it
+  // is not started a second time here: the call then answers false.
   bool tryMediumIntegrity = false;
   // With tryMediumIntegrity: take the Explorer route whatever the levels.
   bool forceExplorer = false;

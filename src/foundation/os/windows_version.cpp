@@ -10,18 +10,6 @@ bool g_versionKnown = false;
 WindowsVersion g_version = WindowsVersion::Unknown;
 detail::VersionQuery g_query = nullptr;
 
-// What the system is, whatever this process's manifest declares: ntdll's answer carries no
-// compatibility shim. Looked up at run time; false where it cannot be had.
-bool systemVersion(OSVERSIONINFOW* info) {
-  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  if (!ntdll) return false;
-  const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(GetProcAddress(ntdll, "RtlGetVersion"));
-  *info = OSVERSIONINFOW();
-  info->dwOSVersionInfoSize = sizeof(*info);
-  return rtlGetVersion && rtlGetVersion(info) == 0;
-}
-
 // The one line the first query writes.
 void logVersion(const OSVERSIONINFOW& reported, WindowsVersion version) {
   Log::Stream line;
@@ -33,14 +21,6 @@ void logVersion(const OSVERSIONINFOW& reported, WindowsVersion version) {
     line << L"." << reported.dwBuildNumber;
   }
   line << L"; WindowsVersion = " << static_cast<int>(version);
-
-  // Windows 10 and 11 report 6.2 to a program that does not declare them; say so, since the
-  // log otherwise reads like Windows 8.
-  OSVERSIONINFOW system;
-  if (version == WindowsVersion::Win8 && systemVersion(&system) && system.dwMajorVersion >= 10) {
-    line << L" (Windows " << system.dwMajorVersion << L"." << system.dwMinorVersion << L"."
-         << system.dwBuildNumber << L" without a manifest declaring it)";
-  }
 }
 
 }  // namespace
@@ -74,7 +54,13 @@ WindowsVersion windowsVersionFor(DWORD major, DWORD minor, DWORD build) {
 }
 
 bool queryVersion(OSVERSIONINFOW* info) {
-  static_assert(sizeof(OSVERSIONINFOW) == 276, "GetVersionExW takes the 276-byte record");
+  static_assert(sizeof(OSVERSIONINFOW) == 276, "both queries take the 276-byte record");
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  // ntdll is in every process and never unloaded: no reference of our own is needed.
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const auto rtlGetVersion =
+      ntdll ? reinterpret_cast<RtlGetVersionFn>(GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
+  if (rtlGetVersion) return rtlGetVersion(info) == 0;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   return GetVersionExW(info) != FALSE;

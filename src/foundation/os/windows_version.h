@@ -22,8 +22,10 @@ enum class WindowsVersion : int {
 };
 
 // The running release, asked once per process; the answer is logged the first time. It is what
-// GetVersionEx reports, so Windows 8.1 and later count as Windows 8 (6.2) in a process whose
-// manifest does not declare them, exactly as the system tells that process.
+// the system is, whatever the calling program's manifest declares: GetVersionEx tells a program
+// that does not declare Windows 8.1, 10 or 11 that it runs on Windows 8 (6.2), and every
+// decision taken on the release (the Windows 11 taskbar, the Windows 8 Start screen) would then
+// follow the wrong one.
 WindowsVersion getWindowsVersion();
 
 // "Unknown", "Win95", ..., "Win8.1", "Win10", "Win11".
@@ -34,14 +36,16 @@ namespace detail {
 // Windows 11 still reports 10.0; its builds start here.
 constexpr DWORD kFirstWindows11Build = 22000;
 
-// The release for the numbers GetVersionEx reports; Unknown for any other. The build tells
+// The release for the numbers the system reports; Unknown for any other. The build tells
 // 10.0 apart only: below kFirstWindows11Build, or 0 (no build number), it is Windows 10.
 WindowsVersion windowsVersionFor(DWORD major, DWORD minor, DWORD build);
 
-// Fills the record as GetVersionExW does; false when the query fails.
+// Fills the record's version numbers; false when the query fails.
 using VersionQuery = bool (*)(OSVERSIONINFOW* info);
 
-// GetVersionExW.
+// The system's own answer: ntdll's RtlGetVersion, which no compatibility shim changes, looked up
+// at run time; GetVersionExW only where ntdll has none (it tells the truth on every release
+// without one).
 bool queryVersion(OSVERSIONINFOW* info);
 
 // Replaces the query getWindowsVersion makes and forgets the answer it keeps, so the next call

@@ -19,7 +19,8 @@ struct RegKeyTraits {
 // handle that someone else owns. Every read answers false and leaves its output untouched when no
 // key is given, the value is missing, or it does not have the type asked for. Only
 // RegQueryValueExW and RegSetValueExW are used (no RegGetValueW: the product loads on XP).
-// A 64-bit view is asked for by adding KEY_WOW64_64KEY to the access of open() or create().
+// A 64-bit view is asked for by adding KEY_WOW64_64KEY to the access of open() or create(), of
+// every one of them: a key opened relative to a 64-bit one does not inherit its view.
 class QVRegKey : public ScopedOwner<RegKeyTraits> {
  public:
   QVRegKey() = default;

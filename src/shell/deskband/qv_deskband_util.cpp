@@ -29,8 +29,12 @@ constexpr wchar_t kLoadInstalledClsidSource[] = L"QVDeskbandUtil::LoadInstalledC
 constexpr wchar_t kRegisterIfRequiredSource[] = L"QVDeskbandUtil::RegisterIfRequired: ";
 constexpr wchar_t kGetDeskBandDllPathSource[] = L"QVDeskbandUtil::GetDeskBandDllPath: ";
 constexpr wchar_t kClassesKey[] = L"Software\\Classes\\CLSID";
-// Explorer reads the 64-bit view on 64-bit Windows, whatever our own word size.
+// Explorer reads the 64-bit view on 64-bit Windows, whatever our own word size. Every open names
+// the view: WOW64 does not carry it over from a parent key, so a subkey opened below a 64-bit
+// handle without the flag is looked for in the 32-bit view (CLSID is redirected from Windows 7
+// on, under HKEY_CURRENT_USER as well).
 constexpr REGSAM kReadAccess64 = KEY_READ | KEY_WOW64_64KEY;
+constexpr REGSAM kBuildKeyAccess64 = KEY_READ | KEY_WRITE | KEY_WOW64_64KEY;
 constexpr DWORD kRegsvr32WaitMs = 10000;
 
 // The registered build, guarded by g_classLock; `g_loaded` is also read without the lock.
@@ -57,7 +61,7 @@ bool QVDeskbandUtil::LoadInstalledCLSID() {
     for (int number = 0; number < kDeskbandBuildCount; ++number) {
       const std::wstring text = QVOS::guidToString(DeskbandClassId(number));
       QVRegKey build;
-      if (build.open(classes.get(), text.c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS) continue;
+      if (build.open(classes.get(), text.c_str(), kBuildKeyAccess64) != ERROR_SUCCESS) continue;
       g_classId = DeskbandClassId(number);
       g_number = number;
       g_loaded.store(true, std::memory_order_release);

@@ -230,3 +230,62 @@ TEST(DeskbandExports, OnWindows11ShowAndRegisterAnswerZeroAtOnce) {
   }
   EXPECT_EQ(qvtest::RecordsOfKind(record, L"DllRegisterServer").size(), 2u);
 }
+
+namespace {
+
+// Registers through the real DLL, then (with "show") shows; exit code: registered * 10 + shown.
+QV_TEST_CHILD(register_and_show_deskband) {
+  qvtest::Library dll;
+  auto registerDeskband = QV_EXPORT(dll, QVNSIS_RegisterDeskband);
+  auto showDeskband = QV_EXPORT(dll, QVNSIS_ShowDeskband);
+  if (!registerDeskband || !showDeskband) return 100;
+  const int registered = registerDeskband();
+  const int shown = !args.empty() && args[0] == L"show" ? showDeskband() : 0;
+  return registered * 10 + shown;
+}
+
+}  // namespace
+
+// Windows 11 and 10 as the system records them, in an installer whose manifest does not declare
+// them: GetVersionEx tells it 6.2.9200, Windows 8, as Windows does. The real DLL takes each for
+// what it is all the same: on 11 showing and registering answer 0 at once and start nothing, on
+// 10 the band is registered.
+TEST(DeskbandExports, AnUndeclaredWindows11OrWindows10IsTakenForWhatItIs) {
+  const qvtest::ScopedDeskbandRegistrations registrations{HKEY_CURRENT_USER};
+  qvtest::ScopedDeskbandCleanup cleanup;
+  qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
+  qvtest::ScopedTempDir installDir;
+  const std::wstring library = qvtest::InstallDeskbandLibrary(installDir.path(), 1);
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                                         qvtest::WideBytes(installDir.path().substr(0, installDir.path().size() - 1))));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
+                                         qvtest::WideBytes(L"qvdeskband_1.dll")));
+  const std::wstring record = qvtest::DeskbandRecordPath(installDir.path());
+  const std::vector<std::wstring> noDeskbands = {L"the Windows 11 taskbar hosts no deskbands"};
+  {
+    SCOPED_TRACE("Windows 11");
+    qvtest::ScopedTempDir logDir;
+    qvtest::ScopedTempEnv logEnv(logDir.path());
+    const qvtest::ScopedSystemRelease windows11(10, 0, qvtest::kWindows11Build);
+    EXPECT_EQ(qvtest::RunChild(L"register_and_show_deskband", {L"show"}, qvtest::UndeclaredChild()).exitCode, 0u);
+    const std::wstring log = qvtest::TodayLogFile(logDir.path());
+    EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVOS::getWindowsVersion: "),
+              std::vector<std::wstring>{L"10.0.22621; WindowsVersion = 11"});
+    EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVNSIS_RegisterDeskband: "), noDeskbands);
+    EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVNSIS_ShowDeskband: "), noDeskbands);
+    EXPECT_TRUE(qvtest::LogMessagesOf(log, kExecuteSource).empty());
+    EXPECT_TRUE(qvtest::RecordsOfKind(record, L"DllRegisterServer").empty()) << "no regsvr32";
+  }
+  {
+    SCOPED_TRACE("Windows 10");
+    qvtest::ScopedTempDir logDir;
+    qvtest::ScopedTempEnv logEnv(logDir.path());
+    const qvtest::ScopedSystemRelease windows10(10, 0, 19045);
+    EXPECT_EQ(qvtest::RunChild(L"register_and_show_deskband", {}, qvtest::UndeclaredChild()).exitCode, 10u);
+    const std::wstring log = qvtest::TodayLogFile(logDir.path());
+    EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVOS::getWindowsVersion: "),
+              std::vector<std::wstring>{L"10.0.19045; WindowsVersion = 10"});
+    EXPECT_TRUE(qvtest::LogMessagesOf(log, L"QVNSIS_RegisterDeskband: ").empty());
+    EXPECT_EQ(qvtest::RecordsOfKind(record, L"DllRegisterServer").size(), 1u);
+  }
+}

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <objbase.h>
+#include <tlhelp32.h>
 
 #include <memory>
 #include <string>
@@ -8,13 +10,16 @@
 
 #include "exports/qvnsis_exports.h"
 #include "support/child_process.h"
+#include "support/explorer_process.h"
 #include "support/fake_deskband.h"
 #include "support/fake_engine.h"
 #include "support/fixture_records.h"
+#include "support/import_table.h"
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/program.h"
 #include "support/registry.h"
+#include "support/shell_window.h"
 #include "support/temp_dir.h"
 #include "support/tray_server_registration.h"
 #include "support/windows_release.h"
@@ -571,4 +576,257 @@ TEST(StopTovinExport, ADeskbandThatStaysIsGivenUpAfterFiveSeconds) {
   EXPECT_EQ(platform.messagesOf(kRemoveSource), Strings{L"couldn't close deskband"});
   // No engine executable in the installation.
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
+}
+
+namespace {
+
+// What the system answers the DLL through its imports (support/import_table.h), where Wine
+// cannot be made to fail a process list or to give an ended engine's id to another program.
+using SnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
+using FirstEntryFn = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32W*);
+using SessionFn = BOOL(WINAPI*)(DWORD, DWORD*);
+using OpenProcessFn = HANDLE(WINAPI*)(DWORD, BOOL, DWORD);
+
+// How many calls still fail, and the system's own function for the calls after them.
+LONG g_failures = 0;
+void* g_system = nullptr;
+
+bool FailThisCall(DWORD error) {
+  if (InterlockedDecrement(&g_failures) < 0) return false;
+  SetLastError(error);
+  return true;
+}
+
+HANDLE WINAPI SnapshotOutOfMemory(DWORD flags, DWORD processId) {
+  if (FailThisCall(ERROR_NOT_ENOUGH_MEMORY)) return INVALID_HANDLE_VALUE;
+  return reinterpret_cast<SnapshotFn>(g_system)(flags, processId);
+}
+
+// The transient failure Microsoft documents for the snapshot, to be asked again.
+HANDLE WINAPI SnapshotBadLength(DWORD flags, DWORD processId) {
+  if (FailThisCall(ERROR_BAD_LENGTH)) return INVALID_HANDLE_VALUE;
+  return reinterpret_cast<SnapshotFn>(g_system)(flags, processId);
+}
+
+BOOL WINAPI FirstEntryUnreadable(HANDLE snapshot, PROCESSENTRY32W* entry) {
+  if (FailThisCall(ERROR_NO_MORE_FILES)) return FALSE;
+  return reinterpret_cast<FirstEntryFn>(g_system)(snapshot, entry);
+}
+
+BOOL WINAPI SessionDenied(DWORD processId, DWORD* session) {
+  if (FailThisCall(ERROR_ACCESS_DENIED)) return FALSE;
+  return reinterpret_cast<SessionFn>(g_system)(processId, session);
+}
+
+// The engine's id, taken over by another program: asked for it, the system opens that program.
+DWORD g_engineId = 0;
+DWORD g_otherProgramId = 0;
+HANDLE WINAPI OpenTakenOverId(DWORD access, BOOL inherit, DWORD processId) {
+  return reinterpret_cast<OpenProcessFn>(g_system)(access, inherit,
+                                                   processId == g_engineId ? g_otherProgramId : processId);
+}
+
+// A program of the user's that is not the engine.
+QV_TEST_CHILD(other_program) {
+  Sleep(120000);
+  return 0;
+}
+
+}  // namespace
+
+// A sweep that cannot read the process list (the session, the snapshot or its first entry) does
+// not report the session free of engines: each failure is logged with its error, the list is
+// asked for again every 50 ms within the sweep's 5 seconds, and QVNSIS_StopTovin answers 0. A
+// failure that passes (a snapshot's ERROR_BAD_LENGTH, which Microsoft says to retry) is followed
+// by the usual answer.
+TEST(StopTovinExport, AProcessListThatCannotBeReadIsNoEmptySession) {
+  struct Case {
+    const char* function;
+    void* replacement;
+    LONG failures;
+    Strings sweep;
+    int result;
+  } cases[] = {
+      {"CreateToolhelp32Snapshot", reinterpret_cast<void*>(&SnapshotOutOfMemory), 1000,
+       {L"(err: 8) could not take a list of the processes", L"could not tell whether tovin processes are left"}, 0},
+      {"Process32FirstW", reinterpret_cast<void*>(&FirstEntryUnreadable), 1000,
+       {L"(err: 18) could not read the list of the processes", L"could not tell whether tovin processes are left"}, 0},
+      {"ProcessIdToSessionId", reinterpret_cast<void*>(&SessionDenied), 1000,
+       {L"(err: 5) could not look up this process's session", L"could not tell whether tovin processes are left"}, 0},
+      {"CreateToolhelp32Snapshot", reinterpret_cast<void*>(&SnapshotBadLength), 2,
+       {L"(err: 24) could not take a list of the processes", L"shut down all tovin processes"}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.function) + " failing " + std::to_string(c.failures) + " times");
+    ScopedPlatform platform;
+    FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+    qvtest::Library dll;
+    ASSERT_TRUE(dll);
+    g_failures = c.failures;
+    const qvtest::ScopedImportPatch patch(dll.module(), "kernel32.dll", c.function, c.replacement);
+    ASSERT_TRUE(patch.patched());
+    g_system = patch.original();
+
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), c.result);
+    const ULONGLONG took = GetTickCount64() - start;
+    // The sweep's 5 seconds, with a wide margin for a loaded machine.
+    EXPECT_LT(took, 15000u);
+    if (c.result == 0) {
+      EXPECT_GE(took, 4900u) << "asked again for the sweep's whole time";
+    }
+    EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"could not find tovin's HWND"});
+    EXPECT_EQ(platform.messagesOf(kSweepSource), c.sweep);
+  }
+}
+
+// Between the look (the engine's window, or the process list) and the end, the engine's id may
+// pass to another program. Each process is checked through its own handle before it is ended:
+// the other program is never ended. In the quit step the engine, asked to quit, goes on its own
+// and the answer is 1; in the sweep the engine still listed under that id cannot be reached, and
+// after the sweep's 5 seconds the answer is 0.
+TEST(StopTovinExport, AProcessIdTakenOverByAnotherProgramIsNeverEnded) {
+  for (const bool quitStep : {true, false}) {
+    SCOPED_TRACE(quitStep ? "between the window and the open" : "between the process list and the open");
+    ScopedPlatform platform(/*installed=*/quitStep);
+    FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+    engine.setBehaviour(quitStep ? EngineQuit::kObey : EngineQuit::kIgnore);
+    ScopedHandle running = StartEngineWithWindow(engine);
+    ASSERT_TRUE(running);
+    qvtest::ChildOptions otherName;
+    otherName.exeName = L"qvchild_other_program.exe";
+    qvtest::RunningChild other(L"other_program", {}, otherName);
+    ASSERT_TRUE(other.process());
+    g_engineId = GetProcessId(running.get());
+    g_otherProgramId = GetProcessId(other.process());
+
+    qvtest::Library dll;
+    ASSERT_TRUE(dll);
+    const qvtest::ScopedImportPatch patch(dll.module(), "kernel32.dll", "OpenProcess",
+                                          reinterpret_cast<void*>(&OpenTakenOverId));
+    ASSERT_TRUE(patch.patched());
+    g_system = patch.original();
+    const int result = QV_EXPORT(dll, QVNSIS_StopTovin)();
+
+    EXPECT_EQ(WaitForSingleObject(other.process(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the other program runs";
+    const Strings sweep = platform.messagesOf(kSweepSource);
+    ASSERT_FALSE(sweep.empty());
+    if (quitStep) {
+      EXPECT_EQ(result, 1);
+      EXPECT_EQ(platform.messagesOf(kStopSource),
+                Strings{L"process " + std::to_wstring(g_engineId) + L" of tovin's window is not tovin any more"});
+      EXPECT_TRUE(qvtest::Ended(running, 5000));
+      EXPECT_TRUE(RecordedExit(engine, g_engineId)) << "it quit on its own";
+      EXPECT_EQ(sweep.back(), L"shut down all tovin processes");
+    } else {
+      EXPECT_EQ(result, 0);
+      EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
+      EXPECT_FALSE(qvtest::Ended(running, 0)) << "out of reach under its taken-over id";
+      EXPECT_EQ(sweep.back(), L"couldn't shut down all tovin processes");
+    }
+  }
+}
+
+namespace {
+
+// Wine runs every process at the high level. An elevated installer beside a normal Explorer is
+// what the DLL's integrity queries are told here: its own token high as it is, the token of any
+// other process it opens (the shell's) medium.
+using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE*);
+using GetTokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
+OpenProcessTokenFn g_openProcessToken = nullptr;
+GetTokenInformationFn g_getTokenInformation = nullptr;
+HANDLE g_otherProcessToken = nullptr;
+
+BOOL WINAPI OpenTokenNotingOthers(HANDLE process, DWORD access, HANDLE* token) {
+  const BOOL opened = g_openProcessToken(process, access, token);
+  if (opened && GetProcessId(process) != GetCurrentProcessId()) g_otherProcessToken = *token;
+  return opened;
+}
+
+BOOL WINAPI OthersAtMediumLevel(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* buffer, DWORD size,
+                                DWORD* needed) {
+  if (kind != TokenIntegrityLevel || token != g_otherProcessToken) {
+    return g_getTokenInformation(token, kind, buffer, size, needed);
+  }
+  const DWORD total = sizeof(TOKEN_MANDATORY_LABEL) + GetSidLengthRequired(1);
+  *needed = total;
+  if (!buffer || size < total) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  auto* label = static_cast<TOKEN_MANDATORY_LABEL*>(buffer);
+  PSID sid = static_cast<BYTE*>(buffer) + sizeof(TOKEN_MANDATORY_LABEL);
+  SID_IDENTIFIER_AUTHORITY mandatory = SECURITY_MANDATORY_LABEL_AUTHORITY;
+  InitializeSid(sid, &mandatory, 1);
+  *GetSidSubAuthority(sid, 0) = SECURITY_MANDATORY_MEDIUM_RID;
+  label->Label.Sid = sid;
+  label->Label.Attributes = SE_GROUP_INTEGRITY;
+  return TRUE;
+}
+
+// The installer: COM on its thread as NSIS has it, the real DLL told the levels above, then
+// QVNSIS_RunTovin(1). Writes how long the call took, in milliseconds, to the file named first.
+QV_TEST_CHILD(run_tovin_elevated) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  qvtest::Library dll;
+  const qvtest::ScopedImportPatch openToken(dll.module(), "advapi32.dll", "OpenProcessToken",
+                                            reinterpret_cast<void*>(&OpenTokenNotingOthers));
+  const qvtest::ScopedImportPatch tokenInformation(dll.module(), "advapi32.dll", "GetTokenInformation",
+                                                   reinterpret_cast<void*>(&OthersAtMediumLevel));
+  if (!openToken.patched() || !tokenInformation.patched()) return 2;
+  g_openProcessToken = reinterpret_cast<OpenProcessTokenFn>(openToken.original());
+  g_getTokenInformation = reinterpret_cast<GetTokenInformationFn>(tokenInformation.original());
+  const ULONGLONG start = GetTickCount64();
+  QV_EXPORT(dll, QVNSIS_RunTovin)(1);
+  qvtest::WriteFileBytes(args.at(0), std::to_string(GetTickCount64() - start));
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
+
+}  // namespace
+
+// An elevated installer starts the engine through Explorer, which does not answer: the export
+// returns within the route's 5 seconds (checked with a margin for a loaded machine). Hung before
+// ShellExecute, the engine is started directly; hung in ShellExecute, Explorer has the request
+// and may still carry it out, so the engine is not started a second time.
+TEST(EngineStartExports, AnExplorerThatDoesNotAnswerHoldsTheStartNoLongerThanItsBound) {
+  for (const wchar_t* call : {L"FindWindowSW", L"ShellExecute"}) {
+    SCOPED_TRACE(std::wstring(L"hangs in ") + call);
+    ScopedPlatform platform;
+    FakeEngineInstall engine(platform.installDir() + L"\\Engine");
+    engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
+    qvtest::ScopedShellWindow shell;
+    ASSERT_TRUE(shell.ready());
+    qvtest::ScopedExplorerProcess::Misbehaviour misbehaviour;
+    misbehaviour.hangIn = call;
+    qvtest::ScopedExplorerProcess explorer(platform.root() + L"explorer.txt", misbehaviour);
+    ASSERT_TRUE(explorer.ready());
+
+    const std::wstring took = platform.root() + L"took.txt";
+    qvtest::ChildOptions options;
+    // Without the bound the call never returns: the child is then ended here.
+    options.timeoutMs = 60000;
+    EXPECT_EQ(qvtest::RunChild(L"run_tovin_elevated", {took}, options).exitCode, 0u);
+    const std::string tookText = qvtest::ReadFileBytes(took);
+    ASSERT_FALSE(tookText.empty()) << "the call never returned";
+    const unsigned long long tookMs = std::stoull(tookText);
+    EXPECT_GE(tookMs, 4900u) << "Explorer was given the route's time";
+    EXPECT_LT(tookMs, 15000u);
+
+    const std::wstring engineLine = engine.exePath() + L"' with /PLATFORMINSTALLED";
+    const Strings lines = platform.messagesOf(kExecuteSource);
+    if (std::wstring(call) == L"ShellExecute") {
+      EXPECT_EQ(lines, Strings{L"explorer did not answer ShellExecute within 5000 ms; '" + engine.exePath() +
+                               L"' not started here: Explorer may still start it"});
+      Sleep(1000);
+      EXPECT_TRUE(engine.startArguments().empty()) << "not started a second time";
+    } else {
+      ASSERT_EQ(lines.size(), 3u);
+      EXPECT_EQ(lines[0], L"explorer did not answer FindWindowSW within 5000 ms");
+      EXPECT_NE(lines[1].find(L") tryMediumIntegrity: failed"), std::wstring::npos) << lines[1];
+      EXPECT_EQ(lines[2], L"executed '" + engineLine);
+      EXPECT_EQ(WaitForStarts(engine, 1), Strings{L"/PLATFORMINSTALLED"});
+    }
+  }
 }

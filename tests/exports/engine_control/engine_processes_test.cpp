@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "exports/engine_control/engine_processes.h"
+#include "foundation/os/process_image.h"
+#include "support/child_process.h"
 #include "support/fake_engine.h"
 #include "support/log_file.h"
 #include "support/program.h"
@@ -66,7 +68,7 @@ TEST(EngineProcesses, TerminateInSessionEndsEveryEngineWhereverItRunsFrom) {
   }
   ASSERT_EQ(EnginesInSnapshot().size(), 3u);
 
-  EXPECT_TRUE(TerminateTovinProcessesInSession());
+  EXPECT_EQ(TerminateTovinProcessesInSession(), SessionEngines::kFound);
   for (const ScopedHandle* engine : {&a, &b, &c}) {
     EXPECT_TRUE(qvtest::Ended(*engine, 5000));
     DWORD code = 1;
@@ -74,7 +76,7 @@ TEST(EngineProcesses, TerminateInSessionEndsEveryEngineWhereverItRunsFrom) {
     EXPECT_EQ(code, 0u);
   }
   EXPECT_TRUE(EnginesInSnapshot().empty());
-  EXPECT_FALSE(TerminateTovinProcessesInSession());
+  EXPECT_EQ(TerminateTovinProcessesInSession(), SessionEngines::kNone);
 }
 
 TEST(EngineProcesses, EnginesOfAnotherSessionSurviveAndDoNotCount) {
@@ -94,7 +96,7 @@ TEST(EngineProcesses, EnginesOfAnotherSessionSurviveAndDoNotCount) {
     EXPECT_TRUE(qvtest::Ended(ours, 5000));
     EXPECT_FALSE(qvtest::Ended(theirs, 200));
     EXPECT_EQ(EnginesInSnapshot(), std::set<DWORD>{GetProcessId(theirs.get())});
-    EXPECT_FALSE(TerminateTovinProcessesInSession());
+    EXPECT_EQ(TerminateTovinProcessesInSession(), SessionEngines::kNone);
   }
   // Rounds go on while ours is still listed (a terminated process leaves the list a little
   // later), then none of the session is found.
@@ -103,4 +105,76 @@ TEST(EngineProcesses, EnginesOfAnotherSessionSurviveAndDoNotCount) {
   ASSERT_GE(sweep.size(), 2u);
   for (size_t i = 0; i + 1 < sweep.size(); ++i) EXPECT_EQ(sweep[i], L"shut down some processes");
   EXPECT_EQ(sweep.back(), L"shut down all tovin processes");
+}
+
+namespace {
+
+// A program of the user's that is not the engine, under a name of the test's choosing.
+QV_TEST_CHILD(idle_program) {
+  Sleep(120000);
+  return 0;
+}
+
+}  // namespace
+
+// The check made through a process's own handle before it is ended: the session's "tovin.exe"
+// only. A handle to another program (what an engine's id names once another program has it), to
+// an engine of another session, or one that cannot read the image is never taken for the engine.
+TEST(EngineProcesses, OnlyTheSessionsEngineIsTakenForTheEngineThroughItsHandle) {
+  qvtest::ScopedTempDir dir;
+  FakeEngineInstall engines(dir.path() + L"Engine");
+  ScopedHandle engine = engines.start(L"/PLATFORMINSTALLED");
+  ScopedHandle elsewhere = engines.start(L"/PLATFORMINSTALLED");
+  ASSERT_TRUE(engine && elsewhere);
+  ASSERT_NE(qvtest::WaitForEngineWindow(GetProcessId(engine.get())), nullptr);
+  qvtest::ChildOptions lookalikeName;
+  lookalikeName.exeName = L"tovin.exe.exe";
+  qvtest::RunningChild lookalike(L"idle_program", {}, lookalikeName);
+  qvtest::ChildOptions otherName;
+  otherName.exeName = L"notepad.exe";
+  qvtest::RunningChild other(L"idle_program", {}, otherName);
+  ASSERT_TRUE(lookalike.process() && other.process());
+
+  DWORD session = 0;
+  ASSERT_TRUE(OwnSession(&session));
+  const DWORD access = SYNCHRONIZE | PROCESS_TERMINATE | QVOS::processImageAccess();
+  auto open = [&](HANDLE process, DWORD rights) {
+    return ScopedHandle(OpenProcess(rights, FALSE, GetProcessId(process)));
+  };
+  ScopedSessionSeam seam(GetProcessId(elsewhere.get()));
+  struct Case {
+    const char* what;
+    ScopedHandle handle;
+    EngineCheck expected;
+  } cases[] = {
+      {"the session's engine", open(engine.get(), access), EngineCheck::kEngine},
+      {"an engine of another session", open(elsewhere.get(), access), EngineCheck::kOtherProgram},
+      {"another program", open(other.process(), access), EngineCheck::kOtherProgram},
+      {"a name that only begins like the engine's", open(lookalike.process(), access), EngineCheck::kOtherProgram},
+      {"this test program", open(GetCurrentProcess(), access), EngineCheck::kOtherProgram},
+      {"the engine, without the right to read its image", open(engine.get(), SYNCHRONIZE | PROCESS_TERMINATE),
+       EngineCheck::kUnreadable},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(c.handle);
+    EXPECT_EQ(CheckEngineProcess(c.handle.get(), session), c.expected);
+  }
+
+  // Opened by id: a handle only for the session's engine, with what each turned out to be.
+  EngineCheck check = EngineCheck::kEngine;
+  DWORD error = 0;
+  EXPECT_TRUE(OpenSessionEngine(GetProcessId(engine.get()), session, &check, &error));
+  EXPECT_EQ(check, EngineCheck::kEngine);
+  EXPECT_FALSE(OpenSessionEngine(GetProcessId(other.process()), session, &check, &error));
+  EXPECT_EQ(check, EngineCheck::kOtherProgram);
+  EXPECT_FALSE(OpenSessionEngine(GetProcessId(elsewhere.get()), session, &check, &error));
+  EXPECT_EQ(check, EngineCheck::kOtherProgram);
+  // An id no process has: not opened, with the system's error.
+  error = 0;
+  EXPECT_FALSE(OpenSessionEngine(0xFFFFFFF0, session, &check, &error));
+  EXPECT_NE(error, 0u);
+  // Only looked at: nothing was ended.
+  EXPECT_FALSE(qvtest::Ended(engine, 0));
+  EXPECT_EQ(WaitForSingleObject(other.process(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }

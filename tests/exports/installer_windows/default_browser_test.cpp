@@ -130,8 +130,8 @@ TEST(DefaultBrowser, WindowsXpAlwaysOpensThroughTheShell) {
 }
 
 // Windows 10 takes the user's choice whether the installer's manifest declares it or not (told
-// 6.2, it is Windows 8 to the library), and so does Windows 11, which Wine cannot report and the
-// injected version query stands in for; a failed version query is the unknown release, which
+// 6.2 by GetVersionEx, it is still Windows 10 to the library), and so does Windows 11, which Wine
+// has no name for and the injected version query stands in for; a failed version query is the unknown release, which
 // opens through the shell as XP does.
 TEST(DefaultBrowser, Windows10And11TakeTheUsersChoice) {
   struct Case { const wchar_t* what; qvtest::ChildOptions options; const wchar_t* url; } cases[] = {

@@ -32,12 +32,11 @@ TEST(Library, QVNSIS_LogStartupInfoWritesTheSystemDescription) {
   struct Case { const wchar_t* wine; const wchar_t* version; const wchar_t* name; } cases[] = {
       {L"winxp", L"5\\.1\\.\\d+; WindowsVersion = 5", L"WinXP"},
       {L"win7", L"6\\.1\\.\\d+; WindowsVersion = 7", L"Win7"},
-      {L"win81", L"6\\.2\\.\\d+; WindowsVersion = 8", L"Win8"},
+      // Windows 8.1 and 10 are themselves whether the installer's manifest declares them or not.
+      {L"win81", L"6\\.3\\.\\d+; WindowsVersion = 9", L"Win8.1"},
       // Declared in the installer's manifest, as NSIS 3 does.
       {L"win10 declared", L"10\\.0\\.\\d+; WindowsVersion = 10", L"Win10"},
-      // Not declared: told 6.2, the Windows 8 branch, and the version line says why.
-      {L"win10", L"6\\.2\\.\\d+; WindowsVersion = 8 \\(Windows 10\\.0\\.\\d+ without a manifest declaring it\\)",
-       L"Win8"},
+      {L"win10", L"10\\.0\\.\\d+; WindowsVersion = 10", L"Win10"},
   };
   const std::wregex description(LR"(Version: (\S+) \()" + qvtest::WindowsBitsText() +
                                 LR"(\) - OS Language: [a-z]{2,3} \([0-9a-f]{4}\) - )"

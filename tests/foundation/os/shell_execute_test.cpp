@@ -3,19 +3,22 @@
 #include <objbase.h>
 #include <exdisp.h>
 
+#include <algorithm>
 #include <memory>
 #include <regex>
+#include <string>
 
 #include "foundation/os/integrity_level.h"
 #include "foundation/os/shell_execute.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/explorer_process.h"
+#include "support/fixture_records.h"
 #include "support/log_file.h"
 #include "support/program.h"
+#include "support/shell_window.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
-
-extern "C" __declspec(dllimport) BOOL WINAPI SetShellWindow(HWND window);
 
 namespace {
 
@@ -70,46 +73,6 @@ QV_TEST_CHILD(start_program) {
   if (SUCCEEDED(com)) CoUninitialize();
   return result;
 }
-
-// Plays the desktop shell (a shell window of its own) until the second event is set.
-QV_TEST_CHILD(play_shell_for_start) {
-  ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(0).c_str()));
-  ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(1).c_str()));
-  const HWND window = CreateWindowExW(0, L"STATIC", L"shell", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                      nullptr, nullptr);
-  if (!window || !SetShellWindow(window)) return 1;
-  SetEvent(ready.get());
-  WaitForSingleObject(done.get(), 120000);
-  DestroyWindow(window);
-  return 0;
-}
-
-// A process of the test playing the shell for the scope.
-class ScopedShell {
- public:
-  ScopedShell()
-      : readyName_(qvtest::UniqueName(L"shell_ready")),
-        doneName_(qvtest::UniqueName(L"shell_done")),
-        ready_(CreateEventW(nullptr, TRUE, FALSE, readyName_.c_str())),
-        done_(CreateEventW(nullptr, TRUE, FALSE, doneName_.c_str())),
-        child_(L"play_shell_for_start", {readyName_, doneName_}) {}
-  ~ScopedShell() {
-    SetEvent(done_.get());
-    child_.wait(30000);
-  }
-  // The shell window is there for other processes to see.
-  bool ready() {
-    const HANDLE waits[] = {ready_.get(), child_.process()};
-    if (WaitForMultipleObjects(2, waits, FALSE, 60000) != WAIT_OBJECT_0) return false;
-    for (int i = 0; i < 200 && !GetShellWindow(); ++i) Sleep(50);
-    return GetShellWindow() != nullptr;
-  }
-
- private:
-  std::wstring readyName_, doneName_;
-  ScopedHandle ready_, done_;
-  qvtest::RunningChild child_;
-};
 
 std::vector<std::string> ReadLines(const std::wstring& path) {
   std::vector<std::string> lines;
@@ -233,9 +196,9 @@ struct StartCase {
 void RunStartCase(const StartCase& c) {
   SCOPED_TRACE(std::wstring(c.windows) + L" flags '" + c.flags + L"'" + (c.shellWindow ? L" with shell" : L""));
   Workspace ws;
-  std::unique_ptr<ScopedShell> shell;
+  std::unique_ptr<qvtest::ScopedShellWindow> shell;
   if (c.shellWindow) {
-    shell = std::make_unique<ScopedShell>();
+    shell = std::make_unique<qvtest::ScopedShellWindow>();
     ASSERT_TRUE(shell->ready());
   }
   qvtest::ChildOptions options;
@@ -361,4 +324,189 @@ TEST(ShellExecute, AFailedStartLeavesItsErrorForTheCaller) {
   const auto lines = ws.lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1], L"(err: 2) failed to execute '" + missing + L"' with ");
+}
+
+namespace {
+
+// Starts `file` with `parameters` through the Explorer route as an elevated installer would
+// (the route forced, COM on the thread) and writes "<1 started, else 0> <milliseconds the call
+// took>" to the file named third. Once started, waits for the record file named fourth, so that
+// the program can still see who started it.
+QV_TEST_CHILD(start_through_explorer_timed) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  QVOS::ShellExecuteOptions options;
+  options.tryMediumIntegrity = true;
+  options.forceExplorer = true;
+  const ULONGLONG start = GetTickCount64();
+  const bool started = QVOS::shellExecute(args.at(0), args.at(1), options);
+  const ULONGLONG took = GetTickCount64() - start;
+  qvtest::WriteFileBytes(args.at(2), std::to_string(started ? 1 : 0) + " " + std::to_string(took));
+  if (started) WaitForFile(args.at(3), 30000);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
+
+// Each call of the route: its name to the Explorer stand-in, and in the library's log.
+struct RouteCall {
+  const wchar_t* standIn;
+  const wchar_t* logged;
+};
+const RouteCall kRouteCalls[] = {
+    {L"CreateInstance", L"CoCreateInstance(ShellWindows)"},
+    {L"FindWindowSW", L"FindWindowSW"},
+    {L"QueryService", L"QueryService(SID_STopLevelBrowser)"},
+    {L"QueryActiveShellView", L"QueryActiveShellView"},
+    {L"GetItemObject", L"GetItemObject"},
+    {L"QueryInterface-IShellFolderViewDual", L"QueryInterface(IShellFolderViewDual)"},
+    {L"Application", L"Application"},
+    {L"QueryInterface-IShellDispatch2", L"QueryInterface(IShellDispatch2)"},
+    {L"ShellExecute", L"ShellExecute"},
+};
+
+// One start through the Explorer stand-in, told how to misbehave, from a child playing the
+// installer: whether the call said it started the program, how long it took, the library's
+// lines, the program's records and the stand-in's.
+struct RouteRun {
+  bool started = false;
+  ULONGLONG tookMs = 0;
+  bool ended = false;  // the child ended and wrote its result
+  std::wstring program;
+  std::vector<std::wstring> lines;
+  std::vector<std::string> programRecords;
+  std::vector<qvtest::Record> explorerRecords;
+};
+
+RouteRun RunRoute(const qvtest::ScopedExplorerProcess::Misbehaviour& misbehaviour, const std::wstring& exeName) {
+  RouteRun run;
+  Workspace ws;
+  run.program = ws.program;
+  const std::wstring explorerRecord = ws.dir.path() + L"explorer.txt";
+  const std::wstring result = ws.dir.path() + L"route.txt";
+  {
+    qvtest::ScopedExplorerProcess explorer(explorerRecord, misbehaviour);
+    EXPECT_TRUE(explorer.ready());
+    if (!explorer.ready()) return run;
+    qvtest::ChildOptions options;
+    options.exeName = exeName;
+    // Without the bound the call never ends: the child is then ended here.
+    options.timeoutMs = 60000;
+    qvtest::RunChild(L"start_through_explorer_timed", {ws.program, kParameters, result, ws.record}, options);
+    const std::string text = qvtest::ReadFileBytes(result);
+    run.ended = !text.empty();
+    if (run.ended) {
+      run.started = text[0] == '1';
+      run.tookMs = std::stoull(text.substr(text.find(' ') + 1));
+    }
+    // A program started late (by an Explorer that answers after all) would show up by now.
+    Sleep(1000);
+    run.lines = ws.lines();
+    run.programRecords = ReadLines(ws.record);
+    run.explorerRecords = qvtest::ReadRecords(explorerRecord);
+  }
+  return run;
+}
+
+bool Recorded(const std::vector<qvtest::Record>& records, const std::wstring& call, const std::wstring& detail) {
+  for (const qvtest::Record& record : records) {
+    if (record.size() >= 2 && record[0] == call && record[1] == detail) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// Explorer in a process of its own, answering every call: it starts the program, with the
+// parameters unchanged.
+TEST(ExplorerRoute, AnAnsweringExplorerStartsTheProgram) {
+  const RouteRun run = RunRoute({}, L"installer_route.exe");
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.started);
+  ASSERT_EQ(run.programRecords.size(), 1u);
+  EXPECT_EQ(run.programRecords[0], "qvexplorer.exe\t" + qvtest::Narrow(kParameters));
+  ASSERT_EQ(run.lines.size(), 1u);
+  std::wstring rest;
+  EXPECT_TRUE(SplitError(run.lines[0], &rest)) << run.lines[0];
+  EXPECT_EQ(rest, L"explorer-executed '" + run.program + L"' with " + kParameters);
+  for (const RouteCall& call : kRouteCalls) {
+    EXPECT_TRUE(std::any_of(run.explorerRecords.begin(), run.explorerRecords.end(),
+                            [&](const qvtest::Record& record) { return record[0] == call.standIn; }))
+        << qvtest::Narrow(call.standIn);
+  }
+}
+
+namespace {
+
+constexpr ULONGLONG kRouteBoundMs = 5000;
+
+// The lines of a route given up on before ShellExecute, then the program started directly.
+void ExpectDirectStartAfter(const RouteRun& run, const std::wstring& firstLine, const std::string& installer) {
+  EXPECT_TRUE(run.started);
+  ASSERT_EQ(run.lines.size(), 3u);
+  EXPECT_EQ(run.lines[0], firstLine);
+  std::wstring rest;
+  EXPECT_TRUE(SplitError(run.lines[1], &rest)) << run.lines[1];
+  EXPECT_EQ(rest, L"tryMediumIntegrity: failed");
+  EXPECT_EQ(run.lines[2], L"executed '" + run.program + L"' with " + kParameters);
+  ASSERT_EQ(run.programRecords.size(), 1u) << "started once, by the installer itself";
+  EXPECT_EQ(run.programRecords[0], installer + "\t" + qvtest::Narrow(kParameters));
+}
+
+}  // namespace
+
+// Explorer stops answering in one call of the route: the call ends within the route's bound (5
+// seconds, checked with a margin for a loaded machine), with a line naming the call. Before
+// ShellExecute the program is then started directly; in ShellExecute itself Explorer has the
+// request and may still carry it out, so the program is not started a second time: the call
+// answers that it did not start it.
+TEST(ExplorerRoute, AHungExplorerEndsTheRouteWithinItsBound) {
+  for (const RouteCall& call : kRouteCalls) {
+    const std::wstring name = call.standIn;
+    SCOPED_TRACE(L"hangs in " + name);
+    qvtest::ScopedExplorerProcess::Misbehaviour misbehaviour;
+    misbehaviour.hangIn = name;
+    const RouteRun run = RunRoute(misbehaviour, L"installer_hung.exe");
+    ASSERT_TRUE(run.ended) << "the call never ended";
+    EXPECT_GE(run.tookMs, kRouteBoundMs - 100) << "Explorer was given the route's time";
+    EXPECT_LT(run.tookMs, 3 * kRouteBoundMs);
+    EXPECT_TRUE(Recorded(run.explorerRecords, name, L"hung"));
+    if (name == L"ShellExecute") {
+      EXPECT_FALSE(run.started);
+      EXPECT_EQ(run.lines, std::vector<std::wstring>{L"explorer did not answer ShellExecute within 5000 ms; '" +
+                                                     run.program + L"' not started here: Explorer may still start it"});
+      EXPECT_TRUE(run.programRecords.empty());
+    } else {
+      ExpectDirectStartAfter(run, L"explorer did not answer " + std::wstring(call.logged) + L" within 5000 ms",
+                             "installer_hung.exe");
+    }
+  }
+}
+
+// Explorer's process ends in the middle of one call of the route: the call fails at once, with a
+// line naming it and COM's error. Before ShellExecute the program is started directly; in
+// ShellExecute, COM answers that Explorer went away during the call, which it may have carried
+// out, so the program is not started a second time.
+TEST(ExplorerRoute, AnExplorerThatDiesInACallEndsTheRouteAtOnce) {
+  for (const RouteCall& call : kRouteCalls) {
+    const std::wstring name = call.standIn;
+    SCOPED_TRACE(L"dies in " + name);
+    qvtest::ScopedExplorerProcess::Misbehaviour misbehaviour;
+    misbehaviour.dieIn = name;
+    const RouteRun run = RunRoute(misbehaviour, L"installer_died.exe");
+    ASSERT_TRUE(run.ended) << "the call never ended";
+    EXPECT_LT(run.tookMs, 3 * kRouteBoundMs);
+    EXPECT_TRUE(Recorded(run.explorerRecords, name, L"died"));
+    ASSERT_FALSE(run.lines.empty());
+    std::wstring rest;
+    EXPECT_TRUE(SplitError(run.lines[0], &rest)) << run.lines[0];
+    if (name == L"ShellExecute") {
+      EXPECT_FALSE(run.started);
+      EXPECT_EQ(run.lines.size(), 1u);
+      EXPECT_EQ(rest, L"explorer went away during ShellExecute; '" + run.program +
+                          L"' not started here: Explorer may have started it");
+      EXPECT_TRUE(run.programRecords.empty());
+    } else {
+      ExpectDirectStartAfter(run, run.lines[0], "installer_died.exe");
+      EXPECT_EQ(rest, L"explorer call " + std::wstring(call.logged) + L" failed");
+    }
+  }
 }

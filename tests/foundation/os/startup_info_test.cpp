@@ -70,8 +70,9 @@ TEST(StartupInfo, EachEmulatedReleaseFromThisBuild) {
   const std::wstring languages = L" - OS Language: ([a-z]{2,3}) \\(" + Hex4(GetSystemDefaultUILanguage()) +
                                  L"\\) - UI Language: ([a-z]{2,3}) \\(" + Hex4(GetUserDefaultUILanguage()) +
                                  L"\\)";
+  // Windows 8.1 is named as itself, though GetVersionEx tells this child without a manifest 6.2.
   struct Case { const wchar_t* wine; const wchar_t* name; int number; } cases[] = {
-      {L"winxp", L"WinXP", 5}, {L"win7", L"Win7", 7}, {L"win8", L"Win8", 8}, {L"win81", L"Win8", 8},
+      {L"winxp", L"WinXP", 5}, {L"win7", L"Win7", 7}, {L"win8", L"Win8", 8}, {L"win81", L"Win8.1", 9},
       {L"win10", L"Win10", 10},
   };
   for (const auto& c : cases) {

@@ -82,16 +82,15 @@ TEST(WindowsVersion, EachEmulatedReleaseIsReportedAndLoggedOncePerProcess) {
       {L"winxp", Emulated(L"winxp"), WindowsVersion::WinXP, LR"(QVOS::getWindowsVersion: 5\.1\.\d+; WindowsVersion = 5)"},
       {L"win7", Emulated(L"win7"), WindowsVersion::Win7, LR"(QVOS::getWindowsVersion: 6\.1\.\d+; WindowsVersion = 7)"},
       {L"win8", Emulated(L"win8"), WindowsVersion::Win8, LR"(QVOS::getWindowsVersion: 6\.2\.\d+; WindowsVersion = 8)"},
-      // Windows 8.1 tells a program without a compatibility manifest that it is Windows 8...
-      {L"win81", Emulated(L"win81"), WindowsVersion::Win8, LR"(QVOS::getWindowsVersion: 6\.2\.\d+; WindowsVersion = 8)"},
-      // ...and tells the truth to one that declares it.
+      // Windows 8.1 tells a program without a compatibility manifest that it is Windows 8; the
+      // library asks the system itself and takes it for what it is, declared or not...
+      {L"win81", Emulated(L"win81"), WindowsVersion::Win81, LR"(QVOS::getWindowsVersion: 6\.3\.\d+; WindowsVersion = 9)"},
       {L"win81 declared", DeclaredWindows81(), WindowsVersion::Win81, LR"(QVOS::getWindowsVersion: 6\.3\.\d+; WindowsVersion = 9)"},
+      // ...and so Windows 10, which says 6.2 to a program that does not declare it.
       {L"win10 declared", qvtest::Windows10Child(), WindowsVersion::Win10,
        LR"(QVOS::getWindowsVersion: 10\.0\.\d+; WindowsVersion = 10)"},
-      // Windows 10 says 6.2 to a program that does not declare it: the Windows 8 branch, and the
-      // line tells what the system really is.
-      {L"win10", qvtest::UndeclaredWindows10Child(), WindowsVersion::Win8,
-       LR"(QVOS::getWindowsVersion: 6\.2\.\d+; WindowsVersion = 8 \(Windows 10\.0\.\d+ without a manifest declaring it\))"},
+      {L"win10", qvtest::UndeclaredWindows10Child(), WindowsVersion::Win10,
+       LR"(QVOS::getWindowsVersion: 10\.0\.\d+; WindowsVersion = 10)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

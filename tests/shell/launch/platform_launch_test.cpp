@@ -184,15 +184,17 @@ TEST(PlatformLaunch, WithoutSettingsTheDeskbandPathIsTakenAndAFailedRegistration
   EXPECT_FALSE(HandlersRegistered());
 }
 
-// Windows 7, and Windows 10 (declared in rundll32.exe's manifest): registration, no wait for a
-// modern UI (the Start screen of the fake service "shows", which would hold a launch that asked),
-// the deskband shown, then the handlers.
+// Windows 7, and Windows 10 whether the program's manifest declares it (rundll32.exe's does) or
+// not (told 6.2 by GetVersionEx, as an installer built without NSIS's ManifestSupportedOS is):
+// registration, no wait for a modern UI (the Start screen of the fake service "shows", which
+// would hold a launch that asked), the deskband shown, then the handlers.
 TEST(PlatformLaunch, RegistrationRequiredOnWindows7And10ShowsTheDeskbandThenRegistersTheHandlers) {
   qvtest::ChildOptions windows7;
   windows7.windowsVersion = L"win7";
   const struct { const wchar_t* what; qvtest::ChildOptions options; } releases[] = {
       {L"win7", windows7},
       {L"win10 declared", qvtest::Windows10Child()},
+      {L"win10 undeclared", qvtest::UndeclaredWindows10Child()},
   };
   for (const auto& release : releases) {
     SCOPED_TRACE(release.what);
@@ -201,7 +203,10 @@ TEST(PlatformLaunch, RegistrationRequiredOnWindows7And10ShowsTheDeskbandThenRegi
     qvtest::ScopedAppVisibilityServer service(serviceRecord);
     service.setLauncherVisible(true);
 
-    ASSERT_EQ(qvtest::RunChild(L"launch_platform", {}, release.options).exitCode, 0u);
+    // A launch that waited for the Start screen would not end: ended by the time-out instead.
+    qvtest::ChildOptions options = release.options;
+    options.timeoutMs = 90000;
+    ASSERT_EQ(qvtest::RunChild(L"launch_platform", {}, options).exitCode, 0u);
 
     EXPECT_EQ(platform.launchLines(),
               (std::vector<std::wstring>{L"shell process count = 5", L"registering because not registered",
@@ -237,6 +242,29 @@ TEST(PlatformLaunch, OnWindows11TheEngineStartsAtOnceWithoutTheDeskband) {
   EXPECT_TRUE(qvtest::ReadRecords(platform.deskbandRecord()).empty()) << "no regsvr32, no helper";
   EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
   EXPECT_FALSE(HandlersRegistered());
+}
+
+// The same through the real DLL on a Windows 11 build as the system records it, in a program
+// whose manifest does not declare it (GetVersionEx tells it 6.2.9200, Windows 8, as Windows
+// does): the Windows 11 way all the same, not Windows 8's registration and wait.
+TEST(PlatformLaunch, AnUndeclaredWindows11StartsTheEngineWithoutTheDeskband) {
+  SimulatedPlatform platform;
+  qvtest::FakeEngineInstall engine(platform.installDir() + L"Engine");
+  engine.setBehaviour(qvtest::EngineQuit::kObey, 0, false);
+  const std::wstring serviceRecord = platform.root() + L"app_visibility.txt";
+  qvtest::ScopedAppVisibilityServer service(serviceRecord);
+  service.setLauncherVisible(true);
+  const qvtest::ScopedSystemRelease windows11(10, 0, qvtest::kWindows11Build);
+
+  qvtest::ChildOptions options = qvtest::UndeclaredChild();
+  options.timeoutMs = 60000;
+  ASSERT_EQ(qvtest::RunChild(L"launch_platform", {}, options).exitCode, 0u);
+
+  EXPECT_EQ(platform.launchLines(),
+            std::vector<std::wstring>{L"the Windows 11 taskbar hosts no deskbands; starting the engine"});
+  EXPECT_EQ(qvtest::WaitForRecord(engine.recordPath(), L"start").size(), 4u);
+  EXPECT_TRUE(qvtest::ReadRecords(serviceRecord).empty()) << "the service was not asked";
+  EXPECT_TRUE(qvtest::ReadRecords(platform.deskbandRecord()).empty()) << "no regsvr32, no helper";
 }
 
 // Windows 8 with the Start screen showing: the launch waits until it closes, then shows the
