@@ -5,18 +5,22 @@
 #include "worst_case.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <algorithm>
 
 #include "families.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/elevated_installer.h"
+#include "support/explorer_process.h"
 #include "support/fake_deskband.h"
 #include "support/fake_engine.h"
 #include "support/fixture_records.h"
 #include "support/hung_deskband_window.h"
 #include "support/library.h"
 #include "support/registry.h"
+#include "support/shell_window.h"
 #include "support/taskbar_process.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
@@ -211,6 +215,25 @@ struct HungDatabaseMutex {
   int result = -1;
 };
 
+// QVNSIS_RunTovin from an elevated installer, which starts the engine through Explorer, while
+// Explorer hangs in its first call of the route.
+struct HungExplorerRoute {
+  explicit HungExplorerRoute(const std::wstring& installDir)
+      : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ, qvtest::WideBytes(installDir)),
+        engine(installDir + L"\\Engine\\"),
+        explorerRecord(installDir + L"\\explorer.txt"),
+        explorer(explorerRecord, {L"FindWindowSW", L""}) {}
+  ~HungExplorerRoute() { engine.stop(); }
+  bool ready() { return shell.ready() && explorer.ready(); }
+  bool didHang() const { return Recorded(explorerRecord, L"FindWindowSW", L"hung"); }
+
+  qvtest::ScopedRegistryValue installed;
+  qvtest::FakeEngineInstall engine;
+  qvtest::ScopedShellWindow shell;
+  std::wstring explorerRecord;
+  qvtest::ScopedExplorerProcess explorer;
+};
+
 template <typename Hung>
 std::function<bool(const std::shared_ptr<void>&)> Confirmed() {
   return [](const std::shared_ptr<void>& hung) { return std::static_pointer_cast<Hung>(hung)->didHang(); };
@@ -237,7 +260,10 @@ std::vector<Row> WorstCaseRows(const std::wstring& scratch) {
   const auto registerDeskband = QV_EXPORT(library, QVNSIS_RegisterDeskband);
   const auto freeDeskband = QV_EXPORT(library, RunFreeDeskbandW);
   const auto pin = QV_EXPORT(library, QVNSIS_PinAppStore);
-  if (!stop || !show || !registerDeskband || !freeDeskband || !pin) Abort("cannot load the exports that wait");
+  const auto runTovin = QV_EXPORT(library, QVNSIS_RunTovin);
+  if (!stop || !show || !registerDeskband || !freeDeskband || !pin || !runTovin) {
+    Abort("cannot load the exports that wait");
+  }
 
   // The bounds as the README's "Worst case" column states them.
   const std::vector<WorstCase> cases = {
@@ -254,6 +280,15 @@ std::vector<Row> WorstCaseRows(const std::wstring& scratch) {
          return hung;
        },
        [&] { freeDeskband(nullptr, nullptr, const_cast<wchar_t*>(L""), 0); }},
+      {"RunTovin elevated, Explorer hung", 5000, Hanging<HungExplorerRoute>(scratch + L"ExplorerHung"),
+       [&] {
+         // COM on the calling thread, as NSIS has it; the route is taken only with COM.
+         const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+         const qvtest::ScopedElevatedInstaller elevated(library.module());
+         runTovin(1);
+         if (SUCCEEDED(com)) CoUninitialize();
+       },
+       Confirmed<HungExplorerRoute>()},
   };
   std::vector<Row> rows = MeasureWorstCases(cases, 2);
   // Two minutes a call: measured once.
@@ -269,7 +304,7 @@ std::vector<Row> WorstCaseRows(const std::wstring& scratch) {
   };
   for (Row& row : MeasureWorstCases(pinCase, 1)) rows.push_back(row);
   pinning.reset();
-  for (const wchar_t* folder : {L"StopHung", L"ShowHung", L"RegisterHung", L"PinHung"}) {
+  for (const wchar_t* folder : {L"StopHung", L"ShowHung", L"RegisterHung", L"ExplorerHung", L"PinHung"}) {
     qvtest::RemoveTree(scratch + folder);
   }
   return rows;

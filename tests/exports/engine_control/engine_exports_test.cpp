@@ -10,6 +10,7 @@
 
 #include "exports/qvnsis_exports.h"
 #include "support/child_process.h"
+#include "support/elevated_installer.h"
 #include "support/explorer_process.h"
 #include "support/fake_deskband.h"
 #include "support/fake_engine.h"
@@ -729,54 +730,14 @@ TEST(StopTovinExport, AProcessIdTakenOverByAnotherProgramIsNeverEnded) {
 
 namespace {
 
-// Wine runs every process at the high level. An elevated installer beside a normal Explorer is
-// what the DLL's integrity queries are told here: its own token high as it is, the token of any
-// other process it opens (the shell's) medium.
-using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE*);
-using GetTokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
-OpenProcessTokenFn g_openProcessToken = nullptr;
-GetTokenInformationFn g_getTokenInformation = nullptr;
-HANDLE g_otherProcessToken = nullptr;
-
-BOOL WINAPI OpenTokenNotingOthers(HANDLE process, DWORD access, HANDLE* token) {
-  const BOOL opened = g_openProcessToken(process, access, token);
-  if (opened && GetProcessId(process) != GetCurrentProcessId()) g_otherProcessToken = *token;
-  return opened;
-}
-
-BOOL WINAPI OthersAtMediumLevel(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* buffer, DWORD size,
-                                DWORD* needed) {
-  if (kind != TokenIntegrityLevel || token != g_otherProcessToken) {
-    return g_getTokenInformation(token, kind, buffer, size, needed);
-  }
-  const DWORD total = sizeof(TOKEN_MANDATORY_LABEL) + GetSidLengthRequired(1);
-  *needed = total;
-  if (!buffer || size < total) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  auto* label = static_cast<TOKEN_MANDATORY_LABEL*>(buffer);
-  PSID sid = static_cast<BYTE*>(buffer) + sizeof(TOKEN_MANDATORY_LABEL);
-  SID_IDENTIFIER_AUTHORITY mandatory = SECURITY_MANDATORY_LABEL_AUTHORITY;
-  InitializeSid(sid, &mandatory, 1);
-  *GetSidSubAuthority(sid, 0) = SECURITY_MANDATORY_MEDIUM_RID;
-  label->Label.Sid = sid;
-  label->Label.Attributes = SE_GROUP_INTEGRITY;
-  return TRUE;
-}
-
-// The installer: COM on its thread as NSIS has it, the real DLL told the levels above, then
-// QVNSIS_RunTovin(1). Writes how long the call took, in milliseconds, to the file named first.
+// The installer: COM on its thread as NSIS has it, the real DLL told it is elevated beside a
+// normal Explorer (support/elevated_installer.h), then QVNSIS_RunTovin(1). Writes how long the
+// call took, in milliseconds, to the file named first.
 QV_TEST_CHILD(run_tovin_elevated) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   qvtest::Library dll;
-  const qvtest::ScopedImportPatch openToken(dll.module(), "advapi32.dll", "OpenProcessToken",
-                                            reinterpret_cast<void*>(&OpenTokenNotingOthers));
-  const qvtest::ScopedImportPatch tokenInformation(dll.module(), "advapi32.dll", "GetTokenInformation",
-                                                   reinterpret_cast<void*>(&OthersAtMediumLevel));
-  if (!openToken.patched() || !tokenInformation.patched()) return 2;
-  g_openProcessToken = reinterpret_cast<OpenProcessTokenFn>(openToken.original());
-  g_getTokenInformation = reinterpret_cast<GetTokenInformationFn>(tokenInformation.original());
+  const qvtest::ScopedElevatedInstaller elevated(dll.module());
+  if (!elevated.patched()) return 2;
   const ULONGLONG start = GetTickCount64();
   QV_EXPORT(dll, QVNSIS_RunTovin)(1);
   qvtest::WriteFileBytes(args.at(0), std::to_string(GetTickCount64() - start));
