@@ -65,13 +65,18 @@ def section(text, heading):
 
 
 def first_cells(lines):
-    """The first cell of each row of the Markdown tables in `lines`, header and rule rows left out."""
-    cells = []
+    """The first cell of each row of the first Markdown table in `lines` (a section's own table, not
+    one of its subsections'), header and rule rows left out."""
+    cells, started = [], False
     for line in lines:
-        if not line.startswith("|") or re.match(r"^\|[\s:|-]+\|$", line):
+        if not line.startswith("|"):
+            if started:
+                break
             continue
-        cells.append(line.split("|")[1].strip())
-    return cells[1:] if cells else cells
+        started = True
+        if not re.match(r"^\|[\s:|-]+\|$", line):
+            cells.append(line.split("|")[1].strip())
+    return cells[1:]
 
 
 def names_in(cell):
