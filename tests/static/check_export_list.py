@@ -36,7 +36,8 @@ CANNOT_FAIL = {"QVNSIS_Log", "QVNSIS_LogStartupInfo"}
 NUMBER_WORDS = {"one": 1, "two": 2, "both": 2, "three": 3, "four": 4, "five": 5, "six": 6, "seven": 7,
                 "eight": 8, "nine": 9, "ten": 10, "eleven": 11, "twelve": 12}
 NUMBER = r"(\d+|" + "|".join(NUMBER_WORDS) + r")"
-EXPORT_COUNT = re.compile(NUMBER + r"\s+(?:`QVNSIS_`\s+)?exports?\b", re.I)
+# "23 `QVNSIS_` exports", "the 23 `QVNSIS_` export names", "23 exports"; not "one export per file".
+EXPORT_COUNT = re.compile(NUMBER + r"\s+(?:`QVNSIS_`\s+exports?|exports)\b", re.I)
 ENTRY_COUNT = re.compile(NUMBER + r"\s+`rundll32\.exe`\s+entr(?:y|ies)\b", re.I)
 
 
