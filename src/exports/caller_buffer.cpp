@@ -2,12 +2,16 @@
 
 #include <cwchar>
 
-bool CopyToCallerBuffer(wchar_t* buffer, int size, const std::wstring& text) {
-  if (!buffer || size <= 0) return false;
-  if (text.size() + 1 > static_cast<size_t>(size)) {
+namespace detail {
+
+DWORD CopyCallerText(wchar_t* buffer, int size, const CallerText& text) {
+  if (text.text.empty()) return text.status;
+  if (text.text.size() + 1 > static_cast<size_t>(size)) {
     buffer[0] = L'\0';
-    return false;
+    return ERROR_INSUFFICIENT_BUFFER;
   }
-  wmemcpy(buffer, text.c_str(), text.size() + 1);
-  return true;
+  wmemcpy(buffer, text.text.c_str(), text.text.size() + 1);
+  return text.status;
 }
+
+}  // namespace detail

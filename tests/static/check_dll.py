@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Static checks of a built qvnsis.dll: export names, calling conventions, imports, shared section.
 
-usage: check_dll.py CHECK --objdump OBJDUMP --exports LIST [--xp-missing LIST] [--load-time LIST] DLL
+usage: check_dll.py CHECK --objdump OBJDUMP --source SRC [--xp-missing LIST] [--load-time LIST] DLL
 CHECK is one of: exports, calling-convention, imports, shared-section, quiet-terminate.
+The exports and their conventions are those src/exports/qvnsis_exports.h declares in SRC.
 """
 import argparse
 import os
@@ -10,6 +11,8 @@ import re
 import struct
 import subprocess
 import sys
+
+from export_list import read_exports
 
 # The libraries the import table may name, each with the reason Windows never looks for it beside
 # the installer.
@@ -46,7 +49,7 @@ def exported_names(tool, dll):
 
 
 def check_exports(args):
-    expected = {row[0] for row in read_list(args.exports)}
+    expected = {export.name for export in read_exports(args.source)}
     actual = exported_names(args.objdump, args.dll)
     problems = []
     for name in actual:
@@ -86,7 +89,8 @@ def returns_of(blocks, symbol, depth=0):
 def check_calling_convention(args):
     blocks = function_blocks(args.objdump, args.dll)
     problems = []
-    for name, convention in read_list(args.exports):
+    for export in read_exports(args.source):
+        name, convention = export.name, export.convention
         if convention == "cdecl":
             candidates, wanted = [f"_{name}", name], re.compile(r"^ret[l]?$")
         else:
@@ -175,7 +179,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("check", choices=CHECKS)
     parser.add_argument("--objdump", required=True)
-    parser.add_argument("--exports", required=True)
+    parser.add_argument("--source", required=True, help="the source tree, whose export header is the list")
     parser.add_argument("--xp-missing", help="functions the DLL must not import")
     parser.add_argument("--load-time", default=LOAD_TIME_IMPORTS,
                         help="the libraries the import table may name (default: %(default)s)")

@@ -105,16 +105,13 @@ QVNSIS_EXPORT void QVNSIS_SetInstallDate() {
 }
 
 QVNSIS_EXPORT void QVNSIS_GetInstallDir(wchar_t* buffer, int size) {
-  if (!buffer) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return;
-  }
-  GuardedStatusExport([&]() -> DWORD {
-    const std::wstring text = QVOS::getWindowsVersion() > QVOS::WindowsVersion::WinXP
-                                  ? std::wstring(L"%LOCALAPPDATA%\\Tovin")
-                                  : XpInstallDir();
-    // No folder to name: the caller's buffer stays as it was.
-    if (text.empty()) return ERROR_PATH_NOT_FOUND;
-    return CopyToCallerBuffer(buffer, size, text) ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER;
+  FillCallerBuffer(buffer, size, [] {
+    CallerText dir;
+    dir.text = QVOS::getWindowsVersion() > QVOS::WindowsVersion::WinXP
+                   ? std::wstring(L"%LOCALAPPDATA%\\Tovin")
+                   : XpInstallDir();
+    // No folder to name (XP without its folders).
+    if (dir.text.empty()) dir.status = ERROR_PATH_NOT_FOUND;
+    return dir;
   });
 }

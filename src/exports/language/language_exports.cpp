@@ -1,18 +1,14 @@
 #include "exports/caller_buffer.h"
-#include "exports/export_guard.h"
 #include "exports/qvnsis_exports.h"
 #include "foundation/localization/localized_string.h"
 
 QVNSIS_EXPORT void QVNSIS_GetLanguageString(int id, wchar_t* buffer, int count) {
-  if (!buffer || count <= 0) {
-    SetLastError(buffer ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_PARAMETER);
-    return;
-  }
-  GuardedStatusExport([&]() -> DWORD {
+  FillCallerBuffer(buffer, count, [&] {
     StringResource resource;
-    const bool found = LoadStringResource(id, &resource);
+    CallerText string;
     // A missing entry still fills the buffer, with the "string id <id> missing" text.
-    if (!CopyToCallerBuffer(buffer, count, GetLocalizedString(id))) return ERROR_INSUFFICIENT_BUFFER;
-    return found ? ERROR_SUCCESS : ERROR_RESOURCE_NAME_NOT_FOUND;
+    if (!LoadStringResource(id, &resource)) string.status = ERROR_RESOURCE_NAME_NOT_FOUND;
+    string.text = GetLocalizedString(id);
+    return string;
   });
 }

@@ -78,13 +78,16 @@ void AppendToFile(const std::wstring& path, const std::wstring& line) {
   WriteFile(file.get(), bytes.data(), byteCount, &written, nullptr);
 }
 
-void CleanupIfDue(const std::wstring& directory, const SYSTEMTIME& now) {
+void CleanupIfDue(const SYSTEMTIME& now) {
   const LONG count = g_lineCount.fetch_add(1, std::memory_order_relaxed) + 1;
   if (count % kCleanupEveryLines != 0) return;
 
   QVCritLock lock(&g_cleanupLock);
   const std::wstring today = QVDate::formatDate(now);
   if (today == g_lastCleanupDate) return;
+  // The day files' folder; an empty one would have the search look in the current directory.
+  const std::wstring directory = QVPaths::getTempDir();
+  if (directory.empty()) return;
   g_lastCleanupDate = today;
   detail::DeleteOldDayFiles(directory, now);
 }
@@ -110,6 +113,12 @@ std::wstring DayFileName(const SYSTEMTIME& localTime) {
   return L"Tovin-" + QVDate::formatDate(localTime) + L".log";
 }
 
+std::wstring DayFilePathAt(const SYSTEMTIME& localTime) {
+  const std::wstring directory = QVPaths::getTempDir();
+  if (directory.empty()) return std::wstring();
+  return directory + DayFileName(localTime);
+}
+
 void DeleteOldDayFiles(const std::wstring& directory, const SYSTEMTIME& today) {
   const int64_t todayMidnight = QVDate::localMidnightSeconds(today.wYear, today.wMonth, today.wDay);
   const int64_t cutoff = todayMidnight - kKeepSeconds;
@@ -127,14 +136,15 @@ void DeleteOldDayFiles(const std::wstring& directory, const SYSTEMTIME& today) {
 
 void WriteLineAt(const std::wstring& message, const SYSTEMTIME& now) noexcept {
   try {
-    const std::wstring directory = QVPaths::getTempDir();
-    if (directory.empty() || message.empty()) return;
+    if (message.empty()) return;
+    const std::wstring path = DayFilePathAt(now);
+    if (path.empty()) return;
 
     EnsureIdentity();
     const bool debugOutput = DebugOutputEnabled();
     const std::wstring line = FormatLine(g_processName, g_processId, now, message);
-    AppendToFile(directory + DayFileName(now), line);
-    CleanupIfDue(directory, now);
+    AppendToFile(path, line);
+    CleanupIfDue(now);
 
     if (debugOutput) OutputDebugStringW((message + L"\n").c_str());
   } catch (...) {
@@ -143,6 +153,12 @@ void WriteLineAt(const std::wstring& message, const SYSTEMTIME& now) noexcept {
 }
 
 }  // namespace detail
+
+std::wstring DayFilePath() {
+  SYSTEMTIME now = {};
+  GetLocalTime(&now);
+  return detail::DayFilePathAt(now);
+}
 
 void WriteLine(const std::wstring& message) noexcept {
   // Callers log and then report GetLastError(); the file, mutex and registry calls of a line

@@ -14,6 +14,10 @@ namespace Log {
 // thread's last error is the same afterwards.
 void WriteLine(const std::wstring& message) noexcept;
 
+// The day file a line written now goes to: "Tovin-YYYY-MM-DD.log" (local date) in the user's
+// temporary directory; empty when the system names none (nothing is written then).
+std::wstring DayFilePath();
+
 // Collects one message; the line is written when the stream is destroyed.
 //   Log::Stream() << L"QVNSIS_StopTovin: " << L"(err: " << error << L") could not ...";
 // Numbers are written as a default-formatted standard stream writes them (decimal; hexadecimal
@@ -94,6 +98,8 @@ namespace detail {
 std::wstring FormatLine(const std::wstring& processName, uint32_t processId,
                         const SYSTEMTIME& localTime, const std::wstring& message);
 std::wstring DayFileName(const SYSTEMTIME& localTime);
+// DayFilePath for a line written at the given local time.
+std::wstring DayFilePathAt(const SYSTEMTIME& localTime);
 
 // WriteLine at the given local time instead of the clock's.
 void WriteLineAt(const std::wstring& message, const SYSTEMTIME& localTime) noexcept;

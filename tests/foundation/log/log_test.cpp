@@ -130,6 +130,20 @@ TEST(LogFormat, LineLayout) {
   EXPECT_EQ(Log::detail::DayFileName(t), L"Tovin-2014-03-03.log");
 }
 
+// The day file as code outside the writer asks for it (an export that names it): the file the
+// writer appends to, in the temporary directory.
+TEST(LogFile, DayFilePathIsWhereTheDaysLinesGo) {
+  qvtest::ScopedTempDir dir;
+  qvtest::ScopedTempEnv env(dir.path());
+  const SYSTEMTIME today = Today();
+  EXPECT_EQ(Log::detail::DayFilePathAt(today), DayFile(dir.path(), today));
+  Log::detail::WriteLineAt(L"a line", today);
+  EXPECT_EQ(ReadLogLines(Log::detail::DayFilePathAt(today)).size(), 1u);
+  // The public form reads the clock: today's file, or tomorrow's had midnight passed meanwhile.
+  const std::wstring now = Log::DayFilePath();
+  EXPECT_TRUE(now == DayFile(dir.path(), today) || now == DayFile(dir.path(), DaysAfter(today, 1))) << now;
+}
+
 TEST(LogFile, ByteOrderMarkOnceThenLinesAndTheNextDayStartsANewFile) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
