@@ -99,7 +99,7 @@ HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t
   }
   if (ServerGone(task->result)) {
     gone_ = true;
-    Log::Stream() << source_ << L"(err: " << static_cast<unsigned long>(task->result) << L") "
+    Log::Stream() << source_ << Log::OsError{static_cast<unsigned long>(task->result)}
                   << L"taskbar gone during " << name;
   }
   return task->result;
