@@ -101,7 +101,7 @@ std::wstring XpInstallDir() {
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_SetInstallDate() {
-  GuardedStatusExport([&] { return SetInstallDate(); });
+  GuardedStatusExport(__func__, [&] { return SetInstallDate(); });
 }
 
 QVNSIS_EXPORT void QVNSIS_GetInstallDir(wchar_t* buffer, int size) {
@@ -109,7 +109,7 @@ QVNSIS_EXPORT void QVNSIS_GetInstallDir(wchar_t* buffer, int size) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return;
   }
-  GuardedStatusExport([&]() -> DWORD {
+  GuardedStatusExport(__func__, [&]() -> DWORD {
     const std::wstring text = QVOS::getWindowsVersion() > QVOS::WindowsVersion::WinXP
                                   ? std::wstring(L"%LOCALAPPDATA%\\Tovin")
                                   : XpInstallDir();

@@ -8,7 +8,7 @@ QVNSIS_EXPORT void QVNSIS_GetLanguageString(int id, wchar_t* buffer, int count) 
     SetLastError(buffer ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_PARAMETER);
     return;
   }
-  GuardedStatusExport([&]() -> DWORD {
+  GuardedStatusExport(__func__, [&]() -> DWORD {
     StringResource resource;
     const bool found = LoadStringResource(id, &resource);
     // A missing entry still fills the buffer, with the "string id <id> missing" text.
