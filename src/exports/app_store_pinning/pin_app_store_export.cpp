@@ -43,12 +43,12 @@ QVNSIS_EXPORT int QVNSIS_PinAppStore() {
     Log::Stream() << name << L": pinning app store to the taskbar";
     const MutexBudget budget;
     bool done = false;
-    if (QVPaths::getPath(PathKind::InstalledAppsDb, false).empty()) {
+    if (QVPaths::getPath(PathKind::InstalledAppsDb, Expansion::kExpanded).empty()) {
       // No installation: SQLite would take the empty name for a private temporary database.
       Log::Stream() << name << L": installation directory not found";
     } else {
       done = QVPrepareInstalledAppsSchema(
-                 db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, false); },
+                 db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, Expansion::kExpanded); },
                  budget.remainingMs()) &&
              QVSetAppFeature(db, kPinnedFeature, kAppStoreId, budget.remainingMs());
     }

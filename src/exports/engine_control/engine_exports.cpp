@@ -21,7 +21,7 @@ constexpr DWORD kUninstallingWaitMs = 30000;
 
 // The engine to start, or empty after the export's "installation directory not found" line.
 std::wstring EngineToStart(const wchar_t* exportName) {
-  std::wstring engine = QVPaths::getPath(PathKind::EngineExe, false);
+  std::wstring engine = QVPaths::getPath(PathKind::EngineExe, Expansion::kExpanded);
   if (engine.empty()) Log::Stream() << exportName << L": installation directory not found";
   return engine;
 }

@@ -25,7 +25,7 @@ struct InstallDate {
 // The day of first install: the creation date of an installation directory that already exists
 // (a reinstall keeps its history), otherwise today and now.
 InstallDate FindInstallDate() {
-  const std::wstring installDir = QVPaths::getPath(PathKind::InstallDir, false);
+  const std::wstring installDir = QVPaths::getPath(PathKind::InstallDir, Expansion::kExpanded);
   InstallDate date;
   if (!installDir.empty() && QVPaths::directoryExists(installDir)) {
     date.text = QVPaths::getFileCreationDate(installDir);

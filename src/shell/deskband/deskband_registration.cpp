@@ -88,14 +88,14 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
   }
 
   const std::wstring fileName =
-      QVSettings::getString(QVSettings::kRegisterDeskbandFilename, std::wstring(), false);
+      QVSettings::getString(QVSettings::kRegisterDeskbandFilename, std::wstring(), Expansion::kAsStored);
   if (fileName.empty()) {
     Log::Stream() << kRegisterIfRequiredSource
                   << L"RegisterDeskbandFilename not present in registry";
     return false;
   }
 
-  const std::wstring library = QVPaths::getFilePath(PathKind::InstallDir, fileName, false);
+  const std::wstring library = QVPaths::getFilePath(PathKind::InstallDir, fileName, Expansion::kExpanded);
   if (library.empty()) {
     Log::Stream() << kRegisterIfRequiredSource << L"installation directory not found";
     return false;
@@ -135,7 +135,7 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
 std::wstring QVDeskbandUtil::GetDeskBandDllPath() {
   const int number = InstalledNumber();
   const std::wstring path =
-      QVPaths::getFilePath(PathKind::InstallDir, DeskbandLibraryFileName(number < 0 ? 0 : number), false);
+      QVPaths::getFilePath(PathKind::InstallDir, DeskbandLibraryFileName(number < 0 ? 0 : number), Expansion::kExpanded);
   if (path.empty()) {
     Log::Stream() << kGetDeskBandDllPathSource << L"installation directory not found";
     return std::wstring();

@@ -68,7 +68,7 @@ void StartPromptHelper(TaskbarDeskBand* tray, const std::wstring& library, int a
   ScopedHandle threadHandle(process.hThread);
 
   Log::Stream() << kSource << L"notifying tray of deskband registration change";
-  tray->DeskBandRegistrationChanged();
+  tray->deskBandRegistrationChanged();
   if (attempt < 2) {
     Log::Stream() << kSource << L"started ExplorerPromptHelper";
     const DWORD waited = WaitForSingleObject(ready.get(), kReadyWaitMs);
@@ -88,7 +88,7 @@ bool QVDeskbandUtil::Show() {
   TaskbarDeskBand tray(kSource);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     Log::Stream() << kSource << L"attempt " << (attempt + 1);
-    tray.AskAgainIfGone();
+    tray.askAgainIfGone();
 
     // A show asked for in one attempt takes effect asynchronously: the next attempt's detection
     // is what sees it.
@@ -106,10 +106,10 @@ bool QVDeskbandUtil::Show() {
     }
     Log::Stream() << kSource << L"could not detect deskband";
 
-    if (!tray.Create()) {
+    if (!tray.create()) {
       // A taskbar that stopped answering is left alone; one without the object (before
       // Windows 7) is told through the atom.
-      if (!tray.Unanswered()) AnnounceThroughAtom(InstalledClassId());
+      if (!tray.unanswered()) AnnounceThroughAtom(InstalledClassId());
       continue;
     }
 
@@ -119,8 +119,8 @@ bool QVDeskbandUtil::Show() {
     const int calls = attempt == 0 ? kFirstAttemptShowCalls : 1;
     bool shown = false;
     for (int call = 0; call < calls && !shown; ++call) {
-      shown = tray.ShowDeskBand(classId) == S_OK;
-      if (!shown && attempt == 0 && !tray.Unanswered()) Sleep(kShowRetrySleepMs);
+      shown = tray.showDeskBand(classId) == S_OK;
+      if (!shown && attempt == 0 && !tray.unanswered()) Sleep(kShowRetrySleepMs);
     }
     Log::Stream() << kSource << L"ITrayDeskBand::ShowDeskBand returned "
                   << (shown ? L"success" : L"failure");
