@@ -19,7 +19,8 @@ namespace detail {
 DWORD CopyCallerText(wchar_t* buffer, int size, const CallerText& text);
 }  // namespace detail
 
-// The whole body of an export that fills an installer's buffer of `size` characters. The rules,
+// The whole body of an export that fills an installer's buffer of `size` characters (`function`
+// is the export's __func__, as for GuardedStatusExport). The rules,
 // in order, with the outcome left as the thread's last error (as GuardedStatusExport leaves it):
 //   NULL buffer                    ERROR_INVALID_PARAMETER; `makeText` does not run
 //   size 0 or less                 ERROR_INSUFFICIENT_BUFFER, buffer untouched; `makeText` does not run
@@ -31,8 +32,8 @@ DWORD CopyCallerText(wchar_t* buffer, int size, const CallerText& text);
 // the macros pass ${NSIS_MAX_STRLEN}. `makeText` logs, under the export's name, what its own work
 // found worth knowing.
 template <typename MakeText>
-void FillCallerBuffer(wchar_t* buffer, int size, MakeText&& makeText) noexcept {
-  GuardedStatusExport([&]() -> DWORD {
+void FillCallerBuffer(const char* function, wchar_t* buffer, int size, MakeText&& makeText) noexcept {
+  GuardedStatusExport(function, [&]() -> DWORD {
     if (!buffer) return ERROR_INVALID_PARAMETER;
     if (size <= 0) return ERROR_INSUFFICIENT_BUFFER;
     return detail::CopyCallerText(buffer, size, makeText());

@@ -4,6 +4,10 @@
 #include "foundation/log/log.h"
 #include "foundation/os/module_instance.h"
 
+// Everything below runs under the loader lock, and so does all it reaches (the module instance,
+// the thread-language manager, the log, the Windows version query): none of it loads or frees a
+// library, starts a thread, initialises COM, sleeps or waits without a bound. static.loader-lock
+// (tests/static/check_loader_lock.py) lists that code and holds it to the rule.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   SetModuleInstance(instance);
   if (reason == DLL_PROCESS_ATTACH) {

@@ -48,7 +48,7 @@ TEST(CallerBuffer, FillsOrLeavesTheBufferAndSaysWhy) {
     std::wstring buffer(8, L'#');
     bool textMade = false;
     SetLastError(kLeftOver);
-    FillCallerBuffer(c.nullBuffer ? nullptr : &buffer[0], c.size, [&] {
+    FillCallerBuffer("QVNSIS_Example", c.nullBuffer ? nullptr : &buffer[0], c.size, [&] {
       textMade = true;
       return CallerText{c.text, c.status};
     });
@@ -62,7 +62,7 @@ TEST(CallerBuffer, FillsOrLeavesTheBufferAndSaysWhy) {
 TEST(CallerBuffer, AnExceptionInTheExportsWorkLeavesTheBuffer) {
   std::wstring buffer(8, L'#');
   SetLastError(kLeftOver);
-  FillCallerBuffer(&buffer[0], 8, []() -> CallerText { throw std::bad_alloc(); });
+  FillCallerBuffer("QVNSIS_Example", &buffer[0], 8, []() -> CallerText { throw std::bad_alloc(); });
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
   EXPECT_EQ(buffer, L"########");
 }

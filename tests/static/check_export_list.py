@@ -146,6 +146,13 @@ class Checker:
                 if export.fills_buffer and "FillCallerBuffer(" not in body:
                     self.fault(rel, f"{name} fills the installer's buffer without FillCallerBuffer "
                                     "(exports/caller_buffer.h), which applies the buffer rules")
+                # The one boundary, with the export's own name; or the whole body is another
+                # export's call, which has its boundary.
+                guarded = re.search(r"\b(GuardedExport|GuardedStatusExport|FillCallerBuffer)\(__func__\b", body)
+                delegated = re.fullmatch(r"\s*(return\s+)?QVNSIS_\w+\([^;]*\);\s*", body.split("{", 1)[-1])
+                if not guarded and not delegated:
+                    self.fault(rel, f"{name}'s body does not run inside GuardedExport, GuardedStatusExport "
+                                    "or FillCallerBuffer given __func__ (exports/export_guard.h)")
         for name in self.names:
             if name not in family:
                 self.fault("src/exports", f"{name} is declared in {HEADER} but defined in no "

@@ -14,6 +14,6 @@ QVDatabaseMutexLock::QVDatabaseMutexLock(const wchar_t* source, uint32_t waitMs,
     return;
   }
   const DWORD error = GetLastError();
-  Log::Stream() << source << L": (err: " << error << L") could not open TOVIN_DB_MUTEX; "
+  Log::Stream() << source << L": " << Log::OsError{error} << L"could not open TOVIN_DB_MUTEX; "
                 << consequence;
 }

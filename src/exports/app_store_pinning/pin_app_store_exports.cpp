@@ -39,23 +39,23 @@ class MutexBudget {
 // the log explains.
 QVNSIS_EXPORT int QVNSIS_PinAppStore() {
   QVObjectDatabase& db = InstalledAppsDatabase();
-  const int pinned = GuardedExport(-1, [&] {
-    Log::Stream() << L"QVNSIS_PinAppStore: pinning app store to the taskbar";
+  const int pinned = GuardedExport(__func__, -1, [&](const wchar_t* name) {
+    Log::Stream() << name << L": pinning app store to the taskbar";
     const MutexBudget budget;
     bool done = false;
-    if (QVPaths::getPath(PathKind::InstalledAppsDb, false).empty()) {
+    if (QVPaths::getPath(PathKind::InstalledAppsDb, Expansion::kExpanded).empty()) {
       // No installation: SQLite would take the empty name for a private temporary database.
-      Log::Stream() << L"QVNSIS_PinAppStore: installation directory not found";
+      Log::Stream() << name << L": installation directory not found";
     } else {
       done = QVPrepareInstalledAppsSchema(
-                 db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, false); },
+                 db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, Expansion::kExpanded); },
                  budget.remainingMs()) &&
              QVSetAppFeature(db, kPinnedFeature, kAppStoreId, budget.remainingMs());
     }
     if (db.isOpen()) {
       // The connection never outlives the call, mutex or not: closing writes nothing that
       // SQLite's own file locks do not guard.
-      QVDatabaseMutexLock lock(L"QVNSIS_PinAppStore", budget.remainingMs(),
+      QVDatabaseMutexLock lock(name, budget.remainingMs(),
                                L"closing the database without it");
       db.close();
     }
@@ -63,6 +63,6 @@ QVNSIS_EXPORT int QVNSIS_PinAppStore() {
   });
   if (pinned >= 0) return pinned;
   // Out of memory part way: still leave the file closed, so the next call starts afresh.
-  GuardedExport([&] { db.close(); });
+  GuardedExport(__func__, [&] { db.close(); });
   return 0;
 }

@@ -11,9 +11,9 @@ constexpr wchar_t kNoDeskbands[] = L"the Windows 11 taskbar hosts no deskbands";
 }  // namespace
 
 QVNSIS_EXPORT int QVNSIS_ShowDeskband() {
-  return GuardedExport(0, [&] {
+  return GuardedExport(__func__, 0, [&](const wchar_t* name) {
     if (!TaskbarHostsDeskbands()) {
-      Log::Stream() << L"QVNSIS_ShowDeskband: " << kNoDeskbands;
+      Log::Stream() << name << L": " << kNoDeskbands;
       return 0;
     }
     return QVDeskbandUtil::Show() ? 1 : 0;
@@ -21,15 +21,15 @@ QVNSIS_EXPORT int QVNSIS_ShowDeskband() {
 }
 
 QVNSIS_EXPORT int QVNSIS_IsDeskbandRegistered() {
-  return GuardedExport(0, [&] {
+  return GuardedExport(__func__, 0, [&] {
     return QVDeskbandUtil::LoadInstalledCLSID() ? 1 : 0;
   });
 }
 
 QVNSIS_EXPORT int QVNSIS_RegisterDeskband() {
-  return GuardedExport(0, [&] {
+  return GuardedExport(__func__, 0, [&](const wchar_t* name) {
     if (!TaskbarHostsDeskbands()) {
-      Log::Stream() << L"QVNSIS_RegisterDeskband: " << kNoDeskbands;
+      Log::Stream() << name << L": " << kNoDeskbands;
       return 0;
     }
     return QVDeskbandUtil::RegisterIfRequired(true) ? 1 : 0;

@@ -21,7 +21,7 @@ constexpr DWORD kUninstallingWaitMs = 30000;
 
 // The engine to start, or empty after the export's "installation directory not found" line.
 std::wstring EngineToStart(const wchar_t* exportName) {
-  std::wstring engine = QVPaths::getPath(PathKind::EngineExe, false);
+  std::wstring engine = QVPaths::getPath(PathKind::EngineExe, Expansion::kExpanded);
   if (engine.empty()) Log::Stream() << exportName << L": installation directory not found";
   return engine;
 }
@@ -46,8 +46,8 @@ DWORD StartEngineAndWait(const std::wstring& engine, const wchar_t* arguments, D
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_RunTovinAndStartApp(int platformInstalled, const char* appName) {
-  GuardedStatusExport([&]() -> DWORD {
-    const std::wstring engine = EngineToStart(L"QVNSIS_RunTovinAndStartApp");
+  GuardedStatusExport(__func__, [&](const wchar_t* name) -> DWORD {
+    const std::wstring engine = EngineToStart(name);
     if (engine.empty()) return ERROR_PATH_NOT_FOUND;
     // An elevated installer starts the engine at the user's own level, through Explorer.
     QVOS::ShellExecuteOptions options;
@@ -64,16 +64,16 @@ QVNSIS_EXPORT void QVNSIS_RunTovin(int platformInstalled) {
 }
 
 QVNSIS_EXPORT void QVNSIS_RunTovinAndSideloadApps() {
-  GuardedStatusExport([&]() -> DWORD {
-    const std::wstring engine = EngineToStart(L"QVNSIS_RunTovinAndSideloadApps");
+  GuardedStatusExport(__func__, [&](const wchar_t* name) -> DWORD {
+    const std::wstring engine = EngineToStart(name);
     if (engine.empty()) return ERROR_PATH_NOT_FOUND;
     return StartEngineAndWait(engine, kEngineSwitchSideload, kSideloadWaitMs);
   });
 }
 
 QVNSIS_EXPORT void QVNSIS_SendUninstallingStats() {
-  GuardedStatusExport([&]() -> DWORD {
-    const std::wstring engine = EngineToStart(L"QVNSIS_SendUninstallingStats");
+  GuardedStatusExport(__func__, [&](const wchar_t* name) -> DWORD {
+    const std::wstring engine = EngineToStart(name);
     if (engine.empty()) return ERROR_PATH_NOT_FOUND;
     const DWORD started = StartEngineAndWait(engine, kEngineSwitchUninstalling, kUninstallingWaitMs);
     // Engines that outlast the sweep's five seconds.
@@ -83,13 +83,13 @@ QVNSIS_EXPORT void QVNSIS_SendUninstallingStats() {
 }
 
 QVNSIS_EXPORT int QVNSIS_StopTovin() {
-  return GuardedExport(0, [&] {
+  return GuardedExport(__func__, 0, [&](const wchar_t* name) {
     RemoveDeskBandFromTaskBar();
     const std::wstring engine = FindEngineExecutable();
     if (engine.empty()) {
-      Log::Stream() << L"QVNSIS_StopTovin: installation directory not found";
+      Log::Stream() << name << L": installation directory not found";
     } else {
-      QuitEngine(engine, L"QVNSIS_StopTovin");
+      QuitEngine(engine, name);
     }
     return UltimateTerminateAllTovinProcesses() ? 1 : 0;
   });

@@ -105,7 +105,7 @@ bool UltimateTerminateAllTovinProcesses() {
     DWORD error = 0;
     const SessionEngines engines = TerminateTovinProcessesInSession(&failure, &error);
     if (engines == SessionEngines::kUnknown && (failure != lastFailure || error != lastError)) {
-      Log::Stream() << kSource << L"(err: " << error << L") " << failure;
+      Log::Stream() << kSource << Log::OsError{error} << failure;
     }
     lastFailure = failure;
     lastError = error;

@@ -48,9 +48,9 @@ void QuitEngine(const std::wstring& engineExe, const std::wstring& source) {
   }
 
   if (!sessionKnown) {
-    Log::Stream() << source << L": (err: " << sessionError << L") could not look up this process's session";
+    Log::Stream() << source << L": " << Log::OsError{sessionError} << L"could not look up this process's session";
   } else if (openError != ERROR_SUCCESS) {
-    Log::Stream() << source << L": (err: " << openError << L") could not get tovin's process handle";
+    Log::Stream() << source << L": " << Log::OsError{openError} << L"could not get tovin's process handle";
   } else if (check == EngineCheck::kOtherProgram) {
     Log::Stream() << source << L": process " << processId << L" of tovin's window is not tovin any more";
   } else {

@@ -4,12 +4,12 @@
 #include "shell/explorer_registrations/platform_explorer_utils.h"
 
 QVNSIS_EXPORT void QVNSIS_RegisterContextMenuHandlers() {
-  GuardedStatusExport([&] {
+  GuardedStatusExport(__func__, [&] {
     return PlatformExplorerUtils::RegisterContextMenuHandlers(
         GetLocalizedString(PlatformExplorerUtils::kMenuTextStringId));
   });
 }
 
 QVNSIS_EXPORT void QVNSIS_RegisterProtocolHandler() {
-  GuardedStatusExport([&] { return PlatformExplorerUtils::RegisterProtocolHandler(); });
+  GuardedStatusExport(__func__, [&] { return PlatformExplorerUtils::RegisterProtocolHandler(); });
 }

@@ -128,7 +128,7 @@ DWORD LoadFavorites(const std::wstring& path) {
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_LoadFavorites(const wchar_t* path) {
-  GuardedStatusExport([&]() -> DWORD {
+  GuardedStatusExport(__func__, [&]() -> DWORD {
     const std::wstring file = path ? std::wstring(path) : std::wstring();
     try {
       return LoadFavorites(file);

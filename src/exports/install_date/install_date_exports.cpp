@@ -25,7 +25,7 @@ struct InstallDate {
 // The day of first install: the creation date of an installation directory that already exists
 // (a reinstall keeps its history), otherwise today and now.
 InstallDate FindInstallDate() {
-  const std::wstring installDir = QVPaths::getPath(PathKind::InstallDir, false);
+  const std::wstring installDir = QVPaths::getPath(PathKind::InstallDir, Expansion::kExpanded);
   InstallDate date;
   if (!installDir.empty() && QVPaths::directoryExists(installDir)) {
     date.text = QVPaths::getFileCreationDate(installDir);
@@ -101,11 +101,11 @@ std::wstring XpInstallDir() {
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_SetInstallDate() {
-  GuardedStatusExport([&] { return SetInstallDate(); });
+  GuardedStatusExport(__func__, [&] { return SetInstallDate(); });
 }
 
 QVNSIS_EXPORT void QVNSIS_GetInstallDir(wchar_t* buffer, int size) {
-  FillCallerBuffer(buffer, size, [] {
+  FillCallerBuffer(__func__, buffer, size, [] {
     CallerText dir;
     dir.text = QVOS::getWindowsVersion() > QVOS::WindowsVersion::WinXP
                    ? std::wstring(L"%LOCALAPPDATA%\\Tovin")

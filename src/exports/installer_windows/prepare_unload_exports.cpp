@@ -7,27 +7,21 @@
 #include "foundation/log/log.h"
 #include "foundation/os/module_instance.h"
 
-namespace {
-
-constexpr wchar_t kSource[] = L"QVNSIS_PrepareUnload: ";
-
-}  // namespace
-
 // Before the installer frees the library: what still points into it (the progress-text timers,
 // a prepared dialog) must be gone, and the hold that kept it loaded meanwhile goes to the caller,
 // since the library cannot free the last reference to itself while its own code runs.
 QVNSIS_EXPORT int QVNSIS_PrepareUnload() {
-  return GuardedExport(0, [&] {
+  return GuardedExport(__func__, 0, [&](const wchar_t* name) {
     if (InstallerDialog::AnyPreparedDialogLeft()) {
-      Log::Stream() << kSource << L"a prepared dialog still exists; staying loaded";
+      Log::Stream() << name << L": a prepared dialog still exists; staying loaded";
       return 0;
     }
     if (!StopProgressTextTimers()) {
-      Log::Stream() << kSource << L"a progress text timer runs on another thread; staying loaded";
+      Log::Stream() << name << L": a progress text timer runs on another thread; staying loaded";
       return 0;
     }
     const int references = HandOverModuleHold() ? 2 : 1;
-    Log::Stream() << kSource << L"ready to unload";
+    Log::Stream() << name << L": ready to unload";
     return references;
   });
 }

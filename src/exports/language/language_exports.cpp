@@ -3,7 +3,7 @@
 #include "foundation/localization/localized_string.h"
 
 QVNSIS_EXPORT void QVNSIS_GetLanguageString(int id, wchar_t* buffer, int count) {
-  FillCallerBuffer(buffer, count, [&] {
+  FillCallerBuffer(__func__, buffer, count, [&] {
     StringResource resource;
     CallerText string;
     // A missing entry still fills the buffer, with the "string id <id> missing" text.

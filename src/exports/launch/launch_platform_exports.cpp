@@ -5,7 +5,7 @@
 // rundll32.exe "<path>\qvnsis.dll",RunLaunchPlatformW
 QVNSIS_RUNDLL_EXPORT void RunLaunchPlatformW(HWND /*window*/, HINSTANCE instance,
                                              wchar_t* /*commandLine*/, int /*show*/) {
-  GuardedExport([&] {
+  GuardedExport(__func__, [&] {
     LaunchPlatform(instance);
   });
 }

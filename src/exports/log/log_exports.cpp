@@ -5,7 +5,7 @@
 // A line the log cannot take (its folder missing, its mutex busy) is dropped by design, so the
 // call does not fail for it.
 QVNSIS_EXPORT void QVNSIS_Log(const wchar_t* message) {
-  GuardedStatusExport([&]() -> DWORD {
+  GuardedStatusExport(__func__, [&]() -> DWORD {
     if (message) Log::WriteLine(message);
     return ERROR_SUCCESS;
   });

@@ -5,7 +5,7 @@
 
 // One line describing the system, without a source name, for the top of the installer's log.
 QVNSIS_EXPORT void QVNSIS_LogStartupInfo() {
-  GuardedStatusExport([&]() -> DWORD {
+  GuardedStatusExport(__func__, [&]() -> DWORD {
     Log::WriteLine(QVOS::getStartupInfo());
     return ERROR_SUCCESS;
   });

@@ -62,25 +62,25 @@ std::wstring ResourceNameText(const wchar_t* name) {
 }  // namespace
 
 QVNSIS_EXPORT void QVNSIS_SetWindowImage(HWND control, const wchar_t* name) {
-  GuardedStatusExport([&]() -> DWORD {
+  GuardedStatusExport(__func__, [&](const wchar_t* exportName) -> DWORD {
     const auto image = LoadImageResource(name);
     if (!image) {
-      Log::Stream() << L"QVNSIS_SetWindowImage: can't load resource " << ResourceNameText(name);
+      Log::Stream() << exportName << L": can't load resource " << ResourceNameText(name);
       // No such resource, or one that does not decode.
       return ERROR_RESOURCE_NAME_NOT_FOUND;
     }
-    return Paint(L"QVNSIS_SetWindowImage", control, *image);
+    return Paint(exportName, control, *image);
   });
 }
 
 QVNSIS_EXPORT void QVNSIS_SetWindowImageFromFile(HWND control, const wchar_t* path) {
-  GuardedStatusExport([&]() -> DWORD {
+  GuardedStatusExport(__func__, [&](const wchar_t* exportName) -> DWORD {
     const std::wstring file = path ? std::wstring(path) : std::wstring();
     const auto image = QVImage::loadFromFile(file);
     if (!image) {
-      Log::Stream() << L"QVNSIS_SetWindowImageFromFile: can't load file " << path;
+      Log::Stream() << exportName << L": can't load file " << path;
       return QVPaths::fileExists(file) ? ERROR_INVALID_DATA : ERROR_FILE_NOT_FOUND;
     }
-    return Paint(L"QVNSIS_SetWindowImageFromFile", control, *image);
+    return Paint(exportName, control, *image);
   });
 }

@@ -226,6 +226,16 @@ Stream& Stream::operator<<(double value) {
   return *this;
 }
 
+Stream& Stream::operator<<(OsError error) {
+  const unsigned base = base_;
+  base_ = 10;
+  text_ += L"(err: ";
+  unsignedNumber(error.code);
+  text_ += L") ";
+  base_ = base;
+  return *this;
+}
+
 Stream& Stream::operator<<(const void* pointer) {
   // As a standard stream writes a pointer: "0x" and lowercase hexadecimal, a null one as "0".
   const unsigned saveBase = base_;

@@ -18,8 +18,14 @@ void WriteLine(const std::wstring& message) noexcept;
 // temporary directory; empty when the system names none (nothing is written then).
 std::wstring DayFilePath();
 
+// An operating-system error as every line writes it ahead of its text: "(err: <code>) ", the code
+// in decimal whatever base the stream is set to.
+struct OsError {
+  unsigned long code;
+};
+
 // Collects one message; the line is written when the stream is destroyed.
-//   Log::Stream() << L"QVNSIS_StopTovin: " << L"(err: " << error << L") could not ...";
+//   Log::Stream() << L"QVNSIS_StopTovin: " << Log::OsError{error} << L"could not ...";
 // Numbers are written as a default-formatted standard stream writes them (decimal; hexadecimal
 // after std::hex; a double as "%g"; a pointer as 0x...). It is not a std::wostream: a standard
 // stream brings the C++ runtime's whole locale machinery into the DLL, which every installer
@@ -51,6 +57,7 @@ class Stream {
   Stream& operator<<(unsigned long long value) { return unsignedNumber(value); }
   Stream& operator<<(double value);
   Stream& operator<<(const void* pointer);
+  Stream& operator<<(OsError error);
   // std::dec, std::hex, std::oct, std::uppercase, std::showbase, std::boolalpha and their
   // opposites; any other manipulator changes nothing.
   Stream& operator<<(std::ios_base& (*manipulator)(std::ios_base&));

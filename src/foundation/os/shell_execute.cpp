@@ -48,7 +48,7 @@ bool shellExecute(const std::wstring& file, const std::wstring& parameters,
       switch (route.outcome) {
         case detail::ExplorerRoute::Outcome::kStarted: {
           const DWORD error = GetLastError();
-          Log::Stream() << kSource << L"(err: " << error << L") " << L"explorer-executed '" << file
+          Log::Stream() << kSource << Log::OsError{error} << L"explorer-executed '" << file
                         << L"' with " << parameters;
           return true;
         }
@@ -61,7 +61,7 @@ bool shellExecute(const std::wstring& file, const std::wstring& parameters,
                           << detail::kExplorerRouteTimeoutMs << L" ms; '" << file
                           << L"' not started here: Explorer may still start it";
           } else {
-            Log::Stream() << kSource << L"(err: " << static_cast<unsigned long>(route.result) << L") "
+            Log::Stream() << kSource << Log::OsError{static_cast<unsigned long>(route.result)}
                           << L"explorer went away during " << route.call << L"; '" << file
                           << L"' not started here: Explorer may have started it";
           }
@@ -71,7 +71,7 @@ bool shellExecute(const std::wstring& file, const std::wstring& parameters,
                         << detail::kExplorerRouteTimeoutMs << L" ms";
           break;
         case detail::ExplorerRoute::Outcome::kFailed:
-          Log::Stream() << kSource << L"(err: " << static_cast<unsigned long>(route.result) << L") "
+          Log::Stream() << kSource << Log::OsError{static_cast<unsigned long>(route.result)}
                         << L"explorer call " << route.call << L" failed";
           break;
         case detail::ExplorerRoute::Outcome::kNotTried:
@@ -79,7 +79,7 @@ bool shellExecute(const std::wstring& file, const std::wstring& parameters,
       }
     }
     const DWORD error = GetLastError();
-    Log::Stream() << kSource << L"(err: " << error << L") " << L"tryMediumIntegrity: failed";
+    Log::Stream() << kSource << Log::OsError{error} << L"tryMediumIntegrity: failed";
   }
 
   SHELLEXECUTEINFOW info = {};
@@ -98,7 +98,7 @@ bool shellExecute(const std::wstring& file, const std::wstring& parameters,
   info.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) {
     const DWORD error = GetLastError();
-    Log::Stream() << kSource << L"(err: " << error << L") " << L"failed to execute '" << file
+    Log::Stream() << kSource << Log::OsError{error} << L"failed to execute '" << file
                   << L"' with " << parameters;
     return false;
   }

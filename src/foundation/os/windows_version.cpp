@@ -1,14 +1,17 @@
 #include "foundation/os/windows_version.h"
 
+#include <atomic>
+
 #include "foundation/log/log.h"
 
 namespace QVOS {
 namespace {
 
-// Filled on the first call and kept for the process; only the installer's thread asks.
-bool g_versionKnown = false;
-WindowsVersion g_version = WindowsVersion::Unknown;
-detail::VersionQuery g_query = nullptr;
+// Asked on the first call and kept for the process. Exports may run on any thread: the first
+// answer published wins, and only its thread writes the line.
+constexpr int kNotAsked = -1;
+std::atomic<int> g_version{kNotAsked};
+std::atomic<detail::VersionQuery> g_query{nullptr};
 
 // The one line the first query writes.
 void logVersion(const OSVERSIONINFOW& reported, WindowsVersion version) {
@@ -68,29 +71,34 @@ bool queryVersion(OSVERSIONINFOW* info) {
 }
 
 VersionQuery setVersionQuery(VersionQuery query) {
-  const VersionQuery previous = g_query;
-  g_query = query;
-  g_versionKnown = false;
-  g_version = WindowsVersion::Unknown;
+  const VersionQuery previous = g_query.exchange(query);
+  g_version.store(kNotAsked, std::memory_order_release);
   return previous;
 }
 
 }  // namespace detail
 
 WindowsVersion getWindowsVersion() {
-  if (g_versionKnown) return g_version;
+  const int known = g_version.load(std::memory_order_acquire);
+  if (known != kNotAsked) return static_cast<WindowsVersion>(known);
 
   OSVERSIONINFOW info = {};
   info.dwOSVersionInfoSize = sizeof(info);
-  if ((g_query ? g_query : detail::queryVersion)(&info)) {
-    g_version = detail::windowsVersionFor(info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber);
-    logVersion(info, g_version);
+  const detail::VersionQuery query = g_query.load();
+  const bool answered = (query ? query : detail::queryVersion)(&info);
+  const WindowsVersion version =
+      answered ? detail::windowsVersionFor(info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber)
+               : WindowsVersion::Unknown;
+  int expected = kNotAsked;
+  if (!g_version.compare_exchange_strong(expected, static_cast<int>(version), std::memory_order_acq_rel)) {
+    return static_cast<WindowsVersion>(expected);  // another thread answered first
+  }
+  if (answered) {
+    logVersion(info, version);
   } else {
-    g_version = WindowsVersion::Unknown;
     Log::Stream() << L"QVOS::getWindowsVersion: GetVersionEx failed";
   }
-  g_versionKnown = true;
-  return g_version;
+  return version;
 }
 
 const wchar_t* windowsVersionName(WindowsVersion version) {

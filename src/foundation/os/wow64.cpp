@@ -2,21 +2,25 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace QVOS {
 namespace {
 
-bool g_wow64Known = false;
-bool g_wow64 = false;
+// Asked once per process; a second thread that asks meanwhile gets the same answer.
+constexpr int kNotAsked = -1;
+std::atomic<int> g_wow64{kNotAsked};
 
 }  // namespace
 
 bool isWow64() {
-  if (!g_wow64Known) {
+  int known = g_wow64.load(std::memory_order_acquire);
+  if (known == kNotAsked) {
     BOOL emulated = FALSE;
-    g_wow64 = IsWow64Process(GetCurrentProcess(), &emulated) && emulated;
-    g_wow64Known = true;
+    known = IsWow64Process(GetCurrentProcess(), &emulated) && emulated ? 1 : 0;
+    g_wow64.store(known, std::memory_order_release);
   }
-  return g_wow64;
+  return known == 1;
 }
 
 }  // namespace QVOS

@@ -19,9 +19,9 @@ constexpr ModeTraits kModes[] = {
 
 }  // namespace
 
-QVFile::~QVFile() { Close(); }
+QVFile::~QVFile() { close(); }
 
-int QVFile::Open(const std::wstring& path, int mode) {
+int QVFile::open(const std::wstring& path, int mode) {
   if (handle_) return kAlreadyOpen;
   if (mode < kModeRead || mode > kModeReadWriteAppend) return kBadMode;
   const ModeTraits& traits = kModes[mode];
@@ -29,20 +29,20 @@ int QVFile::Open(const std::wstring& path, int mode) {
                                     traits.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return kOpenFailed;
   handle_.reset(handle);
-  if (traits.atEnd) Seek(0, kFromEnd);
+  if (traits.atEnd) seek(0, kFromEnd);
   return kOpened;
 }
 
-void QVFile::Close() { handle_.reset(); }
+void QVFile::close() { handle_.reset(); }
 
-uint32_t QVFile::Read(void* buffer, uint32_t count) {
+uint32_t QVFile::read(void* buffer, uint32_t count) {
   if (!handle_) return 0;
   DWORD read = 0;
   if (!ReadFile(handle_.get(), buffer, count, &read, nullptr)) return 0;
   return read;
 }
 
-int64_t QVFile::Seek(int64_t distance, int origin) {
+int64_t QVFile::seek(int64_t distance, int origin) {
   if (!handle_) return -1;
   DWORD method;
   switch (origin) {
@@ -59,7 +59,7 @@ int64_t QVFile::Seek(int64_t distance, int origin) {
   return position.QuadPart;
 }
 
-int64_t QVFile::Size() const {
+int64_t QVFile::size() const {
   if (!handle_) return -1;
   // Asked of the file system directly, so the position is never moved and cannot be lost.
   LARGE_INTEGER size;

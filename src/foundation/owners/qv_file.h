@@ -24,7 +24,7 @@ class QVFile {
     kModeReadWriteAppend = 4,
   };
 
-  // Results of Open.
+  // Results of open.
   enum Result : int {
     kOpened = 0,
     kBadMode = 1,
@@ -32,7 +32,7 @@ class QVFile {
     kAlreadyOpen = 5,
   };
 
-  // Origins of Seek.
+  // Origins of seek.
   enum Origin : int {
     kFromStart = 0,
     kFromCurrent = 1,
@@ -45,18 +45,18 @@ class QVFile {
   QVFile& operator=(const QVFile&) = delete;
 
   // One of Result. A file already held is kept and the path is not looked at.
-  int Open(const std::wstring& path, int mode);
+  int open(const std::wstring& path, int mode);
   // Releases the handle; closing a closed file does nothing.
-  void Close();
-  bool IsOpen() const { return static_cast<bool>(handle_); }
+  void close();
+  bool isOpen() const { return static_cast<bool>(handle_); }
 
   // Bytes read into `buffer`; 0 when closed or when the read fails.
-  uint32_t Read(void* buffer, uint32_t count);
+  uint32_t read(void* buffer, uint32_t count);
   // The new position from the start; -1 when closed, for an origin other than 0, 1 or 2, or when
   // the system refuses the move (before the start, for one).
-  int64_t Seek(int64_t distance, int origin);
+  int64_t seek(int64_t distance, int origin);
   // The length in bytes; the position is left where it was. -1 when closed or unknown.
-  int64_t Size() const;
+  int64_t size() const;
 
  private:
   ScopedFileHandle handle_;

@@ -31,18 +31,18 @@ static_assert(kPathKindCount == static_cast<int>(PathKind::UserDataDir) + 1,
 
 }  // namespace
 
-std::wstring getPath(PathKind kind, bool raw) {
+std::wstring getPath(PathKind kind, Expansion expansion) {
   const int index = static_cast<int>(kind);
   if (index < 0 || index >= kPathKindCount) return std::wstring();
   const Derivation& row = kPathTable[index];
-  if (!row.suffix) return QVSettings::getString(QVSettings::kInstallDir, std::wstring(), !raw);
-  const std::wstring base = getPath(row.base, raw);
+  if (!row.suffix) return QVSettings::getString(QVSettings::kInstallDir, std::wstring(), expansion);
+  const std::wstring base = getPath(row.base, expansion);
   if (base.empty()) return std::wstring();
   return base + row.suffix;
 }
 
-std::wstring getFilePath(PathKind folder, const std::wstring& name, bool raw) {
-  const std::wstring base = getPath(folder, raw);
+std::wstring getFilePath(PathKind folder, const std::wstring& name, Expansion expansion) {
+  const std::wstring base = getPath(folder, expansion);
   return base.empty() ? std::wstring() : base + L"\\" + name;
 }
 

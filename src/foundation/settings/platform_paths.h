@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <string>
 
+#include "foundation/settings/expansion.h"
+
 // The platform's paths, all derived from the "InstallDir" setting.
 //
 // Each kind is its base kind plus a fixed suffix, appended to the installation directory exactly
@@ -24,14 +26,14 @@ enum class PathKind : int {
 
 namespace QVPaths {
 
-// The path of `kind`. `raw` only affects how "InstallDir" is read: false expands a
-// REG_EXPAND_SZ value's environment variables, true keeps the text as stored (for command lines
-// written to the registry). A kind outside the table gives an empty string.
-std::wstring getPath(PathKind kind, bool raw);
+// The path of `kind`. `expansion` only affects how "InstallDir" is read (a REG_EXPAND_SZ value's
+// variables expanded, or kept for command lines written to the registry). A kind outside the
+// table gives an empty string.
+std::wstring getPath(PathKind kind, Expansion expansion);
 
 // The file `name` in the folder of `folder`, or empty when that folder's path is (no
 // installation): never "\<name>", which would be the root of the current drive.
-std::wstring getFilePath(PathKind folder, const std::wstring& name, bool raw);
+std::wstring getFilePath(PathKind folder, const std::wstring& name, Expansion expansion);
 
 }  // namespace QVPaths
 

@@ -16,13 +16,13 @@ bool setDword(const wchar_t* name, uint32_t value) {
   return onSettingsKey([&](HKEY key) { return QVRegKey::setDword(key, name, value); });
 }
 
-std::wstring getString(const wchar_t* name, const std::wstring& defaultValue, bool expand) {
+std::wstring getString(const wchar_t* name, const std::wstring& defaultValue, Expansion expansion) {
   std::wstring text;
   DWORD type = REG_NONE;
   if (!onSettingsKey([&](HKEY key) { return QVRegKey::getString(key, name, &text, &type); })) {
     return defaultValue;
   }
-  if (type == REG_EXPAND_SZ && expand) return QVPaths::expandEnvironment(text);
+  if (type == REG_EXPAND_SZ && expansion == Expansion::kExpanded) return QVPaths::expandEnvironment(text);
   return text;
 }
 
@@ -38,7 +38,7 @@ bool isMenuEnabled() { return getDword(kMenuEnabled, kMenuEnabledDefault) == 1; 
 
 bool isInstallMode() { return getDword(kInstallMode, kInstallModeDefault) == 1; }
 
-std::wstring getInstallDate() { return getString(kInstallDate, std::wstring(), false); }
+std::wstring getInstallDate() { return getString(kInstallDate, std::wstring(), Expansion::kAsStored); }
 
 uint64_t getInstallDate2() {
   uint64_t value = 0;

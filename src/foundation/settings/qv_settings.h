@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/settings/expansion.h"
+
 #include "foundation/settings/settings_names.h"
 
 // Typed access to the platform's settings key, HKEY_CURRENT_USER "SOFTWARE\Tovin", through the
@@ -18,9 +20,9 @@ uint32_t getDword(const wchar_t* name, uint32_t defaultValue);
 bool setDword(const wchar_t* name, uint32_t value);
 
 // The value's data as text up to its first NUL, whatever its type; a REG_EXPAND_SZ value is
-// returned through QVPaths::expandEnvironment when `expand` is true. `defaultValue` when the
-// value cannot be read.
-std::wstring getString(const wchar_t* name, const std::wstring& defaultValue, bool expand);
+// returned through QVPaths::expandEnvironment when `expansion` asks for it. `defaultValue` when
+// the value cannot be read.
+std::wstring getString(const wchar_t* name, const std::wstring& defaultValue, Expansion expansion);
 // Writes a REG_SZ. True on success.
 bool setString(const wchar_t* name, const std::wstring& value);
 // The same write into a key the caller holds open; false when `key` is null.

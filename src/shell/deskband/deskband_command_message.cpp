@@ -53,7 +53,7 @@ int SendDeskbandCommand(HWND target, WPARAM wParam, int command, const std::wstr
   if (!SendMessageTimeoutW(target, WM_COPYDATA, wParam, reinterpret_cast<LPARAM>(&data),
                            SMTO_NORMAL | SMTO_ABORTIFHUNG, kDeskbandCommandTimeoutMs, &answer)) {
     const DWORD error = GetLastError();
-    Log::Stream() << L"SendDeskbandCommand: " << L"(err: " << error << L") "
+    Log::Stream() << L"SendDeskbandCommand: " << Log::OsError{error}
                   << L"the deskband window did not answer command " << command;
     // Another process gets a copy of the record; a window of ours would get the block itself.
     if (IsWindow(target) && InThisProcess(target)) block.release();

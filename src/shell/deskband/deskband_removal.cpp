@@ -31,7 +31,7 @@ bool RemoveDeskBandFromTaskBar() {
       // round is always made, so the deskband window is asked even when the creation used them up.
       const DWORD start = GetTickCount();
       TaskbarDeskBand tray(kSource);
-      const bool haveTray = tray.Create();
+      const bool haveTray = tray.create();
       // What the Wine test bed lets a creation take beyond Windows's limit is not the rounds'.
       const DWORD created = GetTickCount() - start;
       const DWORD budget =
@@ -41,7 +41,7 @@ bool RemoveDeskBandFromTaskBar() {
         return elapsed >= budget ? 0 : budget - elapsed;
       };
       for (bool first = true; first || left() > 0; first = false) {
-        if (haveTray) tray.HideDeskBand(kClsidPlatformDeskband, left());
+        if (haveTray) tray.hideDeskBand(kClsidPlatformDeskband, left());
         if (const HWND deskband = QVDeskbandUtil::GetDeskBandHWND()) {
           SendDeskbandCommand(deskband, 0, kDeskbandCommandClose, std::wstring(), nullptr, std::wstring(), 0);
         }

@@ -10,7 +10,10 @@
 // inside the taskbar, asking the taskbar to show it, and its band's position there.
 //
 // Process-wide state: the registered build, found on the first successful search and kept (a
-// failed search is repeated by the next call) under one lock, and the last deskband window found.
+// failed search is repeated by the next call), read and written under one lock; and the last
+// deskband window found, an atomic. One file per concern: deskband_registration.cpp (the build
+// and regsvr32.exe), deskband_window.cpp (the window, its band, its commands), deskband_show.cpp
+// (asking the taskbar to show it).
 class QVDeskbandUtil {
  public:
   QVDeskbandUtil() = delete;

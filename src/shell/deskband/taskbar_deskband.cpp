@@ -67,30 +67,30 @@ class TaskbarCall : public QVOS::BoundedTask {
 
 TaskbarDeskBand::TaskbarDeskBand(std::wstring source) : source_(std::move(source)) {}
 
-DWORD TaskbarDeskBand::CreationLimitMs() {
+DWORD TaskbarDeskBand::creationLimitMs() {
   const DWORD testBed = QVOS::testBedMilliseconds(L"TaskbarCreationLimitMs", kCreateTimeoutMs);
   return testBed < kCreateTimeoutMs ? kCreateTimeoutMs : testBed > kTestBedCreateLimitMaxMs ? kTestBedCreateLimitMaxMs : testBed;
 }
 
-bool TaskbarDeskBand::Create() {
-  return SUCCEEDED(call(Method::None, CLSID(), L"creation", CreationLimitMs()));
+bool TaskbarDeskBand::create() {
+  return SUCCEEDED(call(Method::None, CLSID(), L"creation", creationLimitMs()));
 }
 
-HRESULT TaskbarDeskBand::ShowDeskBand(const CLSID& classId) {
+HRESULT TaskbarDeskBand::showDeskBand(const CLSID& classId) {
   return call(Method::Show, classId, L"ShowDeskBand", kCallTimeoutMs);
 }
 
-HRESULT TaskbarDeskBand::HideDeskBand(const CLSID& classId, DWORD limitMs) {
+HRESULT TaskbarDeskBand::hideDeskBand(const CLSID& classId, DWORD limitMs) {
   if (limitMs == 0) return kNotAnswered;
   return call(Method::Hide, classId, L"HideDeskBand", limitMs < kCallTimeoutMs ? limitMs : kCallTimeoutMs);
 }
 
-HRESULT TaskbarDeskBand::DeskBandRegistrationChanged() {
+HRESULT TaskbarDeskBand::deskBandRegistrationChanged() {
   return call(Method::RegistrationChanged, CLSID(), L"DeskBandRegistrationChanged", kCallTimeoutMs);
 }
 
 HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t* name, DWORD timeoutMs) {
-  if (Unanswered()) return kNotAnswered;
+  if (unanswered()) return kNotAnswered;
   QVOS::BoundedTaskHolder<TaskbarCall> task(new TaskbarCall(method, classId));
   if (!task->runWithin(timeoutMs)) {
     hung_ = true;
@@ -99,7 +99,7 @@ HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t
   }
   if (ServerGone(task->result)) {
     gone_ = true;
-    Log::Stream() << source_ << L"(err: " << static_cast<unsigned long>(task->result) << L") "
+    Log::Stream() << source_ << Log::OsError{static_cast<unsigned long>(task->result)}
                   << L"taskbar gone during " << name;
   }
   return task->result;

@@ -6,9 +6,9 @@
 
 // The taskbar's deskband object (ITrayDeskBand, Windows 7 and later), which lives in Explorer.
 // Every use creates it and calls it on a worker thread of its own and waits at most
-// CreationLimitMs() for a creation alone and kCallTimeoutMs for a call: a hung Explorer costs the
+// creationLimitMs() for a creation alone and kCallTimeoutMs for a call: a hung Explorer costs the
 // caller that wait once; it is logged and not called again by this holder. A taskbar whose
-// process has gone is not called again either, until AskAgainIfGone: Explorer restarts itself,
+// process has gone is not called again either, until askAgainIfGone: Explorer restarts itself,
 // and the new one registers the object anew.
 class TaskbarDeskBand {
  public:
@@ -21,7 +21,7 @@ class TaskbarDeskBand {
   static constexpr DWORD kTestBedCreateLimitMaxMs = 60000;
   // kCreateTimeoutMs; under Wine, what the test bed's "TaskbarCreationLimitMs" allows, up to
   // kTestBedCreateLimitMaxMs (foundation/os/test_bed_setting).
-  static DWORD CreationLimitMs();
+  static DWORD creationLimitMs();
   // What a call answers when it is not made, or not answered in time.
   static constexpr HRESULT kNotAnswered = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
 
@@ -33,16 +33,16 @@ class TaskbarDeskBand {
 
   // Creates the object: true when the taskbar has one. False on systems without it, and once the
   // taskbar has failed to answer or gone.
-  bool Create();
+  bool create();
   // The taskbar failed to answer or went away: nothing more is asked of it.
-  bool Unanswered() const { return hung_ || gone_; }
+  bool unanswered() const { return hung_ || gone_; }
   // A taskbar that went away may be asked again (a new Explorer); one that hung never is.
-  void AskAgainIfGone() { gone_ = false; }
+  void askAgainIfGone() { gone_ = false; }
 
-  HRESULT ShowDeskBand(const CLSID& classId);
+  HRESULT showDeskBand(const CLSID& classId);
   // Waits at most `limitMs` (and never more than kCallTimeoutMs); 0 makes no call.
-  HRESULT HideDeskBand(const CLSID& classId, DWORD limitMs = kCallTimeoutMs);
-  HRESULT DeskBandRegistrationChanged();
+  HRESULT hideDeskBand(const CLSID& classId, DWORD limitMs = kCallTimeoutMs);
+  HRESULT deskBandRegistrationChanged();
 
   // What a worker does after creating the object.
   enum class Method { None, Show, Hide, RegistrationChanged };

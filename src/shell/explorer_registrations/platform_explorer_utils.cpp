@@ -36,7 +36,7 @@ constexpr wchar_t kUrlProtocolValue[] = L"URL Protocol";
 // and overwrite a working registration. A double quote cannot be in a Windows path, and inside
 // the quotes it would end the engine's argument early and make the rest of the text arguments.
 std::wstring QuotedEnginePath(const wchar_t* source, DWORD* status) {
-  const std::wstring engine = QVPaths::getPath(PathKind::EngineExe, true);
+  const std::wstring engine = QVPaths::getPath(PathKind::EngineExe, Expansion::kAsStored);
   if (engine.empty()) {
     Log::Stream() << source << L": installation directory not found";
     *status = ERROR_PATH_NOT_FOUND;
@@ -61,7 +61,7 @@ bool CreateKey(QVRegKey& key, const wchar_t* path, const wchar_t* source, DWORD*
   key.reset();
   const LONG result = key.create(HKEY_CURRENT_USER, path, kKeyAccess);
   if (result == ERROR_SUCCESS) return true;
-  Log::Stream() << source << L": (err: " << static_cast<long>(result) << L") could not create key "
+  Log::Stream() << source << L": " << Log::OsError{static_cast<unsigned long>(result)} << L"could not create key "
                 << path;
   Note(status, static_cast<DWORD>(result));
   return false;

@@ -31,7 +31,7 @@ constexpr DWORD kModernUiPollMs = 500;
 constexpr uint32_t kMaxLaunchDelayMs = 5 * 60 * 1000;
 
 void StartEngine() {
-  const std::wstring engine = QVPaths::getPath(PathKind::EngineExe, false);
+  const std::wstring engine = QVPaths::getPath(PathKind::EngineExe, Expansion::kExpanded);
   // An empty file name would have the shell open the current folder in Explorer instead.
   if (engine.empty()) {
     Log::Stream() << kSource << L"installation directory not found";

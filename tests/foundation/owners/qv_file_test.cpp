@@ -42,7 +42,7 @@ void WriteLargeFile(const std::wstring& path, int64_t size, int64_t offset, cons
 std::string ReadAll(QVFile& file) {
   std::string text;
   char buffer[64];
-  for (uint32_t got; (got = file.Read(buffer, sizeof(buffer))) > 0;) text.append(buffer, got);
+  for (uint32_t got; (got = file.read(buffer, sizeof(buffer))) > 0;) text.append(buffer, got);
   return text;
 }
 
@@ -73,21 +73,21 @@ TEST(QVFile, EachModeHasItsAccessSharingAndStartingPoint) {
 
     {
       QVFile file;
-      ASSERT_EQ(file.Open(existing, c.mode), QVFile::kOpened);
-      EXPECT_TRUE(file.IsOpen());
-      EXPECT_EQ(file.Seek(0, QVFile::kFromCurrent), c.atEnd ? 10 : 0);
-      EXPECT_EQ(file.Size(), c.truncates ? 0 : 10);
+      ASSERT_EQ(file.open(existing, c.mode), QVFile::kOpened);
+      EXPECT_TRUE(file.isOpen());
+      EXPECT_EQ(file.seek(0, QVFile::kFromCurrent), c.atEnd ? 10 : 0);
+      EXPECT_EQ(file.size(), c.truncates ? 0 : 10);
       EXPECT_EQ(CanOpen(existing, GENERIC_READ), c.othersRead);
       EXPECT_EQ(CanOpen(existing, GENERIC_WRITE), c.othersWrite);
-      file.Seek(0, QVFile::kFromStart);
+      file.seek(0, QVFile::kFromStart);
       EXPECT_EQ(ReadAll(file), c.reads && !c.truncates ? "0123456789" : "");
     }
     EXPECT_EQ(qvtest::ReadFileBytes(existing), c.truncates ? "" : "0123456789");
     EXPECT_TRUE(CanOpen(existing, GENERIC_WRITE)) << "destruction closes";
 
     QVFile created;
-    EXPECT_EQ(created.Open(missing, c.mode), c.opensMissing ? QVFile::kOpened : QVFile::kOpenFailed);
-    EXPECT_EQ(created.IsOpen(), c.opensMissing);
+    EXPECT_EQ(created.open(missing, c.mode), c.opensMissing ? QVFile::kOpened : QVFile::kOpenFailed);
+    EXPECT_EQ(created.isOpen(), c.opensMissing);
     EXPECT_EQ(qvtest::FileExists(missing), c.opensMissing);
   }
 }
@@ -101,35 +101,35 @@ TEST(QVFile, OpenResultCodes) {
 
   QVFile file;
   for (int mode : {-1, 5, 100}) {
-    EXPECT_EQ(file.Open(first, mode), QVFile::kBadMode) << mode;
-    EXPECT_FALSE(file.IsOpen()) << mode;
+    EXPECT_EQ(file.open(first, mode), QVFile::kBadMode) << mode;
+    EXPECT_FALSE(file.isOpen()) << mode;
   }
-  EXPECT_EQ(file.Open(dir.path() + L"absent\\first.txt", QVFile::kModeWriteTruncate), QVFile::kOpenFailed);
-  EXPECT_FALSE(file.IsOpen());
-  EXPECT_EQ(file.Open(dir.path(), QVFile::kModeRead), QVFile::kOpenFailed) << "a directory";
-  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(file.open(dir.path() + L"absent\\first.txt", QVFile::kModeWriteTruncate), QVFile::kOpenFailed);
+  EXPECT_FALSE(file.isOpen());
+  EXPECT_EQ(file.open(dir.path(), QVFile::kModeRead), QVFile::kOpenFailed) << "a directory";
+  EXPECT_FALSE(file.isOpen());
 
-  ASSERT_EQ(file.Open(first, QVFile::kModeRead), QVFile::kOpened);
+  ASSERT_EQ(file.open(first, QVFile::kModeRead), QVFile::kOpened);
   // A held file is kept: neither a valid nor an invalid second open touches it or the path.
-  EXPECT_EQ(file.Open(second, QVFile::kModeWriteTruncate), QVFile::kAlreadyOpen);
-  EXPECT_EQ(file.Open(second, 9), QVFile::kAlreadyOpen);
+  EXPECT_EQ(file.open(second, QVFile::kModeWriteTruncate), QVFile::kAlreadyOpen);
+  EXPECT_EQ(file.open(second, 9), QVFile::kAlreadyOpen);
   EXPECT_EQ(ReadAll(file), "first");
   EXPECT_EQ(qvtest::ReadFileBytes(second), "second");
 
-  file.Close();
-  file.Close();
-  EXPECT_FALSE(file.IsOpen());
-  EXPECT_EQ(file.Open(second, QVFile::kModeRead), QVFile::kOpened) << "closed, it opens again";
+  file.close();
+  file.close();
+  EXPECT_FALSE(file.isOpen());
+  EXPECT_EQ(file.open(second, QVFile::kModeRead), QVFile::kOpened) << "closed, it opens again";
   EXPECT_EQ(ReadAll(file), "second");
 }
 
 TEST(QVFile, ClosedFileReadsNothingAndCannotSeekOrSize) {
   QVFile file;
   char buffer[4] = {'x', 'x', 'x', 'x'};
-  EXPECT_EQ(file.Read(buffer, sizeof(buffer)), 0u);
+  EXPECT_EQ(file.read(buffer, sizeof(buffer)), 0u);
   EXPECT_EQ(std::string(buffer, 4), "xxxx");
-  for (int origin : {0, 1, 2}) EXPECT_EQ(file.Seek(0, origin), -1) << origin;
-  EXPECT_EQ(file.Size(), -1);
+  for (int origin : {0, 1, 2}) EXPECT_EQ(file.seek(0, origin), -1) << origin;
+  EXPECT_EQ(file.size(), -1);
 }
 
 TEST(QVFile, SeekFromEachOriginAndSizeKeepsThePosition) {
@@ -137,7 +137,7 @@ TEST(QVFile, SeekFromEachOriginAndSizeKeepsThePosition) {
   const std::wstring path = dir.path() + L"digits.txt";
   qvtest::WriteFileBytes(path, "0123456789");
   QVFile file;
-  ASSERT_EQ(file.Open(path, QVFile::kModeRead), QVFile::kOpened);
+  ASSERT_EQ(file.open(path, QVFile::kModeRead), QVFile::kOpened);
 
   struct Case { int64_t distance; int origin; int64_t position; std::string next; } cases[] = {
       {3, QVFile::kFromStart, 3, "3"},     // the read moves on to 4
@@ -150,19 +150,19 @@ TEST(QVFile, SeekFromEachOriginAndSizeKeepsThePosition) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.distance) + " from " + std::to_string(c.origin));
-    EXPECT_EQ(file.Seek(c.distance, c.origin), c.position);
-    EXPECT_EQ(file.Size(), 10);
-    EXPECT_EQ(file.Seek(0, QVFile::kFromCurrent), c.position) << "Size leaves the position";
+    EXPECT_EQ(file.seek(c.distance, c.origin), c.position);
+    EXPECT_EQ(file.size(), 10);
+    EXPECT_EQ(file.seek(0, QVFile::kFromCurrent), c.position) << "Size leaves the position";
     char byte = 0;
-    EXPECT_EQ(std::string(&byte, file.Read(&byte, 1)), c.next);
+    EXPECT_EQ(std::string(&byte, file.read(&byte, 1)), c.next);
   }
 
   // Refused moves report -1 and leave the position alone.
-  ASSERT_EQ(file.Seek(5, QVFile::kFromStart), 5);
-  EXPECT_EQ(file.Seek(-1, QVFile::kFromStart), -1) << "before the start";
-  EXPECT_EQ(file.Seek(-11, QVFile::kFromEnd), -1) << "before the start";
-  for (int origin : {-1, 3}) EXPECT_EQ(file.Seek(0, origin), -1) << "origin " << origin;
-  EXPECT_EQ(file.Seek(0, QVFile::kFromCurrent), 5);
+  ASSERT_EQ(file.seek(5, QVFile::kFromStart), 5);
+  EXPECT_EQ(file.seek(-1, QVFile::kFromStart), -1) << "before the start";
+  EXPECT_EQ(file.seek(-11, QVFile::kFromEnd), -1) << "before the start";
+  for (int origin : {-1, 3}) EXPECT_EQ(file.seek(0, origin), -1) << "origin " << origin;
+  EXPECT_EQ(file.seek(0, QVFile::kFromCurrent), 5);
 }
 
 TEST(QVFile, PositionsAndSizePast4GiB) {
@@ -172,20 +172,20 @@ TEST(QVFile, PositionsAndSizePast4GiB) {
   WriteLargeFile(path, size, 4 * kGiB + 3, "mark");
 
   QVFile file;
-  ASSERT_EQ(file.Open(path, QVFile::kModeRead), QVFile::kOpened);
-  EXPECT_EQ(file.Size(), size);
-  EXPECT_EQ(file.Seek(-7, QVFile::kFromEnd), 5 * kGiB);
-  EXPECT_EQ(file.Seek(-(kGiB - 3), QVFile::kFromCurrent), 4 * kGiB + 3);
+  ASSERT_EQ(file.open(path, QVFile::kModeRead), QVFile::kOpened);
+  EXPECT_EQ(file.size(), size);
+  EXPECT_EQ(file.seek(-7, QVFile::kFromEnd), 5 * kGiB);
+  EXPECT_EQ(file.seek(-(kGiB - 3), QVFile::kFromCurrent), 4 * kGiB + 3);
   char marker[4] = {};
-  ASSERT_EQ(file.Read(marker, 4), 4u);
+  ASSERT_EQ(file.read(marker, 4), 4u);
   EXPECT_EQ(std::string(marker, 4), "mark");
-  EXPECT_EQ(file.Seek(0, QVFile::kFromCurrent), 4 * kGiB + 7);
-  EXPECT_EQ(file.Size(), size);
-  EXPECT_EQ(file.Seek(0, QVFile::kFromCurrent), 4 * kGiB + 7);
+  EXPECT_EQ(file.seek(0, QVFile::kFromCurrent), 4 * kGiB + 7);
+  EXPECT_EQ(file.size(), size);
+  EXPECT_EQ(file.seek(0, QVFile::kFromCurrent), 4 * kGiB + 7);
 
-  file.Close();
-  ASSERT_EQ(file.Open(path, QVFile::kModeReadWriteAppend), QVFile::kOpened);
-  EXPECT_EQ(file.Seek(0, QVFile::kFromCurrent), size) << "appending modes start at the 64-bit end";
+  file.close();
+  ASSERT_EQ(file.open(path, QVFile::kModeReadWriteAppend), QVFile::kOpened);
+  EXPECT_EQ(file.seek(0, QVFile::kFromCurrent), size) << "appending modes start at the 64-bit end";
 }
 
 TEST(ReadWholeFile, ReadsEveryByteOfAFile) {

@@ -45,7 +45,9 @@ std::wstring Answer(const std::wstring& query) {
   const wchar_t* name = q.size() > 1 ? q[1].c_str() : L"";
   if (op == L"dword") return text(QVSettings::getDword(name, std::stoul(q.at(2))));
   if (op == L"setdword") return text(QVSettings::setDword(name, std::stoul(q.at(2))));
-  if (op == L"string") return QVSettings::getString(name, q.at(2), flag(q.at(3)));
+  if (op == L"string") {
+    return QVSettings::getString(name, q.at(2), flag(q.at(3)) ? Expansion::kExpanded : Expansion::kAsStored);
+  }
   if (op == L"setstring") return text(QVSettings::setString(name, q.at(2)));
   if (op == L"setstringin-null") {
     return text(QVSettings::setStringIn(nullptr, name, q.at(2)));
@@ -55,7 +57,8 @@ std::wstring Answer(const std::wstring& query) {
   if (op == L"date") return QVSettings::getInstallDate();
   if (op == L"date2") return text(QVSettings::getInstallDate2());
   if (op == L"path") {
-    return QVPaths::getPath(static_cast<PathKind>(std::stoi(q.at(1))), flag(q.at(2)));
+    return QVPaths::getPath(static_cast<PathKind>(std::stoi(q.at(1))),
+                            flag(q.at(2)) ? Expansion::kAsStored : Expansion::kExpanded);
   }
   if (op == L"clientid") return QVPaths::getClientId(flag(q.at(1)));
   if (op == L"create") {

@@ -79,7 +79,7 @@ TEST(HungDeskband, RemovalGivesUpAHungWindowAfterItsRounds) {
   EXPECT_TRUE(RemoveDeskBandFromTaskBar());
   // The rounds with one command limit, three times over, beside the creation's own limit (Wine
   // looks for the missing taskbar object for seconds).
-  EXPECT_LT(Since(start), 3u * (5000 + 500 + kDeskbandCommandTimeoutMs) + TaskbarDeskBand::CreationLimitMs());
+  EXPECT_LT(Since(start), 3u * (5000 + 500 + kDeskbandCommandTimeoutMs) + TaskbarDeskBand::creationLimitMs());
 
   const std::wstring log = qvtest::TodayLogFile(logDir.path());
   EXPECT_EQ(qvtest::LogMessagesOf(log, kRemoveSource), std::vector<std::wstring>{L"couldn't close deskband"});

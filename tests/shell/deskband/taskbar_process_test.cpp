@@ -91,9 +91,9 @@ std::vector<std::wstring> ShowLogAfterTheFirstAttempt(std::vector<std::wstring> 
 HRESULT Call(TaskbarDeskBand& tray, const std::wstring& method) {
   CLSID band = {};
   CLSIDFromString(kPlatformBandText, &band);
-  if (method == L"ShowDeskBand") return tray.ShowDeskBand(band);
-  if (method == L"HideDeskBand") return tray.HideDeskBand(band);
-  return tray.DeskBandRegistrationChanged();
+  if (method == L"ShowDeskBand") return tray.showDeskBand(band);
+  if (method == L"HideDeskBand") return tray.hideDeskBand(band);
+  return tray.deskBandRegistrationChanged();
 }
 
 }  // namespace
@@ -160,14 +160,14 @@ TEST(TaskbarProcess, ACallEndsWhenTheTaskbarDiesOrHangsInIt) {
       qvtest::ScopedTaskbarProcess taskbar(record, misbehaviour);
       ASSERT_TRUE(taskbar.ready());
       TaskbarDeskBand tray(kSource);
-      ASSERT_TRUE(tray.Create());
+      ASSERT_TRUE(tray.create());
 
       const ULONGLONG start = GetTickCount64();
       const HRESULT result = Call(tray, method);
       const ULONGLONG took = Since(start);
       EXPECT_LT(took, 3u * TaskbarDeskBand::kCallTimeoutMs);
       EXPECT_TRUE(FAILED(result)) << std::hex << result;
-      EXPECT_TRUE(tray.Unanswered());
+      EXPECT_TRUE(tray.unanswered());
       const auto lines = qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), kSource);
       ASSERT_EQ(lines.size(), 1u);
       if (c.dies) {
@@ -182,12 +182,12 @@ TEST(TaskbarProcess, ACallEndsWhenTheTaskbarDiesOrHangsInIt) {
       }
       // Not asked again: no wait, no call, no further line.
       const ULONGLONG again = GetTickCount64();
-      EXPECT_EQ(tray.DeskBandRegistrationChanged(), TaskbarDeskBand::kNotAnswered);
-      EXPECT_FALSE(tray.Create());
+      EXPECT_EQ(tray.deskBandRegistrationChanged(), TaskbarDeskBand::kNotAnswered);
+      EXPECT_FALSE(tray.create());
       if (!c.dies) {
         // Only a taskbar that went away may be asked again; a hung one never is.
-        tray.AskAgainIfGone();
-        EXPECT_EQ(tray.DeskBandRegistrationChanged(), TaskbarDeskBand::kNotAnswered);
+        tray.askAgainIfGone();
+        EXPECT_EQ(tray.deskBandRegistrationChanged(), TaskbarDeskBand::kNotAnswered);
       }
       EXPECT_LT(Since(again), 1000u);
       EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), kSource).size(), 1u);
@@ -203,9 +203,9 @@ TEST(TaskbarProcess, ACallEndsWhenTheTaskbarDiesOrHangsInIt) {
     qvtest::ScopedTaskbarProcess next(nextRecord, {});
     ASSERT_TRUE(next.ready());
     TaskbarDeskBand tray(kSource);
-    ASSERT_TRUE(tray.Create());
-    EXPECT_EQ(tray.DeskBandRegistrationChanged(), S_OK);
-    EXPECT_FALSE(tray.Unanswered());
+    ASSERT_TRUE(tray.create());
+    EXPECT_EQ(tray.deskBandRegistrationChanged(), S_OK);
+    EXPECT_FALSE(tray.unanswered());
     EXPECT_EQ(qvtest::ReadRecords(nextRecord),
               (std::vector<qvtest::Record>{{L"registered", std::to_wstring(next.processId())},
                                            {L"DeskBandRegistrationChanged", L"", L"0x00000000"}}));
@@ -231,7 +231,7 @@ TEST(TaskbarProcess, RemovalFinishesWhenTheTaskbarDiesInHideDeskBand) {
 
     const ULONGLONG start = GetTickCount64();
     EXPECT_TRUE(RemoveDeskBandFromTaskBar());
-    EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::CreationLimitMs() + TaskbarDeskBand::kCallTimeoutMs));
+    EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::creationLimitMs() + TaskbarDeskBand::kCallTimeoutMs));
 
     EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
     EXPECT_TRUE(qvtest::Ended(host, 5000));
@@ -269,7 +269,7 @@ TEST(TaskbarProcess, RemovalHoldsToItsFiveSecondsWhenTheTaskbarHangsInCreation) 
   qvtest::ScopedDeskbandCleanup cleanup;
   const qvtest::ScopedRegistryValue windowsLimit(HKEY_CURRENT_USER, L"Software\\Wine\\qvnsis test bed",
                                                  L"TaskbarCreationLimitMs", REG_DWORD, std::string(4, '\0'));
-  ASSERT_EQ(TaskbarDeskBand::CreationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
+  ASSERT_EQ(TaskbarDeskBand::creationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
   const std::wstring library = qvtest::InstallDeskbandLibrary(dir.path(), 0);
   const std::wstring record = dir.path() + L"tray.txt";
   qvtest::ScopedTaskbarProcess taskbar(record, {L"CreateInstance", L""});
@@ -303,7 +303,7 @@ TEST(TaskbarProcess, TheTestBedsKeyRaisesTheCreationLimitWithinItsBounds) {
   auto limitWith = [&](DWORD value) {
     const qvtest::ScopedRegistryValue setting(HKEY_CURRENT_USER, key, L"TaskbarCreationLimitMs", REG_DWORD,
                                               std::string(reinterpret_cast<const char*>(&value), 4));
-    return TaskbarDeskBand::CreationLimitMs();
+    return TaskbarDeskBand::creationLimitMs();
   };
   EXPECT_EQ(limitWith(20000), 20000u);
   EXPECT_EQ(limitWith(1000), TaskbarDeskBand::kCreateTimeoutMs);
@@ -312,14 +312,14 @@ TEST(TaskbarProcess, TheTestBedsKeyRaisesTheCreationLimitWithinItsBounds) {
     // Text is no number of milliseconds.
     const qvtest::ScopedRegistryValue text(HKEY_CURRENT_USER, key, L"TaskbarCreationLimitMs", REG_SZ,
                                            qvtest::WideBytes(L"20000"));
-    EXPECT_EQ(TaskbarDeskBand::CreationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
+    EXPECT_EQ(TaskbarDeskBand::creationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
   }
   {
     const qvtest::ScopedRegistryKey gone(HKEY_CURRENT_USER, key);
-    EXPECT_EQ(TaskbarDeskBand::CreationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
+    EXPECT_EQ(TaskbarDeskBand::creationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
   }
   // The test bed sets it for every test: Wine takes seconds to fail a class nobody registered.
-  EXPECT_EQ(TaskbarDeskBand::CreationLimitMs(), 30000u);
+  EXPECT_EQ(TaskbarDeskBand::creationLimitMs(), 30000u);
 }
 
 // The taskbar's process dies while asked to show the band. As on Windows, its class goes with it
@@ -375,7 +375,7 @@ TEST(TaskbarProcess, ShowGoesOnWhenTheTaskbarDiesInShowDeskBand) {
       EXPECT_FALSE(shown);
       // One creation, one call, a ready wait of 5 s, four attempts of ten 500 ms detections and
       // four creations that find no class.
-      EXPECT_LT(took, 3u * (5 * TaskbarDeskBand::CreationLimitMs() + TaskbarDeskBand::kCallTimeoutMs + 5000 +
+      EXPECT_LT(took, 3u * (5 * TaskbarDeskBand::creationLimitMs() + TaskbarDeskBand::kCallTimeoutMs + 5000 +
                             4 * 5000));
       const std::vector<std::wstring> rest = ShowLogAfterTheFirstAttempt({});
       EXPECT_EQ(std::vector<std::wstring>(lines.begin() + first.size() + 2, lines.end()), rest);
