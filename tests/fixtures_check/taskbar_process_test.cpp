@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/owners/com_initializer.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
 #include "support/taskbar_process.h"
@@ -31,12 +32,6 @@ const CLSID kClsidTrayDeskBand = {
 const IID kIidTrayDeskBand = {
     0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
 
-class ComScope {
- public:
-  ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-  ~ComScope() { CoUninitialize(); }
-};
-
 CLSID ClassId(int number) {
   CLSID clsid = {};
   CLSIDFromString(qvtest::DeskbandClsidText(number).c_str(), &clsid);
@@ -58,7 +53,8 @@ ITrayDeskBand* CreateTray(HRESULT* result) {
 TEST(TaskbarProcess, CallsCrossIntoTheTaskbarsProcess) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedDeskbandCleanup cleanup;
-  ComScope com;
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.initialized());
   const std::wstring record = dir.path() + L"tray.txt";
   qvtest::ScopedTaskbarProcess taskbar(record, {});
   ASSERT_TRUE(taskbar.ready());

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/owners/com_initializer.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
 #include "support/temp_dir.h"
@@ -30,12 +31,6 @@ const CLSID kClsidTrayDeskBand = {
     0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
 const IID kIidTrayDeskBand = {
     0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
-
-class ComScope {
- public:
-  ComScope() { CoInitialize(nullptr); }
-  ~ComScope() { CoUninitialize(); }
-};
 
 CLSID ClassId(int number) {
   CLSID clsid = {};
@@ -77,7 +72,8 @@ LRESULT SendRecord(HWND window, WPARAM wParam, std::vector<unsigned char>& recor
 TEST(FakeTrayDeskBand, ShowsAndHidesTheBandBelowTheTaskbar) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedDeskbandCleanup cleanup;
-  ComScope com;
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.initialized());
   ITrayDeskBand* tray = nullptr;
   EXPECT_EQ(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand,
                              reinterpret_cast<void**>(&tray)),

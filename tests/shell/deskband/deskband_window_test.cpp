@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/os/message_wait.h"
+#include "foundation/owners/com_initializer.h"
 #include "shell/deskband/deskband_command_message.h"
 #include "shell/deskband/qv_deskband_util.h"
 #include "support/child_process.h"
@@ -284,15 +285,17 @@ TEST(DeskbandShow, WithoutTheTaskbarInterfaceEveryAttemptAnnouncesTheBandAndFail
   ScopedInstallation installation(L"qvdeskband_2.dll");
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
-  // Wine's taskbar has no ITrayDeskBand, as Windows before 7.
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-  ASSERT_EQ(GlobalFindAtomW(kBuild2Text), 0);
+  {
+    // Wine's taskbar has no ITrayDeskBand, as Windows before 7.
+    const ComInitializer com(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(com.initialized());
+    ASSERT_EQ(GlobalFindAtomW(kBuild2Text), 0);
 
-  EXPECT_FALSE(QVDeskbandUtil::Show());
-  const ATOM announced = GlobalFindAtomW(kBuild2Text);
-  EXPECT_NE(announced, 0);
-  if (announced) GlobalDeleteAtom(announced);
-  CoUninitialize();
+    EXPECT_FALSE(QVDeskbandUtil::Show());
+    const ATOM announced = GlobalFindAtomW(kBuild2Text);
+    EXPECT_NE(announced, 0);
+    if (announced) GlobalDeleteAtom(announced);
+  }
 
   std::vector<std::wstring> expected = {L"attempt 1", L"detect = 0", L"could not detect deskband"};
   for (int attempt = 2; attempt <= 5; ++attempt) {
@@ -324,11 +327,13 @@ TEST(DeskbandShow, TheTaskbarInterfaceIsToldAndTheBandShownIsDetectedByTheNextAt
   qvtest::ScopedTrayDeskBandServer tray(record);
   // Closes the band's window (in the band host's process) on the way out.
   qvtest::ScopedDeskbandCleanup cleanup;
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  {
+    const ComInitializer com(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(com.initialized());
 
-  EXPECT_TRUE(QVDeskbandUtil::Show());
-  EXPECT_NE(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
-  CoUninitialize();
+    EXPECT_TRUE(QVDeskbandUtil::Show());
+    EXPECT_NE(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
+  }
 
   EXPECT_EQ(qvtest::ReadRecords(record),
             (std::vector<qvtest::Record>{{L"DeskBandRegistrationChanged", L"", L"0x00000000"},

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/owners/com_initializer.h"
 #include "shell/deskband/deskband_command_message.h"
 #include "shell/deskband/deskband_removal.h"
 #include "shell/deskband/qv_deskband_util.h"
@@ -139,13 +140,15 @@ TEST(HungTaskbar, ShowAsksAHungTaskbarOnceAndEndsWithinItsAttempts) {
   qvtest::ScopedTrayDeskBandServer tray(record);
   tray.setCallDelay(kHungCallMs);
   qvtest::ScopedDeskbandCleanup cleanup;
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  {
+    const ComInitializer com(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(com.initialized());
 
-  const ULONGLONG start = GetTickCount64();
-  EXPECT_FALSE(QVDeskbandUtil::Show());
-  // One taskbar call, a ready wait of 5 s and four attempts of ten 500 ms detections.
-  EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::kCallTimeoutMs + 5000 + 4 * 5000));
-  CoUninitialize();
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(QVDeskbandUtil::Show());
+    // One taskbar call, a ready wait of 5 s and four attempts of ten 500 ms detections.
+    EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::kCallTimeoutMs + 5000 + 4 * 5000));
+  }
 
   std::vector<std::wstring> expected = {
       L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/owners/com_initializer.h"
 #include "shell/deskband/deskband_removal.h"
 #include "shell/deskband/qv_deskband_util.h"
 #include "shell/deskband/taskbar_deskband.h"
@@ -41,18 +42,6 @@ bool IsErrorLine(const std::wstring& line, const std::wstring& text) {
   const size_t close = line.find(L") ");
   return line.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos && line.substr(close + 2) == text;
 }
-
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  bool ok() const { return SUCCEEDED(result_); }
-
- private:
-  HRESULT result_;
-};
 
 // Deskband build 1 installed and registered for the user, as QVDeskbandUtil::Show finds it.
 class ScopedInstalledBand {
@@ -110,8 +99,8 @@ TEST(TaskbarProcess, ShowAndRemovalAreServedByTheTaskbarsProcess) {
   const std::wstring record = band.path(L"tray.txt");
   qvtest::ScopedTaskbarProcess taskbar(record, {});
   ASSERT_TRUE(taskbar.ready());
-  ComScope com;
-  ASSERT_TRUE(com.ok());
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.initialized());
 
   EXPECT_TRUE(QVDeskbandUtil::Show());
   EXPECT_NE(qvtest::FindDeskbandWindow(), nullptr);
@@ -335,8 +324,8 @@ TEST(TaskbarProcess, ShowGoesOnWhenTheTaskbarDiesInShowDeskBand) {
     qvtest::ScopedTempDir logDir;
     qvtest::ScopedTempEnv logEnv(logDir.path());
     qvtest::ScopedDeskbandCleanup cleanup;
-    ComScope com;
-    ASSERT_TRUE(com.ok());
+    const ComInitializer com(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(com.initialized());
     const std::wstring log = qvtest::TodayLogFile(logDir.path());
     const std::wstring record = band.path(L"tray.txt");
     const std::wstring nextRecord = band.path(L"next_tray.txt");

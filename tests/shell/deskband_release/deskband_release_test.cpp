@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/owners/com_initializer.h"
 #include "foundation/owners/qv_reg_key.h"
 #include "shell/deskband_release/deskband_release.h"
 #include "shell/deskband_release/deskband_release_hook.h"
@@ -49,7 +50,8 @@ LRESULT CALLBACK PassOn(int code, WPARAM wParam, LPARAM lParam) {
 QV_TEST_CHILD(release_if_in_explorer) {
   const std::wstring record = args.at(1);
   SetEnvironmentVariableW(L"QVTEST_COM_RECORD", record.c_str());
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 10;
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  if (!com.initialized()) return 10;
   IUnknown* object = nullptr;
   if (FAILED(CoCreateInstance(kRecordingServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                               reinterpret_cast<void**>(&object)))) {
@@ -68,7 +70,6 @@ QV_TEST_CHILD(release_if_in_explorer) {
   const bool asked = qvtest::ReadFileBytes(record).find("DllCanUnloadNow") != std::string::npos;
   SetSharedDeskbandHook(nullptr);
   if (hook) UnhookWindowsHookEx(hook);
-  CoUninitialize();
   return (released ? 1 : 0) | (asked ? 2 : 0);
 }
 
@@ -77,7 +78,8 @@ QV_TEST_CHILD(release_if_in_explorer) {
 // and up for a broken set-up.
 QV_TEST_CHILD(release_twice_in_explorer) {
   SetEnvironmentVariableW(L"QVTEST_COM_RECORD", args.at(0).c_str());
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 10;
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  if (!com.initialized()) return 10;
   IUnknown* object = nullptr;
   if (FAILED(CoCreateInstance(kRecordingServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                               reinterpret_cast<void**>(&object)))) {
@@ -94,7 +96,6 @@ QV_TEST_CHILD(release_twice_in_explorer) {
   const bool loaded = GetModuleHandleW(L"recording_com_server.dll") != nullptr;
   SetSharedDeskbandHook(nullptr);
   UnhookWindowsHookEx(hook);
-  CoUninitialize();
   if (!released) return 13;
   return loaded ? 1 : 0;
 }
