@@ -6,37 +6,19 @@
 #include <cstring>
 #include <vector>
 
+#include "fixtures/tray/tray_deskband_interface.h"
 #include "foundation/owners/com_initializer.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
 #include "support/temp_dir.h"
 #include "support/tray_server_registration.h"
 
-// The taskbar's deskband interface, as a caller sees it. Not in an anonymous namespace: with no
-// implementation in sight there, GCC proves its pure methods uncallable and drops the calls.
-namespace tray_check {
-struct ITrayDeskBand : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE ShowDeskBand(REFCLSID clsid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE HideDeskBand(REFCLSID clsid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE IsDeskBandShown(REFCLSID clsid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE DeskBandRegistrationChanged() = 0;
-};
-}  // namespace tray_check
-
 namespace {
 
-using tray_check::ITrayDeskBand;
-
-const CLSID kClsidTrayDeskBand = {
-    0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
-const IID kIidTrayDeskBand = {
-    0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
-
-CLSID ClassId(int number) {
-  CLSID clsid = {};
-  CLSIDFromString(qvtest::DeskbandClsidText(number).c_str(), &clsid);
-  return clsid;
-}
+using qvfixture::ITrayDeskBand;
+using qvfixture::kClsidTrayDeskBand;
+using qvfixture::kIidTrayDeskBand;
+using qvtest::DeskbandClsid;
 
 DWORD WindowProcess(HWND window) {
   DWORD pid = 0;
@@ -88,10 +70,10 @@ TEST(FakeTrayDeskBand, ShowsAndHidesTheBandBelowTheTaskbar) {
   ASSERT_EQ(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand,
                              reinterpret_cast<void**>(&tray)),
             S_OK);
-  EXPECT_EQ(tray->IsDeskBandShown(ClassId(2)), S_FALSE);
-  EXPECT_EQ(tray->ShowDeskBand(ClassId(4)), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(tray->IsDeskBandShown(DeskbandClsid(2)), S_FALSE);
+  EXPECT_EQ(tray->ShowDeskBand(DeskbandClsid(4)), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(tray->DeskBandRegistrationChanged(), S_OK);
-  EXPECT_EQ(tray->ShowDeskBand(ClassId(2)), S_OK);
+  EXPECT_EQ(tray->ShowDeskBand(DeskbandClsid(2)), S_OK);
 
   HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
   ASSERT_NE(taskbar, nullptr);
@@ -100,9 +82,9 @@ TEST(FakeTrayDeskBand, ShowsAndHidesTheBandBelowTheTaskbar) {
   EXPECT_TRUE(IsChild(taskbar, band));
   EXPECT_NE(WindowProcess(band), GetCurrentProcessId());
   EXPECT_NE(WindowProcess(band), WindowProcess(taskbar));
-  EXPECT_EQ(tray->IsDeskBandShown(ClassId(2)), S_OK);
+  EXPECT_EQ(tray->IsDeskBandShown(DeskbandClsid(2)), S_OK);
 
-  EXPECT_EQ(tray->HideDeskBand(ClassId(2)), S_OK);
+  EXPECT_EQ(tray->HideDeskBand(DeskbandClsid(2)), S_OK);
   EXPECT_FALSE(IsWindow(band));
   EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
   tray->Release();

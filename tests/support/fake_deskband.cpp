@@ -1,5 +1,7 @@
 #include "support/fake_deskband.h"
 
+#include <objbase.h>
+
 #include "support/child_process.h"
 #include "support/program.h"
 
@@ -23,6 +25,12 @@ BOOL CALLBACK FindFirst(HWND window, LPARAM lParam) {
 }  // namespace
 
 std::wstring DeskbandClsidText(int number) { return kClsids[number]; }
+
+CLSID DeskbandClsid(int number) {
+  CLSID clsid = {};
+  CLSIDFromString(kClsids[number], &clsid);
+  return clsid;
+}
 
 std::vector<std::wstring> DeskbandClassKeys() {
   std::vector<std::wstring> keys;

@@ -22,8 +22,9 @@
 // after recording command 25.
 namespace qvtest {
 
-// The braced class identifier of deskband build `number`.
+// The braced class identifier of deskband build `number`, as text and as the identifier.
 std::wstring DeskbandClsidText(int number);
+CLSID DeskbandClsid(int number);
 
 // "Software\Classes\CLSID\{...}" of every deskband build, in build order.
 std::vector<std::wstring> DeskbandClassKeys();
