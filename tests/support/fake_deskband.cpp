@@ -55,6 +55,15 @@ DWORD RunRegsvr32(const std::wstring& arguments) {
   return WaitForExit(StartProgram(SystemProgram(L"regsvr32.exe"), arguments), 30000);
 }
 
+ScopedInstalledDeskband::ScopedInstalledDeskband(const std::wstring& folderName)
+    : build_(HKEY_CURRENT_USER, DeskbandClassKeys()[1]),
+      settings_(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin"),
+      installDir_(root_.path() + folderName) {
+  library_ = InstallDeskbandLibrary(installDir_ + L"\\", 1);
+  ok_ = RunRegsvr32(L"/s \"" + library_ + L"\"") == 0 &&
+        WriteRegistryValue(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"InstallDir", REG_SZ, WideBytes(installDir_));
+}
+
 HWND FindDeskbandWindow() {
   HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
   HWND found = nullptr;

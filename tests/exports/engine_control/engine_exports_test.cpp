@@ -272,8 +272,7 @@ TEST(EngineStartExports, OnlyTheAppStartTriesTheMediumIntegrityRoute) {
     Strings executed;
     int refusals = 0;
     for (const std::wstring& m : platform.messagesOf(kExecuteSource)) {
-      const size_t close = m.find(L") ");
-      if (m.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos && m.substr(close + 2) == refused) {
+      if (qvtest::IsErrorLine(m, refused)) {
         ++refusals;
         EXPECT_TRUE(executed.empty()) << "the route is tried before the direct start";
       } else {

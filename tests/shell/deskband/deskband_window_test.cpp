@@ -13,6 +13,7 @@
 #include "shell/deskband/deskband_command_message.h"
 #include "shell/deskband/qv_deskband_util.h"
 #include "support/child_process.h"
+#include "support/deskband_show_log.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
 #include "support/log_file.h"
@@ -30,7 +31,6 @@ const wchar_t kBuild2Key[] = L"Software\\Classes\\CLSID\\{9531985D-5D9D-49F8-981
 const wchar_t kBuild2Text[] = L"{9531985D-5D9D-49F8-9818-E811892F902B}";
 const wchar_t kWindowSource[] = L"QVDeskbandUtil::GetDeskBandHWND: ";
 const wchar_t kShowSource[] = L"QVDeskbandUtil::Show: ";
-const wchar_t kBuild1Key[] = L"Software\\Classes\\CLSID\\{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}";
 
 // A window class of this test for the scope. Class names compare without case, so only one of
 // the spellings can be registered at a time.
@@ -297,33 +297,19 @@ TEST(DeskbandShow, WithoutTheTaskbarInterfaceEveryAttemptAnnouncesTheBandAndFail
     if (announced) GlobalDeleteAtom(announced);
   }
 
-  std::vector<std::wstring> expected = {L"attempt 1", L"detect = 0", L"could not detect deskband"};
-  for (int attempt = 2; attempt <= 5; ++attempt) {
-    expected.push_back(L"attempt " + std::to_wstring(attempt));
-    for (int detect = 0; detect < 10; ++detect) {
-      expected.push_back(L"detect = " + std::to_wstring(detect));
-      expected.push_back(L"detect sleep");
-    }
-    expected.push_back(L"could not detect deskband");
-  }
-  expected.push_back(L"failed");
+  const std::vector<std::wstring> expected =
+      qvtest::ShowLogAfterTheFirstAttempt({L"attempt 1", L"detect = 0", L"could not detect deskband"});
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource), expected);
 }
 
 TEST(DeskbandShow, TheTaskbarInterfaceIsToldAndTheBandShownIsDetectedByTheNextAttempt) {
-  qvtest::ScopedRegistryKey build(HKEY_CURRENT_USER, kBuild1Key);
   // An installation directory with a space, holding the library with the prompt helper.
-  qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
-  qvtest::ScopedTempDir root;
-  const std::wstring installDir = root.path() + L"Tovin Apps";
-  const std::wstring library = qvtest::InstallDeskbandLibrary(installDir + L"\\", 1);
-  ASSERT_EQ(qvtest::RunRegsvr32(L"/s \"" + library + L"\""), 0u);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
-                                         qvtest::WideBytes(installDir)));
+  qvtest::ScopedInstalledDeskband band(L"Tovin Apps");
+  ASSERT_TRUE(band.ok());
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
   // The fixtures' ITrayDeskBand; Wine's COM finds in-process classes under HKLM.
-  const std::wstring record = root.path() + L"tray.txt";
+  const std::wstring record = band.root() + L"tray.txt";
   qvtest::ScopedTrayDeskBandServer tray(record);
   // Closes the band's window (in the band host's process) on the way out.
   qvtest::ScopedDeskbandCleanup cleanup;
@@ -339,10 +325,11 @@ TEST(DeskbandShow, TheTaskbarInterfaceIsToldAndTheBandShownIsDetectedByTheNextAt
             (std::vector<qvtest::Record>{{L"DeskBandRegistrationChanged", L"", L"0x00000000"},
                                          {L"ShowDeskBand", L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}", L"0x00000000"}}));
   // The helper ran from the system's rundll32.exe with the library path quoted once.
-  const auto helper = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(installDir + L"\\"), L"RunExplorerPromptHelper");
+  const auto helper =
+      qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(band.installDir() + L"\\"), L"RunExplorerPromptHelper");
   ASSERT_EQ(helper.size(), 1u);
   ASSERT_EQ(helper[0].size(), 6u);
-  EXPECT_EQ(helper[0][4], L"rundll32.exe \"" + library + L"\",RunExplorerPromptHelper");
+  EXPECT_EQ(helper[0][4], L"rundll32.exe \"" + band.library() + L"\",RunExplorerPromptHelper");
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource),
             (std::vector<std::wstring>{
                 L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
