@@ -3,11 +3,12 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <cstring>
+#include <string>
 #include <vector>
 
 #include "fixtures/tray/tray_deskband_interface.h"
 #include "foundation/owners/com_initializer.h"
+#include "support/deskband_command_record.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
 #include "support/temp_dir.h"
@@ -26,23 +27,11 @@ DWORD WindowProcess(HWND window) {
   return pid;
 }
 
-// A deskband command record laid out by hand: command, text, second text, value.
-std::vector<unsigned char> CommandRecord(int command, const std::wstring& text,
-                                         const std::wstring& second, int value) {
-  std::vector<unsigned char> record(17416, 0);
-  std::memcpy(&record[0], &command, 4);
-  std::memcpy(&record[4], text.c_str(), text.size() * sizeof(wchar_t));
-  std::memcpy(&record[16388], second.c_str(), second.size() * sizeof(wchar_t));
-  std::memcpy(&record[17412], &value, 4);
-  return record;
-}
-
-LRESULT SendRecord(HWND window, WPARAM wParam, std::vector<unsigned char>& record,
-                   ULONG_PTR id = 1) {
+LRESULT SendRecord(HWND window, WPARAM wParam, std::string& record, ULONG_PTR id = 1) {
   COPYDATASTRUCT data = {};
   data.dwData = id;
   data.cbData = static_cast<DWORD>(record.size());
-  data.lpData = record.data();
+  data.lpData = &record[0];
   return SendMessageW(window, WM_COPYDATA, wParam, reinterpret_cast<LPARAM>(&data));
 }
 
@@ -117,13 +106,13 @@ TEST(FakeDeskbandWindow, RecordsCommandsAndClosesOnCommand25) {
   HWND band = qvtest::WaitForDeskbandWindow();
   ASSERT_NE(band, nullptr);
 
-  auto shown = CommandRecord(60, L"", L"", 0);
-  auto texts = CommandRecord(7, L"caf\u00e9\ttab", L"second", -3);
-  auto dirty = CommandRecord(8, L"x", L"", 0);
+  std::string shown = qvtest::DeskbandCommandRecord(60, L"", L"", 0);
+  std::string texts = qvtest::DeskbandCommandRecord(7, L"caf\u00e9\ttab", L"second", -3);
+  std::string dirty = qvtest::DeskbandCommandRecord(8, L"x", L"", 0);
   dirty[100] = 0x41;  // past the text's terminator: not a zero-filled record
-  auto wrongId = CommandRecord(60, L"", L"", 0);
-  auto shortRecord = std::vector<unsigned char>(17415, 0);
-  auto close = CommandRecord(25, L"", L"", 0);
+  std::string wrongId = qvtest::DeskbandCommandRecord(60, L"", L"", 0);
+  std::string shortRecord(17415, '\0');
+  std::string close = qvtest::DeskbandCommandRecord(25, L"", L"", 0);
   EXPECT_EQ(SendRecord(band, 0, shown), TRUE);
   EXPECT_EQ(SendRecord(band, 5, texts), TRUE);
   EXPECT_EQ(SendRecord(band, 0, dirty), TRUE);
