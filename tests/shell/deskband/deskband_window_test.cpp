@@ -16,6 +16,7 @@
 #include "support/deskband_show_log.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
+#include "support/holding_child.h"
 #include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
@@ -244,18 +245,13 @@ TEST(DeskbandWindow, BandIndexIsThePositionOfTheBandHoldingTheWindow) {
 TEST(DeskbandWindow, ABandContainerOfAnotherProcessIsNotAsked) {
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
-  const std::wstring readyName = qvtest::UniqueName(L"band_ready"), doneName = qvtest::UniqueName(L"band_done");
-  ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-  ScopedHandle done(CreateEventW(nullptr, TRUE, FALSE, doneName.c_str()));
-  qvtest::RunningChild explorerSide(L"foreign_band_container", {readyName, doneName});
-  const HANDLE waits[] = {ready.get(), explorerSide.process()};
-  ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 60000), WAIT_OBJECT_0);
+  qvtest::HoldingChild explorerSide(L"foreign_band_container", {});
+  ASSERT_TRUE(explorerSide.holding());
 
   ASSERT_NE(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
   int index = 99, count = 99;
   EXPECT_FALSE(QVDeskbandUtil::GetBandIndex(&index, &count));
-  SetEvent(done.get());
-  EXPECT_EQ(explorerSide.wait(), 0u) << "band container messages sent to the other process";
+  EXPECT_EQ(explorerSide.finish(), 0u) << "band container messages sent to the other process";
   EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), nullptr) << "the window went with its process";
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"QVDeskbandUtil::GetBandIndex: "),
             std::vector<std::wstring>{L"band container belongs to another process"});
