@@ -23,9 +23,9 @@ HoldingChild::HoldingChild(const std::wstring& name, ChildArgs args)
   holding_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
 }
 
-DWORD HoldingChild::finish() {
+DWORD HoldingChild::finish(DWORD timeoutMs) {
   SetEvent(done_.get());
-  return child_.wait();
+  return child_.wait(timeoutMs);
 }
 
 void HoldingChild::kill() {

@@ -23,8 +23,8 @@ class HoldingChild {
   // It said it holds before it ended.
   bool holding() const { return holding_; }
   HANDLE process() const { return child_.process(); }
-  // Lets go and waits for the child's end; its exit code.
-  DWORD finish();
+  // Lets go and waits for the child's end (killing it after `timeoutMs`); its exit code.
+  DWORD finish(DWORD timeoutMs = 120000);
   // Ends it where it stands, as a program that dies holding.
   void kill();
 
