@@ -44,20 +44,27 @@ LRESULT CALLBACK PassOn(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// Loads the recording server, recording to `record`, and drops its only object, so that COM may
+// free it (COM already on the thread). True when the object was made.
+bool DropRecordingServerObject(const std::wstring& record) {
+  SetEnvironmentVariableW(L"QVTEST_COM_RECORD", record.c_str());
+  IUnknown* object = nullptr;
+  if (FAILED(CoCreateInstance(kRecordingServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                              reinterpret_cast<void**>(&object)))) {
+    return false;
+  }
+  object->Release();
+  return true;
+}
+
 // Loads the recording server and drops its only object, so COM may free it; with "hook", plays
 // the installed release hook; then runs ReleaseIfInExplorer. Exit code: 1 when it answered true,
 // plus 2 when COM asked the server whether it could be unloaded; 10 and up for a broken set-up.
 QV_TEST_CHILD(release_if_in_explorer) {
   const std::wstring record = args.at(1);
-  SetEnvironmentVariableW(L"QVTEST_COM_RECORD", record.c_str());
   const ComInitializer com(COINIT_APARTMENTTHREADED);
   if (!com.initialized()) return 10;
-  IUnknown* object = nullptr;
-  if (FAILED(CoCreateInstance(kRecordingServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                              reinterpret_cast<void**>(&object)))) {
-    return 11;
-  }
-  object->Release();
+  if (!DropRecordingServerObject(record)) return 11;
 
   HHOOK hook = nullptr;
   if (args.at(0) == L"hook") {
@@ -77,15 +84,9 @@ QV_TEST_CHILD(release_if_in_explorer) {
 // delay. Exit code: 0 when the dropped server is gone afterwards, 1 when it is still loaded; 10
 // and up for a broken set-up.
 QV_TEST_CHILD(release_twice_in_explorer) {
-  SetEnvironmentVariableW(L"QVTEST_COM_RECORD", args.at(0).c_str());
   const ComInitializer com(COINIT_APARTMENTTHREADED);
   if (!com.initialized()) return 10;
-  IUnknown* object = nullptr;
-  if (FAILED(CoCreateInstance(kRecordingServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                              reinterpret_cast<void**>(&object)))) {
-    return 11;
-  }
-  object->Release();
+  if (!DropRecordingServerObject(args.at(0))) return 11;
   HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, PassOn, nullptr, GetCurrentThreadId());
   if (!hook) return 12;
   SetSharedDeskbandHook(hook);
