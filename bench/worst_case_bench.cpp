@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "families.h"
+#include "foundation/owners/com_initializer.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
 #include "support/elevated_installer.h"
@@ -283,10 +284,9 @@ std::vector<Row> WorstCaseRows(const std::wstring& scratch) {
       {"RunTovin elevated, Explorer hung", 5000, Hanging<HungExplorerRoute>(scratch + L"ExplorerHung"),
        [&] {
          // COM on the calling thread, as NSIS has it; the route is taken only with COM.
-         const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+         const ComInitializer com(COINIT_APARTMENTTHREADED);
          const qvtest::ScopedElevatedInstaller elevated(library.module());
          runTovin(1);
-         if (SUCCEEDED(com)) CoUninitialize();
        },
        Confirmed<HungExplorerRoute>()},
   };

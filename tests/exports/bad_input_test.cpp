@@ -86,6 +86,21 @@ std::vector<std::string> SampleImages() {
           qvtest::EncodeJpeg(16, 24, 1, ramp)};
 }
 
+// QVNSIS_LoadFavorites of the real DLL on a file of the test's own, with HKCU\SOFTWARE\Tovin put
+// back afterwards and the log in a folder of its own.
+struct FavoritesImport {
+  // Imports the file as it is now.
+  void run() const { load(file.c_str()); }
+
+  qvtest::ScopedRegistryKey savedKey{HKEY_CURRENT_USER, L"SOFTWARE\\Tovin"};
+  qvtest::ScopedTempDir logDir;
+  qvtest::ScopedTempEnv logEnv{logDir.path()};
+  qvtest::ScopedTempDir dir;
+  qvtest::Library library;
+  decltype(&QVNSIS_LoadFavorites) load = QV_EXPORT(library, QVNSIS_LoadFavorites);
+  std::wstring file = dir.path() + L"favorites.txt";
+};
+
 }  // namespace
 
 TEST(BadInput, MutatedImagesFailOrLoadCleanly) {
@@ -138,37 +153,31 @@ TEST(BadInput, MutatedImagesFailOrLoadCleanly) {
 }
 
 TEST(BadInput, MutatedFavoritesFilesImportCleanly) {
-  qvtest::ScopedRegistryKey savedKey(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin");
-  qvtest::ScopedTempDir logDir;
-  qvtest::ScopedTempEnv logEnv(logDir.path());
-  qvtest::ScopedTempDir dir;
-  qvtest::Library library;
-  auto load = QV_EXPORT(library, QVNSIS_LoadFavorites);
-  ASSERT_NE(load, nullptr);
+  const FavoritesImport favorites;
+  ASSERT_NE(favorites.load, nullptr);
   const std::wstring utf16 = L"\uFEFFapp1\r\nZ\u00FCrich app\r\n\xD83D\xDE00\r\n\r\nlast";
   const std::vector<std::string> samples = {
       "app1\r\n\xE6\x9D\xB1\xE4\xBA\xAC\nCaf\xC3\xA9\r\n\r\n\xF0\x9F\x98\x80 app\nlast",
       "\xEF\xBB\xBF" "one\ntwo\n",
       std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2),
   };
-  const std::wstring file = dir.path() + L"favorites.txt";
   // Enough lines for the log's once-a-day clean-up (at a process's 50th line) to be behind us.
   for (int i = 0; i < 10; ++i) {
-    qvtest::WriteFileBytes(file, samples[i % samples.size()]);
-    load(file.c_str());
+    qvtest::WriteFileBytes(favorites.file, samples[i % samples.size()]);
+    favorites.run();
   }
   const Usage before = CurrentUsage();
 
   std::mt19937 random(1210);
   for (int i = 0; i < 1500; ++i) {
-    qvtest::WriteFileBytes(file, Mutate(samples[i % samples.size()], &random));
-    load(file.c_str());
+    qvtest::WriteFileBytes(favorites.file, Mutate(samples[i % samples.size()], &random));
+    favorites.run();
   }
   ExpectNoGrowth(before, CurrentUsage(), 4 * 1024 * 1024);
   // Still stores a clean list afterwards.
   qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload\\Favorites");
-  qvtest::WriteFileBytes(file, "a\nb\n");
-  load(file.c_str());
+  qvtest::WriteFileBytes(favorites.file, "a\nb\n");
+  favorites.run();
   qvtest::RegistryValue value;
   ASSERT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload\\Favorites", L"1", &value));
   EXPECT_EQ(value.bytes, qvtest::WideBytes(L"b"));
@@ -177,13 +186,8 @@ TEST(BadInput, MutatedFavoritesFilesImportCleanly) {
 TEST(BadInput, A64MegabyteFavoritesFileImportsWhole) {
   // Timing against a quarter-size file is a benchmark row; here, that every entry of a large
   // file arrives in order. Long entries keep the registry and log work moderate.
-  qvtest::ScopedRegistryKey savedKey(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin");
-  qvtest::ScopedTempDir logDir;
-  qvtest::ScopedTempEnv logEnv(logDir.path());
-  qvtest::ScopedTempDir dir;
-  qvtest::Library library;
-  auto load = QV_EXPORT(library, QVNSIS_LoadFavorites);
-  ASSERT_NE(load, nullptr);
+  const FavoritesImport favorites;
+  ASSERT_NE(favorites.load, nullptr);
 
   constexpr size_t kEntries = 1024;
   constexpr size_t kEntryBytes = 64 * 1024;  // with "\r\n", 64 MiB + 2 KiB in all
@@ -195,11 +199,10 @@ TEST(BadInput, A64MegabyteFavoritesFileImportsWhole) {
     entry += "\xC3\xA9";  // and one two-byte character at the end
     bytes += entry + "\r\n";
   }
-  const std::wstring file = dir.path() + L"favorites.txt";
-  qvtest::WriteFileBytes(file, bytes);
+  qvtest::WriteFileBytes(favorites.file, bytes);
   bytes.clear();
   bytes.shrink_to_fit();
-  load(file.c_str());
+  favorites.run();
 
   const std::wstring key = L"SOFTWARE\\Tovin\\Sideload\\Favorites";
   for (size_t i : {size_t{0}, size_t{1}, size_t{511}, kEntries - 1}) {
@@ -214,7 +217,7 @@ TEST(BadInput, A64MegabyteFavoritesFileImportsWhole) {
   qvtest::RegistryValue beyond;
   EXPECT_FALSE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, key, std::to_wstring(kEntries), &beyond));
   size_t added = 0;
-  for (const auto& m : qvtest::TodaysLogMessages(logDir.path())) {
+  for (const auto& m : qvtest::TodaysLogMessages(favorites.logDir.path())) {
     if (m.rfind(L"QVNSIS_LoadFavorites: Adding favorite to sideloading: app", 0) == 0) ++added;
   }
   EXPECT_EQ(added, kEntries);

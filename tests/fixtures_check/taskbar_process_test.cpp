@@ -6,42 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/tray/tray_deskband_interface.h"
+#include "foundation/owners/com_initializer.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
 #include "support/taskbar_process.h"
 #include "support/temp_dir.h"
 
-// The taskbar's deskband interface, as a caller sees it (see tray_deskband_test.cpp for why it is
-// not in an anonymous namespace).
-namespace taskbar_process_check {
-struct ITrayDeskBand : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE ShowDeskBand(REFCLSID clsid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE HideDeskBand(REFCLSID clsid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE IsDeskBandShown(REFCLSID clsid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE DeskBandRegistrationChanged() = 0;
-};
-}  // namespace taskbar_process_check
-
 namespace {
 
-using taskbar_process_check::ITrayDeskBand;
-
-const CLSID kClsidTrayDeskBand = {
-    0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
-const IID kIidTrayDeskBand = {
-    0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
-
-class ComScope {
- public:
-  ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-  ~ComScope() { CoUninitialize(); }
-};
-
-CLSID ClassId(int number) {
-  CLSID clsid = {};
-  CLSIDFromString(qvtest::DeskbandClsidText(number).c_str(), &clsid);
-  return clsid;
-}
+using qvfixture::ITrayDeskBand;
+using qvfixture::kClsidTrayDeskBand;
+using qvfixture::kIidTrayDeskBand;
+using qvtest::DeskbandClsid;
 
 ITrayDeskBand* CreateTray(HRESULT* result) {
   ITrayDeskBand* tray = nullptr;
@@ -58,7 +35,8 @@ ITrayDeskBand* CreateTray(HRESULT* result) {
 TEST(TaskbarProcess, CallsCrossIntoTheTaskbarsProcess) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedDeskbandCleanup cleanup;
-  ComScope com;
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.initialized());
   const std::wstring record = dir.path() + L"tray.txt";
   qvtest::ScopedTaskbarProcess taskbar(record, {});
   ASSERT_TRUE(taskbar.ready());
@@ -74,11 +52,11 @@ TEST(TaskbarProcess, CallsCrossIntoTheTaskbarsProcess) {
   EXPECT_EQ(tray->QueryInterface(IID_IMultiQI, reinterpret_cast<void**>(&multiQi)), S_OK);
   if (multiQi) multiQi->Release();
 
-  EXPECT_EQ(tray->IsDeskBandShown(ClassId(2)), S_FALSE);
+  EXPECT_EQ(tray->IsDeskBandShown(DeskbandClsid(2)), S_FALSE);
   EXPECT_EQ(tray->DeskBandRegistrationChanged(), S_OK);
-  EXPECT_EQ(tray->ShowDeskBand(ClassId(2)), S_OK);
+  EXPECT_EQ(tray->ShowDeskBand(DeskbandClsid(2)), S_OK);
   EXPECT_NE(qvtest::FindDeskbandWindow(), nullptr);
-  EXPECT_EQ(tray->HideDeskBand(ClassId(2)), S_OK);
+  EXPECT_EQ(tray->HideDeskBand(DeskbandClsid(2)), S_OK);
   EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
   tray->Release();
 

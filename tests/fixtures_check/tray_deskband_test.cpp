@@ -3,45 +3,23 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <cstring>
+#include <string>
 #include <vector>
 
+#include "fixtures/tray/tray_deskband_interface.h"
+#include "foundation/owners/com_initializer.h"
+#include "support/deskband_command_record.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
 #include "support/temp_dir.h"
 #include "support/tray_server_registration.h"
 
-// The taskbar's deskband interface, as a caller sees it. Not in an anonymous namespace: with no
-// implementation in sight there, GCC proves its pure methods uncallable and drops the calls.
-namespace tray_check {
-struct ITrayDeskBand : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE ShowDeskBand(REFCLSID clsid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE HideDeskBand(REFCLSID clsid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE IsDeskBandShown(REFCLSID clsid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE DeskBandRegistrationChanged() = 0;
-};
-}  // namespace tray_check
-
 namespace {
 
-using tray_check::ITrayDeskBand;
-
-const CLSID kClsidTrayDeskBand = {
-    0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
-const IID kIidTrayDeskBand = {
-    0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
-
-class ComScope {
- public:
-  ComScope() { CoInitialize(nullptr); }
-  ~ComScope() { CoUninitialize(); }
-};
-
-CLSID ClassId(int number) {
-  CLSID clsid = {};
-  CLSIDFromString(qvtest::DeskbandClsidText(number).c_str(), &clsid);
-  return clsid;
-}
+using qvfixture::ITrayDeskBand;
+using qvfixture::kClsidTrayDeskBand;
+using qvfixture::kIidTrayDeskBand;
+using qvtest::DeskbandClsid;
 
 DWORD WindowProcess(HWND window) {
   DWORD pid = 0;
@@ -49,23 +27,11 @@ DWORD WindowProcess(HWND window) {
   return pid;
 }
 
-// A deskband command record laid out by hand: command, text, second text, value.
-std::vector<unsigned char> CommandRecord(int command, const std::wstring& text,
-                                         const std::wstring& second, int value) {
-  std::vector<unsigned char> record(17416, 0);
-  std::memcpy(&record[0], &command, 4);
-  std::memcpy(&record[4], text.c_str(), text.size() * sizeof(wchar_t));
-  std::memcpy(&record[16388], second.c_str(), second.size() * sizeof(wchar_t));
-  std::memcpy(&record[17412], &value, 4);
-  return record;
-}
-
-LRESULT SendRecord(HWND window, WPARAM wParam, std::vector<unsigned char>& record,
-                   ULONG_PTR id = 1) {
+LRESULT SendRecord(HWND window, WPARAM wParam, std::string& record, ULONG_PTR id = 1) {
   COPYDATASTRUCT data = {};
   data.dwData = id;
   data.cbData = static_cast<DWORD>(record.size());
-  data.lpData = record.data();
+  data.lpData = &record[0];
   return SendMessageW(window, WM_COPYDATA, wParam, reinterpret_cast<LPARAM>(&data));
 }
 
@@ -77,7 +43,8 @@ LRESULT SendRecord(HWND window, WPARAM wParam, std::vector<unsigned char>& recor
 TEST(FakeTrayDeskBand, ShowsAndHidesTheBandBelowTheTaskbar) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedDeskbandCleanup cleanup;
-  ComScope com;
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.initialized());
   ITrayDeskBand* tray = nullptr;
   EXPECT_EQ(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand,
                              reinterpret_cast<void**>(&tray)),
@@ -92,10 +59,10 @@ TEST(FakeTrayDeskBand, ShowsAndHidesTheBandBelowTheTaskbar) {
   ASSERT_EQ(CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand,
                              reinterpret_cast<void**>(&tray)),
             S_OK);
-  EXPECT_EQ(tray->IsDeskBandShown(ClassId(2)), S_FALSE);
-  EXPECT_EQ(tray->ShowDeskBand(ClassId(4)), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(tray->IsDeskBandShown(DeskbandClsid(2)), S_FALSE);
+  EXPECT_EQ(tray->ShowDeskBand(DeskbandClsid(4)), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(tray->DeskBandRegistrationChanged(), S_OK);
-  EXPECT_EQ(tray->ShowDeskBand(ClassId(2)), S_OK);
+  EXPECT_EQ(tray->ShowDeskBand(DeskbandClsid(2)), S_OK);
 
   HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
   ASSERT_NE(taskbar, nullptr);
@@ -104,9 +71,9 @@ TEST(FakeTrayDeskBand, ShowsAndHidesTheBandBelowTheTaskbar) {
   EXPECT_TRUE(IsChild(taskbar, band));
   EXPECT_NE(WindowProcess(band), GetCurrentProcessId());
   EXPECT_NE(WindowProcess(band), WindowProcess(taskbar));
-  EXPECT_EQ(tray->IsDeskBandShown(ClassId(2)), S_OK);
+  EXPECT_EQ(tray->IsDeskBandShown(DeskbandClsid(2)), S_OK);
 
-  EXPECT_EQ(tray->HideDeskBand(ClassId(2)), S_OK);
+  EXPECT_EQ(tray->HideDeskBand(DeskbandClsid(2)), S_OK);
   EXPECT_FALSE(IsWindow(band));
   EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
   tray->Release();
@@ -139,13 +106,13 @@ TEST(FakeDeskbandWindow, RecordsCommandsAndClosesOnCommand25) {
   HWND band = qvtest::WaitForDeskbandWindow();
   ASSERT_NE(band, nullptr);
 
-  auto shown = CommandRecord(60, L"", L"", 0);
-  auto texts = CommandRecord(7, L"caf\u00e9\ttab", L"second", -3);
-  auto dirty = CommandRecord(8, L"x", L"", 0);
+  std::string shown = qvtest::DeskbandCommandRecord(60, L"", L"", 0);
+  std::string texts = qvtest::DeskbandCommandRecord(7, L"caf\u00e9\ttab", L"second", -3);
+  std::string dirty = qvtest::DeskbandCommandRecord(8, L"x", L"", 0);
   dirty[100] = 0x41;  // past the text's terminator: not a zero-filled record
-  auto wrongId = CommandRecord(60, L"", L"", 0);
-  auto shortRecord = std::vector<unsigned char>(17415, 0);
-  auto close = CommandRecord(25, L"", L"", 0);
+  std::string wrongId = qvtest::DeskbandCommandRecord(60, L"", L"", 0);
+  std::string shortRecord(17415, '\0');
+  std::string close = qvtest::DeskbandCommandRecord(25, L"", L"", 0);
   EXPECT_EQ(SendRecord(band, 0, shown), TRUE);
   EXPECT_EQ(SendRecord(band, 5, texts), TRUE);
   EXPECT_EQ(SendRecord(band, 0, dirty), TRUE);

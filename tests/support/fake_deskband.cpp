@@ -1,5 +1,7 @@
 #include "support/fake_deskband.h"
 
+#include <objbase.h>
+
 #include "support/child_process.h"
 #include "support/program.h"
 
@@ -24,6 +26,12 @@ BOOL CALLBACK FindFirst(HWND window, LPARAM lParam) {
 
 std::wstring DeskbandClsidText(int number) { return kClsids[number]; }
 
+CLSID DeskbandClsid(int number) {
+  CLSID clsid = {};
+  CLSIDFromString(kClsids[number], &clsid);
+  return clsid;
+}
+
 std::vector<std::wstring> DeskbandClassKeys() {
   std::vector<std::wstring> keys;
   for (const wchar_t* clsid : kClsids) keys.push_back(std::wstring(L"Software\\Classes\\CLSID\\") + clsid);
@@ -45,6 +53,15 @@ std::wstring InstallDeskbandLibrary(const std::wstring& directory, int number) {
 
 DWORD RunRegsvr32(const std::wstring& arguments) {
   return WaitForExit(StartProgram(SystemProgram(L"regsvr32.exe"), arguments), 30000);
+}
+
+ScopedInstalledDeskband::ScopedInstalledDeskband(const std::wstring& folderName)
+    : build_(HKEY_CURRENT_USER, DeskbandClassKeys()[1]),
+      settings_(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin"),
+      installDir_(root_.path() + folderName) {
+  library_ = InstallDeskbandLibrary(installDir_ + L"\\", 1);
+  ok_ = RunRegsvr32(L"/s \"" + library_ + L"\"") == 0 &&
+        WriteRegistryValue(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"InstallDir", REG_SZ, WideBytes(installDir_));
 }
 
 HWND FindDeskbandWindow() {

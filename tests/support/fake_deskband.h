@@ -9,6 +9,7 @@
 
 #include "foundation/owners/scoped_handle.h"
 #include "support/registry.h"
+#include "support/temp_dir.h"
 
 // The fake deskband libraries qvdeskband_N.dll (N = 0..4) and their window. Each library records
 // into "qvdeskband_record.txt" beside itself:
@@ -22,8 +23,9 @@
 // after recording command 25.
 namespace qvtest {
 
-// The braced class identifier of deskband build `number`.
+// The braced class identifier of deskband build `number`, as text and as the identifier.
 std::wstring DeskbandClsidText(int number);
+CLSID DeskbandClsid(int number);
 
 // "Software\Classes\CLSID\{...}" of every deskband build, in build order.
 std::vector<std::wstring> DeskbandClassKeys();
@@ -56,6 +58,32 @@ class ScopedDeskbandRegistrations {
 
  private:
   std::vector<std::unique_ptr<ScopedRegistryKey>> saved_;
+};
+
+// Deskband build 1 installed in the folder `folderName` of a fresh folder, registered for the user
+// by regsvr32.exe, and that installation recorded as InstallDir: what QVDeskbandUtil::Show looks
+// for. The build's class key and HKCU\SOFTWARE\Tovin are put back at the end of the scope.
+class ScopedInstalledDeskband {
+ public:
+  explicit ScopedInstalledDeskband(const std::wstring& folderName);
+  ScopedInstalledDeskband(const ScopedInstalledDeskband&) = delete;
+  ScopedInstalledDeskband& operator=(const ScopedInstalledDeskband&) = delete;
+
+  // Installed, registered and recorded.
+  bool ok() const { return ok_; }
+  // The fresh folder holding the installation, with a trailing backslash: room for records.
+  const std::wstring& root() const { return root_.path(); }
+  // Without a trailing backslash, as InstallDir holds it.
+  const std::wstring& installDir() const { return installDir_; }
+  const std::wstring& library() const { return library_; }
+
+ private:
+  ScopedTempDir root_;
+  ScopedRegistryKey build_;
+  ScopedRegistryKey settings_;
+  std::wstring installDir_;
+  std::wstring library_;
+  bool ok_ = false;
 };
 
 // For the test's scope: on the way out, closes every deskband window below the taskbar and

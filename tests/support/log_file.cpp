@@ -35,6 +35,11 @@ std::vector<std::wstring> LogMessagesOf(const std::wstring& file, const std::wst
   return messages;
 }
 
+bool IsErrorLine(const std::wstring& message, const std::wstring& text) {
+  const size_t close = message.find(L") ");
+  return message.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos && message.substr(close + 2) == text;
+}
+
 std::vector<std::wstring> LogFiles(const std::wstring& directory) {
   std::vector<std::wstring> files;
   WIN32_FIND_DATAW found = {};

@@ -26,4 +26,7 @@ void DeleteLogFiles(const std::wstring& directory);
 // The messages that begin with `source` (for example L"_ShellExecute: "), without it.
 std::vector<std::wstring> LogMessagesOf(const std::wstring& file, const std::wstring& source);
 
+// Whether `message` is "(err: <code>) <text>", with any code.
+bool IsErrorLine(const std::wstring& message, const std::wstring& text);
+
 }  // namespace qvtest

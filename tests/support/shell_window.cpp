@@ -18,28 +18,12 @@ QV_TEST_CHILD(play_shell_window) {
 
 }  // namespace
 
-ScopedShellWindow::ScopedShellWindow()
-    : readyName_(UniqueName(L"shell_ready")),
-      doneName_(UniqueName(L"shell_done")),
-      ready_(CreateEventW(nullptr, TRUE, FALSE, readyName_.c_str())),
-      done_(CreateEventW(nullptr, TRUE, FALSE, doneName_.c_str())),
-      child_(L"play_shell_window", {readyName_, doneName_}) {}
-
-ScopedShellWindow::~ScopedShellWindow() { finish(); }
+ScopedShellWindow::ScopedShellWindow() : child_(L"play_shell_window", {}) {}
 
 bool ScopedShellWindow::ready() {
-  const HANDLE waits[] = {ready_.get(), child_.process()};
-  if (WaitForMultipleObjects(2, waits, FALSE, 60000) != WAIT_OBJECT_0) return false;
+  if (!child_.holding()) return false;
   for (int i = 0; i < 200 && !GetShellWindow(); ++i) Sleep(50);
   return GetShellWindow() != nullptr;
-}
-
-DWORD ScopedShellWindow::finish() {
-  if (finished_) return exitCode_;
-  finished_ = true;
-  SetEvent(done_.get());
-  exitCode_ = child_.wait(30000);
-  return exitCode_;
 }
 
 }  // namespace qvtest

@@ -4,8 +4,7 @@
 
 #include <string>
 
-#include "foundation/owners/scoped_handle.h"
-#include "support/child_process.h"
+#include "support/holding_child.h"
 
 // Not declared by the MinGW headers; user32 exports it.
 extern "C" __declspec(dllimport) BOOL WINAPI SetShellWindow(HWND window);
@@ -19,7 +18,7 @@ class ScopedShellWindow {
  public:
   ScopedShellWindow();
   // Lets the child take its window down and waits for its end.
-  ~ScopedShellWindow();
+  ~ScopedShellWindow() { finish(); }
   ScopedShellWindow(const ScopedShellWindow&) = delete;
   ScopedShellWindow& operator=(const ScopedShellWindow&) = delete;
 
@@ -28,14 +27,10 @@ class ScopedShellWindow {
   bool ready();
   HANDLE process() const { return child_.process(); }
   // Takes the window down and waits for the child's end; its exit code (0 when all went well).
-  DWORD finish();
+  DWORD finish() { return child_.finish(30000); }
 
  private:
-  std::wstring readyName_, doneName_;
-  ScopedHandle ready_, done_;
-  RunningChild child_;
-  bool finished_ = false;
-  DWORD exitCode_ = 0;
+  HoldingChild child_;
 };
 
 }  // namespace qvtest

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
 
 namespace qvtest {
@@ -85,6 +86,22 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
+}
+
+bool WriteLargeFile(const std::wstring& path, int64_t size, int64_t offset, const std::string& marker) {
+  const ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER at;
+  at.QuadPart = offset;
+  DWORD written = 0;
+  if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
+      !WriteFile(file.get(), marker.data(), static_cast<DWORD>(marker.size()), &written, nullptr) ||
+      written != marker.size()) {
+    return false;
+  }
+  at.QuadPart = size;
+  return SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
 }
 
 std::vector<std::wstring> ReadLogLines(const std::wstring& path) {

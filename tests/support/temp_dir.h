@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ void RemoveTree(const std::wstring& dir);
 bool FileExists(const std::wstring& path);
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// A file of `size` bytes holding `marker` at `offset` and zeros elsewhere. Its size is set by
+// moving its end, so that where the file system allows it (under Wine, the host's) the zeros
+// take no room on the disk: a file of gigabytes costs nothing. True when every step succeeded.
+bool WriteLargeFile(const std::wstring& path, int64_t size, int64_t offset, const std::string& marker);
 // The file's UTF-16LE content after its byte-order mark, split at "\r\n" (the last, empty
 // piece dropped). Empty when the file does not exist.
 std::vector<std::wstring> ReadLogLines(const std::wstring& path);

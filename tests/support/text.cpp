@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace qvtest {
 
 std::string Utf8(const std::wstring& text) {
@@ -27,6 +29,12 @@ std::string Narrow(const std::wstring& text) {
   narrow.reserve(text.size());
   for (wchar_t c : text) narrow.push_back(static_cast<char>(c));
   return narrow;
+}
+
+std::wstring Hex4(unsigned short languageId) {
+  wchar_t text[8];
+  swprintf(text, 8, L"%04x", static_cast<unsigned>(languageId));
+  return text;
 }
 
 }  // namespace qvtest

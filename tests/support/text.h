@@ -13,4 +13,7 @@ std::wstring Wide(const std::string& utf8);
 // Each UTF-16 unit cut to one byte: for ASCII texts only (names, switches, messages).
 std::string Narrow(const std::wstring& text);
 
+// A language identifier as four lower-case hex digits, as the log writes it.
+std::wstring Hex4(unsigned short languageId);
+
 }  // namespace qvtest

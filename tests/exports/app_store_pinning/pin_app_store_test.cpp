@@ -14,6 +14,7 @@
 #include "store/database/qv_object_database.h"
 #include "support/child_process.h"
 #include "support/gtest/sqlite_file.h"
+#include "support/holding_child.h"
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/registry.h"
@@ -65,37 +66,7 @@ QV_TEST_CHILD(try_db_mutex) {
   return lock.held() ? 0 : 1;
 }
 
-// A child that holds something (the mutex, a file lock) until released or killed.
-class HoldingChild {
- public:
-  HoldingChild(const wchar_t* name, std::vector<std::wstring> args)
-      : readyName_(qvtest::UniqueName(L"ready")),
-        doneName_(qvtest::UniqueName(L"done")),
-        ready_(CreateEventW(nullptr, TRUE, FALSE, readyName_.c_str())),
-        done_(CreateEventW(nullptr, TRUE, FALSE, doneName_.c_str())) {
-    args.push_back(readyName_);
-    args.push_back(doneName_);
-    child_ = std::make_unique<qvtest::RunningChild>(name, args);
-    const HANDLE waits[] = {ready_.get(), child_->process()};
-    holding_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
-  }
-  ~HoldingChild() { finish(); }
-  bool holding() const { return holding_; }
-  DWORD finish() {
-    SetEvent(done_.get());
-    return child_->wait();
-  }
-  void kill() {
-    TerminateProcess(child_->process(), 9);
-    child_->wait();
-  }
-
- private:
-  std::wstring readyName_, doneName_;
-  ScopedHandle ready_, done_;
-  std::unique_ptr<qvtest::RunningChild> child_;
-  bool holding_ = false;
-};
+using qvtest::HoldingChild;
 
 // A fresh HKCU\SOFTWARE\Tovin whose "InstallDir" is a scratch directory, which is also the
 // log directory; both are put back afterwards.

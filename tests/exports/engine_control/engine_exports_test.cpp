@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "exports/qvnsis_exports.h"
+#include "foundation/owners/com_initializer.h"
 #include "support/child_process.h"
 #include "support/elevated_installer.h"
 #include "support/explorer_process.h"
@@ -271,8 +272,7 @@ TEST(EngineStartExports, OnlyTheAppStartTriesTheMediumIntegrityRoute) {
     Strings executed;
     int refusals = 0;
     for (const std::wstring& m : platform.messagesOf(kExecuteSource)) {
-      const size_t close = m.find(L") ");
-      if (m.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos && m.substr(close + 2) == refused) {
+      if (qvtest::IsErrorLine(m, refused)) {
         ++refusals;
         EXPECT_TRUE(executed.empty()) << "the route is tried before the direct start";
       } else {
@@ -734,14 +734,13 @@ namespace {
 // normal Explorer (support/elevated_installer.h), then QVNSIS_RunTovin(1). Writes how long the
 // call took, in milliseconds, to the file named first.
 QV_TEST_CHILD(run_tovin_elevated) {
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
   qvtest::Library dll;
   const qvtest::ScopedElevatedInstaller elevated(dll.module());
   if (!elevated.patched()) return 2;
   const ULONGLONG start = GetTickCount64();
   QV_EXPORT(dll, QVNSIS_RunTovin)(1);
   qvtest::WriteFileBytes(args.at(0), std::to_string(GetTickCount64() - start));
-  if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }
 

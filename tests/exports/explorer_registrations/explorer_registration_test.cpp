@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "support/explorer_registration_keys.h"
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/registry.h"
@@ -17,16 +17,7 @@
 namespace {
 
 const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
-const wchar_t* const kClassKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects", L"Software\\Classes\\Directory",
-    L"Software\\Classes\\Drive", L"Software\\Classes\\lnkfile", L"Software\\Classes\\tovin",
-};
-const wchar_t* const kVerbKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin",
-    L"Software\\Classes\\Directory\\shell\\tovin",
-    L"Software\\Classes\\Drive\\shell\\tovin",
-    L"Software\\Classes\\lnkfile\\shell\\tovin",
-};
+using qvtest::kExplorerVerbKeys;
 
 std::wstring Text(const std::wstring& key, const wchar_t* name, DWORD* type) {
   qvtest::RegistryValue value;
@@ -43,13 +34,8 @@ std::vector<std::wstring> LogMessages(const std::wstring& dir) { return qvtest::
 
 // The settings and class keys put back at the end, and a log of the test's own.
 struct ScopedRegistrationState {
-  ScopedRegistrationState() {
-    for (const wchar_t* key : kClassKeys) {
-      classes.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
-    }
-  }
   qvtest::ScopedRegistryKey settings{HKEY_CURRENT_USER, kTovinKey};
-  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> classes;
+  qvtest::ScopedExplorerClassKeys classes;
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv{logDir.path()};
 };
@@ -73,7 +59,7 @@ void RegisterThroughTheLibrary(const std::wstring& menuText) {
   }
 
   DWORD type = REG_NONE;
-  for (const wchar_t* verbKey : kVerbKeys) {
+  for (const wchar_t* verbKey : kExplorerVerbKeys) {
     EXPECT_EQ(Text(verbKey, L"", &type), menuText) << verbKey;
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(Text(std::wstring(verbKey) + L"\\command", L"", &type),
@@ -120,7 +106,7 @@ TEST(ExplorerExports, AnInstallDirThatReadsAsEmptyKeepsTheEarlierRegistration) {
   };
   auto expectEngine = [](const std::wstring& engine) {
     DWORD type = REG_NONE;
-    for (const wchar_t* verbKey : kVerbKeys) {
+    for (const wchar_t* verbKey : kExplorerVerbKeys) {
       EXPECT_EQ(Text(std::wstring(verbKey) + L"\\command", L"", &type), L"\"" + engine + L"\" /ADDFAVORITE\"%1\"")
           << verbKey;
     }

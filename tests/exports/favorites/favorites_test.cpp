@@ -251,17 +251,8 @@ TEST_F(Favorites, AFileHeldByAnotherProcessFailsToLoad) {
 }
 
 TEST_F(Favorites, AFileOf4GiBOrMoreFailsToLoadRatherThanLoseItsTail) {
-  {
-    const ScopedFileHandle file(CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file.get(), "app1\n", 5, &written, nullptr));
-    LARGE_INTEGER size;
-    size.QuadPart = 4LL * 1024 * 1024 * 1024 + 5;  // the low half alone says "app1\n"
-    ASSERT_TRUE(SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN));
-    ASSERT_TRUE(SetEndOfFile(file.get()));
-  }
+  // The low half of the size alone says "app1\n".
+  ASSERT_TRUE(qvtest::WriteLargeFile(file_, 4LL * 1024 * 1024 * 1024 + 5, 0, "app1\n"));
   EXPECT_EQ(Import(file_), (std::vector<std::wstring>{kSource + L"entered with: " + file_,
                                                       kSource + L"failed to load " + file_}));
   EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, kFavoritesKey));
@@ -321,17 +312,7 @@ TEST_F(Favorites, AFileTooLargeForA32BitProcessFailsToLoadThere) {
 
   for (const int64_t size : {3LL << 30, (2LL << 30) - 4096}) {
     SCOPED_TRACE(size);
-    {
-      const ScopedHandle file(CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-      ASSERT_TRUE(file);
-      DWORD written = 0;
-      ASSERT_TRUE(WriteFile(file.get(), "app1\n", 5, &written, nullptr));
-      LARGE_INTEGER end;
-      end.QuadPart = size;
-      ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
-      ASSERT_TRUE(SetEndOfFile(file.get()));
-    }
+    ASSERT_TRUE(qvtest::WriteLargeFile(file_, size, 0, "app1\n"));
     const auto lines = Logged([&] { EXPECT_EQ(call(file_), 0u); });
     EXPECT_EQ(lines, (std::vector<std::wstring>{kSource + L"entered with: " + file_,
                                                 kSource + L"failed to load " + file_}));

@@ -11,6 +11,7 @@
 #include "support/library.h"
 #include "support/log_file.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 #include "support/windows_release.h"
 
 // Wine picks resources by the process's UI language, which it takes from LANG when the process
@@ -76,12 +77,6 @@ QV_TEST_CHILD(worker_language_by_release) {
     workerLocale = LANGIDFROMLCID(GetThreadLocale());
   });
   return workerLocale;
-}
-
-std::wstring Hex4(LANGID id) {
-  wchar_t text[8];
-  swprintf(text, 8, L"%04x", static_cast<unsigned>(id));
-  return text;
 }
 
 }  // namespace
@@ -187,7 +182,7 @@ TEST(ThreadLocaleManager, TheReleaseDecidesBetweenRegionalFormatAndUiLanguage) {
       if (m.rfind(L"ThreadLocaleManager::Init: ", 0) == 0) init.push_back(m);
     }
     ASSERT_EQ(init.size(), 1u);
-    const std::wstring tail = L", langid initialized to " + Hex4(c.mainLanguage);
+    const std::wstring tail = L", langid initialized to " + qvtest::Hex4(c.mainLanguage);
     EXPECT_EQ(init[0].substr(init[0].size() - std::min(init[0].size(), tail.size())), tail) << init[0];
   }
 }

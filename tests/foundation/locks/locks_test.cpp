@@ -6,6 +6,7 @@
 #include "foundation/locks/qv_mutex_lock.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/holding_child.h"
 #include "support/text.h"
 
 namespace {
@@ -47,32 +48,6 @@ QV_TEST_CHILD(try_mutex) {
   QVMutexLock lock(qvtest::Narrow(args.at(0)).c_str(), 0);
   return lock.held() ? 0 : 1;
 }
-
-// A child holding a named mutex for as long as the object lives.
-class MutexHolderChild {
- public:
-  explicit MutexHolderChild(const std::wstring& mutexName)
-      : readyName_(qvtest::UniqueName(L"ready")),
-        doneName_(qvtest::UniqueName(L"done")),
-        ready_(CreateEventW(nullptr, TRUE, FALSE, readyName_.c_str())),
-        done_(CreateEventW(nullptr, TRUE, FALSE, doneName_.c_str())),
-        child_(L"hold_mutex", {mutexName, readyName_, doneName_}) {
-    const HANDLE waits[] = {ready_.get(), child_.process()};
-    acquired_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
-  }
-  ~MutexHolderChild() { finish(); }
-  bool acquired() const { return acquired_; }
-  DWORD finish() {
-    SetEvent(done_.get());
-    return child_.wait();
-  }
-
- private:
-  std::wstring readyName_, doneName_;
-  ScopedHandle ready_, done_;
-  qvtest::RunningChild child_;
-  bool acquired_ = false;
-};
 
 }  // namespace
 
@@ -118,8 +93,8 @@ TEST(QVCritSec, TryLockFailsAcrossThreadsAndRecursesOnTheOwner) {
 
 TEST(QVMutexLock, TimeoutZeroOnAMutexHeldByAnotherProcessHoldsNothing) {
   const std::wstring name = qvtest::UniqueName(L"qvtest_mutex");
-  MutexHolderChild holder(name);
-  ASSERT_TRUE(holder.acquired());
+  qvtest::HoldingChild holder(L"hold_mutex", {name});
+  ASSERT_TRUE(holder.holding());
 
   QVMutexLock lock(qvtest::Narrow(name).c_str(), 0);
   EXPECT_FALSE(lock.held());

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "foundation/log/log.h"
-#include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/holding_child.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 #include "support/time_zone.h"
@@ -234,16 +234,11 @@ TEST(LogFile, LinesOfConcurrentProcessesArriveWhole) {
 TEST(LogFile, AnotherProcessHoldingTheMutexMakesTheLineGoMissing) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
-  const std::wstring ready = qvtest::UniqueName(L"ready"), done = qvtest::UniqueName(L"done");
-  ScopedHandle readyEvent(CreateEventW(nullptr, TRUE, FALSE, ready.c_str()));
-  ScopedHandle doneEvent(CreateEventW(nullptr, TRUE, FALSE, done.c_str()));
   {
-    qvtest::RunningChild holder(L"hold_mutex", {L"tovin_log_mutex", ready, done});
-    const HANDLE waits[] = {readyEvent.get(), holder.process()};
-    ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 60000), WAIT_OBJECT_0);
+    qvtest::HoldingChild holder(L"hold_mutex", {L"tovin_log_mutex"});
+    ASSERT_TRUE(holder.holding());
     Log::WriteLine(L"lost while the mutex is busy");
-    SetEvent(doneEvent.get());
-    ASSERT_EQ(holder.wait(), 0u);
+    ASSERT_EQ(holder.finish(), 0u);
   }
   Log::WriteLine(L"kept once it is free");
   const auto lines = ReadLogLines(DayFile(dir.path(), Today()));

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 
 #include "foundation/os/integrity_level.h"
 #include "foundation/os/shell_execute.h"
+#include "foundation/owners/com_initializer.h"
 #include "foundation/owners/scoped_handle.h"
 #include "support/child_process.h"
 #include "support/explorer_process.h"
@@ -54,7 +56,8 @@ QV_TEST_CHILD(start_program) {
   if (has(L'M')) g_ownLevel = QVOS::kMediumIntegrity;
   if (has(L'S')) g_otherLevel = QVOS::kMediumIntegrity;
   if (has(L'M') || has(L'S')) QVOS::detail::setIntegrityLevelQuery(&FakeLevels);
-  const HRESULT com = has(L'c') ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
+  std::optional<ComInitializer> com;
+  if (has(L'c')) com.emplace(COINIT_APARTMENTTHREADED);
 
   QVOS::ShellExecuteOptions options;
   options.tryMediumIntegrity = has(L'm');
@@ -70,7 +73,6 @@ QV_TEST_CHILD(start_program) {
     result = QVOS::shellExecute(args.at(0), args.at(1), options) ? 1 : 0;
     if (result == 1) WaitForFile(args.at(3), 30000);
   }
-  if (SUCCEEDED(com)) CoUninitialize();
   return result;
 }
 
@@ -160,7 +162,7 @@ class ScopedExplorer {
   // Whether ShellWindows can be created out of process, waiting up to a minute for it.
   bool serving() const {
     const CLSID clsidShellWindows = {0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const ComInitializer com(COINIT_APARTMENTTHREADED);
     bool available = false;
     for (const ULONGLONG end = GetTickCount64() + 60000; !available && GetTickCount64() < end;) {
       IUnknown* windows = nullptr;
@@ -172,7 +174,6 @@ class ScopedExplorer {
         Sleep(500);
       }
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return available;
   }
 
@@ -333,7 +334,7 @@ namespace {
 // took>" to the file named third. Once started, waits for the record file named fourth, so that
 // the program can still see who started it.
 QV_TEST_CHILD(start_through_explorer_timed) {
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
   QVOS::ShellExecuteOptions options;
   options.tryMediumIntegrity = true;
   options.forceExplorer = true;
@@ -342,7 +343,6 @@ QV_TEST_CHILD(start_through_explorer_timed) {
   const ULONGLONG took = GetTickCount64() - start;
   qvtest::WriteFileBytes(args.at(2), std::to_string(started ? 1 : 0) + " " + std::to_string(took));
   if (started) WaitForFile(args.at(3), 30000);
-  if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "support/child_process.h"
 #include "support/log_file.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 #include "support/windows_bits.h"
 #include "support/windows_release.h"
 
@@ -20,12 +21,6 @@ using QVOS::WindowsVersion;
 QV_TEST_CHILD(log_startup_info) {
   Log::WriteLine(QVOS::getStartupInfo());
   return 0;
-}
-
-std::wstring Hex4(LANGID id) {
-  wchar_t text[8];
-  swprintf(text, 8, L"%04x", static_cast<unsigned>(id));
-  return text;
 }
 
 }  // namespace
@@ -67,8 +62,8 @@ TEST(StartupInfo, EachEmulatedReleaseFromThisBuild) {
 #endif
   EXPECT_EQ(QVOS::isWow64(), sizeof(void*) == 4 && qvtest::WindowsIs64Bit());
   // The test bed's languages, as the system reports them to any of its processes.
-  const std::wstring languages = L" - OS Language: ([a-z]{2,3}) \\(" + Hex4(GetSystemDefaultUILanguage()) +
-                                 L"\\) - UI Language: ([a-z]{2,3}) \\(" + Hex4(GetUserDefaultUILanguage()) +
+  const std::wstring languages = L" - OS Language: ([a-z]{2,3}) \\(" + qvtest::Hex4(GetSystemDefaultUILanguage()) +
+                                 L"\\) - UI Language: ([a-z]{2,3}) \\(" + qvtest::Hex4(GetUserDefaultUILanguage()) +
                                  L"\\)";
   // Windows 8.1 is named as itself, though GetVersionEx tells this child without a manifest 6.2.
   struct Case { const wchar_t* wine; const wchar_t* name; int number; } cases[] = {

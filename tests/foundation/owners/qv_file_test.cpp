@@ -24,21 +24,6 @@ bool CanOpen(const std::wstring& path, DWORD access) {
   return static_cast<bool>(probe);
 }
 
-// A sparse file of `size` bytes holding `marker` at `offset` (both past 4 GiB in the tests).
-void WriteLargeFile(const std::wstring& path, int64_t size, int64_t offset, const std::string& marker) {
-  const ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(file);
-  LARGE_INTEGER at;
-  at.QuadPart = offset;
-  ASSERT_TRUE(SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN));
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(file.get(), marker.data(), static_cast<DWORD>(marker.size()), &written, nullptr));
-  at.QuadPart = size;
-  ASSERT_TRUE(SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN));
-  ASSERT_TRUE(SetEndOfFile(file.get()));
-}
-
 std::string ReadAll(QVFile& file) {
   std::string text;
   char buffer[64];
@@ -169,7 +154,7 @@ TEST(QVFile, PositionsAndSizePast4GiB) {
   qvtest::ScopedTempDir dir;
   const std::wstring path = dir.path() + L"large.bin";
   const int64_t size = 5 * kGiB + 7;
-  WriteLargeFile(path, size, 4 * kGiB + 3, "mark");
+  ASSERT_TRUE(qvtest::WriteLargeFile(path, size, 4 * kGiB + 3, "mark"));
 
   QVFile file;
   ASSERT_EQ(file.open(path, QVFile::kModeRead), QVFile::kOpened);
@@ -228,7 +213,7 @@ TEST(ReadWholeFile, FailsForMissingDirectoryHeldAndOver4GiBFiles) {
 
   // 4 GiB and 3 bytes: the low half of the size alone would read 3 bytes and call it the file.
   const std::wstring large = dir.path() + L"large.txt";
-  WriteLargeFile(large, 4 * kGiB + 3, 0, "abc");
+  ASSERT_TRUE(qvtest::WriteLargeFile(large, 4 * kGiB + 3, 0, "abc"));
   bytes = untouched;
   EXPECT_FALSE(ReadWholeFile(large, &bytes));
   EXPECT_EQ(bytes, untouched);

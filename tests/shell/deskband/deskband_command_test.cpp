@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "shell/deskband/deskband_command_message.h"
+#include "support/deskband_command_record.h"
 
 namespace {
 
@@ -56,17 +56,6 @@ class ReceivingWindow {
   HWND window_ = nullptr;
 };
 
-// The record built byte by byte from the published layout.
-std::string ExpectedRecord(int32_t command, const std::wstring& text, const std::wstring& second,
-                           int32_t value) {
-  std::string bytes(17416, '\0');
-  std::memcpy(&bytes[0], &command, 4);
-  std::memcpy(&bytes[4], text.data(), text.size() * 2);
-  std::memcpy(&bytes[16388], second.data(), second.size() * 2);
-  std::memcpy(&bytes[17412], &value, 4);
-  return bytes;
-}
-
 }  // namespace
 
 TEST(DeskbandCommand, RecordLayoutLimitsAndResultCodes) {
@@ -109,7 +98,7 @@ TEST(DeskbandCommand, RecordLayoutLimitsAndResultCodes) {
     EXPECT_EQ(g_received.wParam, c.wParam);
     EXPECT_EQ(g_received.dataId, 1u);
     EXPECT_EQ(g_received.size, 17416u);
-    EXPECT_TRUE(g_received.bytes == ExpectedRecord(c.command, c.text, c.second, c.value));
+    EXPECT_TRUE(g_received.bytes == qvtest::DeskbandCommandRecord(c.command, c.text, c.second, c.value));
     EXPECT_EQ(result, static_cast<uint64_t>(kReply));
   }
 

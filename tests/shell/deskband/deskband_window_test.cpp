@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "foundation/os/message_wait.h"
+#include "foundation/owners/com_initializer.h"
 #include "shell/deskband/deskband_command_message.h"
 #include "shell/deskband/qv_deskband_util.h"
 #include "support/child_process.h"
+#include "support/deskband_show_log.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
+#include "support/holding_child.h"
 #include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
@@ -29,7 +32,6 @@ const wchar_t kBuild2Key[] = L"Software\\Classes\\CLSID\\{9531985D-5D9D-49F8-981
 const wchar_t kBuild2Text[] = L"{9531985D-5D9D-49F8-9818-E811892F902B}";
 const wchar_t kWindowSource[] = L"QVDeskbandUtil::GetDeskBandHWND: ";
 const wchar_t kShowSource[] = L"QVDeskbandUtil::Show: ";
-const wchar_t kBuild1Key[] = L"Software\\Classes\\CLSID\\{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}";
 
 // A window class of this test for the scope. Class names compare without case, so only one of
 // the spellings can be registered at a time.
@@ -243,18 +245,13 @@ TEST(DeskbandWindow, BandIndexIsThePositionOfTheBandHoldingTheWindow) {
 TEST(DeskbandWindow, ABandContainerOfAnotherProcessIsNotAsked) {
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
-  const std::wstring readyName = qvtest::UniqueName(L"band_ready"), doneName = qvtest::UniqueName(L"band_done");
-  ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-  ScopedHandle done(CreateEventW(nullptr, TRUE, FALSE, doneName.c_str()));
-  qvtest::RunningChild explorerSide(L"foreign_band_container", {readyName, doneName});
-  const HANDLE waits[] = {ready.get(), explorerSide.process()};
-  ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 60000), WAIT_OBJECT_0);
+  qvtest::HoldingChild explorerSide(L"foreign_band_container", {});
+  ASSERT_TRUE(explorerSide.holding());
 
   ASSERT_NE(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
   int index = 99, count = 99;
   EXPECT_FALSE(QVDeskbandUtil::GetBandIndex(&index, &count));
-  SetEvent(done.get());
-  EXPECT_EQ(explorerSide.wait(), 0u) << "band container messages sent to the other process";
+  EXPECT_EQ(explorerSide.finish(), 0u) << "band container messages sent to the other process";
   EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), nullptr) << "the window went with its process";
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"QVDeskbandUtil::GetBandIndex: "),
             std::vector<std::wstring>{L"band container belongs to another process"});
@@ -284,60 +281,51 @@ TEST(DeskbandShow, WithoutTheTaskbarInterfaceEveryAttemptAnnouncesTheBandAndFail
   ScopedInstallation installation(L"qvdeskband_2.dll");
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
-  // Wine's taskbar has no ITrayDeskBand, as Windows before 7.
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-  ASSERT_EQ(GlobalFindAtomW(kBuild2Text), 0);
+  {
+    // Wine's taskbar has no ITrayDeskBand, as Windows before 7.
+    const ComInitializer com(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(com.initialized());
+    ASSERT_EQ(GlobalFindAtomW(kBuild2Text), 0);
 
-  EXPECT_FALSE(QVDeskbandUtil::Show());
-  const ATOM announced = GlobalFindAtomW(kBuild2Text);
-  EXPECT_NE(announced, 0);
-  if (announced) GlobalDeleteAtom(announced);
-  CoUninitialize();
-
-  std::vector<std::wstring> expected = {L"attempt 1", L"detect = 0", L"could not detect deskband"};
-  for (int attempt = 2; attempt <= 5; ++attempt) {
-    expected.push_back(L"attempt " + std::to_wstring(attempt));
-    for (int detect = 0; detect < 10; ++detect) {
-      expected.push_back(L"detect = " + std::to_wstring(detect));
-      expected.push_back(L"detect sleep");
-    }
-    expected.push_back(L"could not detect deskband");
+    EXPECT_FALSE(QVDeskbandUtil::Show());
+    const ATOM announced = GlobalFindAtomW(kBuild2Text);
+    EXPECT_NE(announced, 0);
+    if (announced) GlobalDeleteAtom(announced);
   }
-  expected.push_back(L"failed");
+
+  const std::vector<std::wstring> expected =
+      qvtest::ShowLogAfterTheFirstAttempt({L"attempt 1", L"detect = 0", L"could not detect deskband"});
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource), expected);
 }
 
 TEST(DeskbandShow, TheTaskbarInterfaceIsToldAndTheBandShownIsDetectedByTheNextAttempt) {
-  qvtest::ScopedRegistryKey build(HKEY_CURRENT_USER, kBuild1Key);
   // An installation directory with a space, holding the library with the prompt helper.
-  qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
-  qvtest::ScopedTempDir root;
-  const std::wstring installDir = root.path() + L"Tovin Apps";
-  const std::wstring library = qvtest::InstallDeskbandLibrary(installDir + L"\\", 1);
-  ASSERT_EQ(qvtest::RunRegsvr32(L"/s \"" + library + L"\""), 0u);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
-                                         qvtest::WideBytes(installDir)));
+  qvtest::ScopedInstalledDeskband band(L"Tovin Apps");
+  ASSERT_TRUE(band.ok());
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
   // The fixtures' ITrayDeskBand; Wine's COM finds in-process classes under HKLM.
-  const std::wstring record = root.path() + L"tray.txt";
+  const std::wstring record = band.root() + L"tray.txt";
   qvtest::ScopedTrayDeskBandServer tray(record);
   // Closes the band's window (in the band host's process) on the way out.
   qvtest::ScopedDeskbandCleanup cleanup;
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  {
+    const ComInitializer com(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(com.initialized());
 
-  EXPECT_TRUE(QVDeskbandUtil::Show());
-  EXPECT_NE(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
-  CoUninitialize();
+    EXPECT_TRUE(QVDeskbandUtil::Show());
+    EXPECT_NE(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
+  }
 
   EXPECT_EQ(qvtest::ReadRecords(record),
             (std::vector<qvtest::Record>{{L"DeskBandRegistrationChanged", L"", L"0x00000000"},
                                          {L"ShowDeskBand", L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}", L"0x00000000"}}));
   // The helper ran from the system's rundll32.exe with the library path quoted once.
-  const auto helper = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(installDir + L"\\"), L"RunExplorerPromptHelper");
+  const auto helper =
+      qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(band.installDir() + L"\\"), L"RunExplorerPromptHelper");
   ASSERT_EQ(helper.size(), 1u);
   ASSERT_EQ(helper[0].size(), 6u);
-  EXPECT_EQ(helper[0][4], L"rundll32.exe \"" + library + L"\",RunExplorerPromptHelper");
+  EXPECT_EQ(helper[0][4], L"rundll32.exe \"" + band.library() + L"\",RunExplorerPromptHelper");
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource),
             (std::vector<std::wstring>{
                 L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",

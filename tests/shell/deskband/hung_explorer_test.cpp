@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "foundation/owners/com_initializer.h"
 #include "shell/deskband/deskband_command_message.h"
 #include "shell/deskband/deskband_removal.h"
 #include "shell/deskband/qv_deskband_util.h"
 #include "shell/deskband/taskbar_deskband.h"
+#include "support/deskband_show_log.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
 #include "support/hung_deskband_window.h"
 #include "support/log_file.h"
-#include "support/registry.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
 #include "support/tray_server_registration.h"
@@ -26,21 +27,13 @@
 
 namespace {
 
-const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
 const wchar_t kSendSource[] = L"SendDeskbandCommand: ";
 const wchar_t kRemoveSource[] = L"RemoveDeskBandFromTaskBar: ";
 const wchar_t kShowSource[] = L"QVDeskbandUtil::Show: ";
-const wchar_t kBuild1Key[] = L"Software\\Classes\\CLSID\\{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}";
 // Far longer than any limit: the taskbar object's calls never come back within a test.
 constexpr DWORD kHungCallMs = 600000;
 
 ULONGLONG Since(ULONGLONG start) { return GetTickCount64() - start; }
-
-// "(err: <code>) <text>" with any code.
-bool IsErrorLine(const std::wstring& line, const std::wstring& text) {
-  const size_t close = line.find(L") ");
-  return line.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos && line.substr(close + 2) == text;
-}
 
 }  // namespace
 
@@ -58,7 +51,7 @@ TEST(HungDeskband, ACommandEndsWithinItsLimitAndIsLoggedAsNotAnswered) {
   EXPECT_EQ(result, 77u) << "no answer to hand out";
   const auto lines = qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kSendSource);
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(IsErrorLine(lines[0], L"the deskband window did not answer command 25")) << lines[0];
+  EXPECT_TRUE(qvtest::IsErrorLine(lines[0], L"the deskband window did not answer command 25")) << lines[0];
 
   // No window: nothing to wait for, nothing to log.
   EXPECT_EQ(SendDeskbandCommand(nullptr, 0, kDeskbandCommandClose, L"", &result, L"", 0), kDeskbandCommandSent);
@@ -85,7 +78,7 @@ TEST(HungDeskband, RemovalGivesUpAHungWindowAfterItsRounds) {
   EXPECT_EQ(qvtest::LogMessagesOf(log, kRemoveSource), std::vector<std::wstring>{L"couldn't close deskband"});
   const auto sends = qvtest::LogMessagesOf(log, kSendSource);
   ASSERT_FALSE(sends.empty());
-  for (const auto& line : sends) EXPECT_TRUE(IsErrorLine(line, L"the deskband window did not answer command 25")) << line;
+  for (const auto& line : sends) EXPECT_TRUE(qvtest::IsErrorLine(line, L"the deskband window did not answer command 25")) << line;
 }
 
 // The taskbar object hangs in HideDeskBand: after its limit it is left alone, and the command to
@@ -125,42 +118,29 @@ TEST(HungTaskbar, RemovalGoesOnWithTheCommandWhenHideDeskBandHangs) {
 // The taskbar object hangs from its first call: one wait of its limit, then no more calls; the
 // attempts go on by detection alone and end as they do without a band.
 TEST(HungTaskbar, ShowAsksAHungTaskbarOnceAndEndsWithinItsAttempts) {
-  qvtest::ScopedRegistryKey build(HKEY_CURRENT_USER, kBuild1Key);
-  qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
-  qvtest::ScopedTempDir root;
-  const std::wstring installDir = root.path() + L"Tovin";
-  const std::wstring library = qvtest::InstallDeskbandLibrary(installDir + L"\\", 1);
-  ASSERT_EQ(qvtest::RunRegsvr32(L"/s \"" + library + L"\""), 0u);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
-                                         qvtest::WideBytes(installDir)));
+  qvtest::ScopedInstalledDeskband band(L"Tovin");
+  ASSERT_TRUE(band.ok());
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
-  const std::wstring record = root.path() + L"tray.txt";
+  const std::wstring record = band.root() + L"tray.txt";
   qvtest::ScopedTrayDeskBandServer tray(record);
   tray.setCallDelay(kHungCallMs);
   qvtest::ScopedDeskbandCleanup cleanup;
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  {
+    const ComInitializer com(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(com.initialized());
 
-  const ULONGLONG start = GetTickCount64();
-  EXPECT_FALSE(QVDeskbandUtil::Show());
-  // One taskbar call, a ready wait of 5 s and four attempts of ten 500 ms detections.
-  EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::kCallTimeoutMs + 5000 + 4 * 5000));
-  CoUninitialize();
-
-  std::vector<std::wstring> expected = {
-      L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
-      L"notifying tray of deskband registration change",
-      L"taskbar did not answer DeskBandRegistrationChanged within 5000 ms", L"started ExplorerPromptHelper",
-      L"TovinExplorerPromptHelperReadyEvent return = 0", L"ITrayDeskBand::ShowDeskBand returned failure"};
-  for (int attempt = 2; attempt <= 5; ++attempt) {
-    expected.push_back(L"attempt " + std::to_wstring(attempt));
-    for (int detect = 0; detect < 10; ++detect) {
-      expected.push_back(L"detect = " + std::to_wstring(detect));
-      expected.push_back(L"detect sleep");
-    }
-    expected.push_back(L"could not detect deskband");
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(QVDeskbandUtil::Show());
+    // One taskbar call, a ready wait of 5 s and four attempts of ten 500 ms detections.
+    EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::kCallTimeoutMs + 5000 + 4 * 5000));
   }
-  expected.push_back(L"failed");
+
+  const std::vector<std::wstring> expected = qvtest::ShowLogAfterTheFirstAttempt(
+      {L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
+       L"notifying tray of deskband registration change",
+       L"taskbar did not answer DeskBandRegistrationChanged within 5000 ms", L"started ExplorerPromptHelper",
+       L"TovinExplorerPromptHelperReadyEvent return = 0", L"ITrayDeskBand::ShowDeskBand returned failure"});
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource), expected);
   EXPECT_TRUE(qvtest::ReadRecords(record).empty()) << "no call came back";
 }

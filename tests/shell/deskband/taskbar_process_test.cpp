@@ -9,9 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/owners/com_initializer.h"
 #include "shell/deskband/deskband_removal.h"
 #include "shell/deskband/qv_deskband_util.h"
 #include "shell/deskband/taskbar_deskband.h"
+#include "support/deskband_show_log.h"
 #include "support/fake_deskband.h"
 #include "support/fixture_records.h"
 #include "support/log_file.h"
@@ -27,66 +29,12 @@
 
 namespace {
 
-const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
 const wchar_t kShowSource[] = L"QVDeskbandUtil::Show: ";
 const wchar_t kRemoveSource[] = L"RemoveDeskBandFromTaskBar: ";
-const wchar_t kBuild1Key[] = L"Software\\Classes\\CLSID\\{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}";
 const wchar_t kBuild1Text[] = L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}";
 const wchar_t kPlatformBandText[] = L"{DB5B5FAB-8F4D-4E27-9DA1-494C73CF256D}";
 
 ULONGLONG Since(ULONGLONG start) { return GetTickCount64() - start; }
-
-// "(err: <code>) <text>" with any code.
-bool IsErrorLine(const std::wstring& line, const std::wstring& text) {
-  const size_t close = line.find(L") ");
-  return line.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos && line.substr(close + 2) == text;
-}
-
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  bool ok() const { return SUCCEEDED(result_); }
-
- private:
-  HRESULT result_;
-};
-
-// Deskband build 1 installed and registered for the user, as QVDeskbandUtil::Show finds it.
-class ScopedInstalledBand {
- public:
-  ScopedInstalledBand() : build_(HKEY_CURRENT_USER, kBuild1Key), settings_(HKEY_CURRENT_USER, kTovinKey) {
-    const std::wstring installDir = root_.path() + L"Tovin";
-    library_ = qvtest::InstallDeskbandLibrary(installDir + L"\\", 1);
-    registered_ = qvtest::RunRegsvr32(L"/s \"" + library_ + L"\"") == 0 &&
-                  qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
-                                             qvtest::WideBytes(installDir));
-  }
-  bool ok() const { return registered_; }
-  std::wstring path(const std::wstring& name) const { return root_.path() + name; }
-
- private:
-  qvtest::ScopedTempDir root_;
-  qvtest::ScopedRegistryKey build_;
-  qvtest::ScopedRegistryKey settings_;
-  std::wstring library_;
-  bool registered_ = false;
-};
-
-std::vector<std::wstring> ShowLogAfterTheFirstAttempt(std::vector<std::wstring> lines) {
-  for (int attempt = 2; attempt <= 5; ++attempt) {
-    lines.push_back(L"attempt " + std::to_wstring(attempt));
-    for (int detect = 0; detect < 10; ++detect) {
-      lines.push_back(L"detect = " + std::to_wstring(detect));
-      lines.push_back(L"detect sleep");
-    }
-    lines.push_back(L"could not detect deskband");
-  }
-  lines.push_back(L"failed");
-  return lines;
-}
 
 HRESULT Call(TaskbarDeskBand& tray, const std::wstring& method) {
   CLSID band = {};
@@ -102,16 +50,16 @@ HRESULT Call(TaskbarDeskBand& tray, const std::wstring& method) {
 // attempt detects it; removal asks it to hide the platform's band. All served by the taskbar's
 // process, in that order.
 TEST(TaskbarProcess, ShowAndRemovalAreServedByTheTaskbarsProcess) {
-  ScopedInstalledBand band;
+  qvtest::ScopedInstalledDeskband band(L"Tovin");
   ASSERT_TRUE(band.ok());
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
   qvtest::ScopedDeskbandCleanup cleanup;
-  const std::wstring record = band.path(L"tray.txt");
+  const std::wstring record = band.root() + L"tray.txt";
   qvtest::ScopedTaskbarProcess taskbar(record, {});
   ASSERT_TRUE(taskbar.ready());
-  ComScope com;
-  ASSERT_TRUE(com.ok());
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.initialized());
 
   EXPECT_TRUE(QVDeskbandUtil::Show());
   EXPECT_NE(qvtest::FindDeskbandWindow(), nullptr);
@@ -171,7 +119,7 @@ TEST(TaskbarProcess, ACallEndsWhenTheTaskbarDiesOrHangsInIt) {
       const auto lines = qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), kSource);
       ASSERT_EQ(lines.size(), 1u);
       if (c.dies) {
-        EXPECT_TRUE(IsErrorLine(lines[0], L"taskbar gone during " + method)) << lines[0];
+        EXPECT_TRUE(qvtest::IsErrorLine(lines[0], L"taskbar gone during " + method)) << lines[0];
         EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "died";
       } else {
         EXPECT_EQ(result, TaskbarDeskBand::kNotAnswered);
@@ -238,7 +186,7 @@ TEST(TaskbarProcess, RemovalFinishesWhenTheTaskbarDiesInHideDeskBand) {
     EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "died";
     const auto lines = qvtest::LogMessagesOf(log, kRemoveSource);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(IsErrorLine(lines[0], L"taskbar gone during HideDeskBand")) << lines[0];
+    EXPECT_TRUE(qvtest::IsErrorLine(lines[0], L"taskbar gone during HideDeskBand")) << lines[0];
     EXPECT_EQ(qvtest::RecordsOfKind(record, L"HideDeskBand"),
               (std::vector<qvtest::Record>{{L"HideDeskBand", kPlatformBandText, L"died"}}));
     const auto commands = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(dir.path()), L"command");
@@ -330,16 +278,16 @@ TEST(TaskbarProcess, TheTestBedsKeyRaisesTheCreationLimitWithinItsBounds) {
 TEST(TaskbarProcess, ShowGoesOnWhenTheTaskbarDiesInShowDeskBand) {
   for (const bool restarts : {false, true}) {
     SCOPED_TRACE(restarts ? "the taskbar restarts" : "no taskbar comes back");
-    ScopedInstalledBand band;
+    qvtest::ScopedInstalledDeskband band(L"Tovin");
     ASSERT_TRUE(band.ok());
     qvtest::ScopedTempDir logDir;
     qvtest::ScopedTempEnv logEnv(logDir.path());
     qvtest::ScopedDeskbandCleanup cleanup;
-    ComScope com;
-    ASSERT_TRUE(com.ok());
+    const ComInitializer com(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(com.initialized());
     const std::wstring log = qvtest::TodayLogFile(logDir.path());
-    const std::wstring record = band.path(L"tray.txt");
-    const std::wstring nextRecord = band.path(L"next_tray.txt");
+    const std::wstring record = band.root() + L"tray.txt";
+    const std::wstring nextRecord = band.root() + L"next_tray.txt";
 
     std::unique_ptr<qvtest::ScopedTaskbarProcess> next;
     qvtest::ScopedTaskbarProcess taskbar(record, {L"", L"ShowDeskBand"});
@@ -368,7 +316,7 @@ TEST(TaskbarProcess, ShowGoesOnWhenTheTaskbarDiesInShowDeskBand) {
         L"TovinExplorerPromptHelperReadyEvent return = 0"};
     ASSERT_GT(lines.size(), first.size() + 2);
     EXPECT_EQ(std::vector<std::wstring>(lines.begin(), lines.begin() + first.size()), first);
-    EXPECT_TRUE(IsErrorLine(lines[first.size()], L"taskbar gone during ShowDeskBand")) << lines[first.size()];
+    EXPECT_TRUE(qvtest::IsErrorLine(lines[first.size()], L"taskbar gone during ShowDeskBand")) << lines[first.size()];
     EXPECT_EQ(lines[first.size() + 1], L"ITrayDeskBand::ShowDeskBand returned failure");
 
     if (!restarts) {
@@ -377,7 +325,7 @@ TEST(TaskbarProcess, ShowGoesOnWhenTheTaskbarDiesInShowDeskBand) {
       // four creations that find no class.
       EXPECT_LT(took, 3u * (5 * TaskbarDeskBand::creationLimitMs() + TaskbarDeskBand::kCallTimeoutMs + 5000 +
                             4 * 5000));
-      const std::vector<std::wstring> rest = ShowLogAfterTheFirstAttempt({});
+      const std::vector<std::wstring> rest = qvtest::ShowLogAfterTheFirstAttempt({});
       EXPECT_EQ(std::vector<std::wstring>(lines.begin() + first.size() + 2, lines.end()), rest);
       continue;
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/owners/com_initializer.h"
 #include "foundation/owners/qv_reg_key.h"
 #include "shell/deskband_release/deskband_release.h"
 #include "shell/deskband_release/deskband_release_hook.h"
@@ -43,19 +44,27 @@ LRESULT CALLBACK PassOn(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// Loads the recording server, recording to `record`, and drops its only object, so that COM may
+// free it (COM already on the thread). True when the object was made.
+bool DropRecordingServerObject(const std::wstring& record) {
+  SetEnvironmentVariableW(L"QVTEST_COM_RECORD", record.c_str());
+  IUnknown* object = nullptr;
+  if (FAILED(CoCreateInstance(kRecordingServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                              reinterpret_cast<void**>(&object)))) {
+    return false;
+  }
+  object->Release();
+  return true;
+}
+
 // Loads the recording server and drops its only object, so COM may free it; with "hook", plays
 // the installed release hook; then runs ReleaseIfInExplorer. Exit code: 1 when it answered true,
 // plus 2 when COM asked the server whether it could be unloaded; 10 and up for a broken set-up.
 QV_TEST_CHILD(release_if_in_explorer) {
   const std::wstring record = args.at(1);
-  SetEnvironmentVariableW(L"QVTEST_COM_RECORD", record.c_str());
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 10;
-  IUnknown* object = nullptr;
-  if (FAILED(CoCreateInstance(kRecordingServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                              reinterpret_cast<void**>(&object)))) {
-    return 11;
-  }
-  object->Release();
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  if (!com.initialized()) return 10;
+  if (!DropRecordingServerObject(record)) return 11;
 
   HHOOK hook = nullptr;
   if (args.at(0) == L"hook") {
@@ -68,7 +77,6 @@ QV_TEST_CHILD(release_if_in_explorer) {
   const bool asked = qvtest::ReadFileBytes(record).find("DllCanUnloadNow") != std::string::npos;
   SetSharedDeskbandHook(nullptr);
   if (hook) UnhookWindowsHookEx(hook);
-  CoUninitialize();
   return (released ? 1 : 0) | (asked ? 2 : 0);
 }
 
@@ -76,14 +84,9 @@ QV_TEST_CHILD(release_if_in_explorer) {
 // delay. Exit code: 0 when the dropped server is gone afterwards, 1 when it is still loaded; 10
 // and up for a broken set-up.
 QV_TEST_CHILD(release_twice_in_explorer) {
-  SetEnvironmentVariableW(L"QVTEST_COM_RECORD", args.at(0).c_str());
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 10;
-  IUnknown* object = nullptr;
-  if (FAILED(CoCreateInstance(kRecordingServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                              reinterpret_cast<void**>(&object)))) {
-    return 11;
-  }
-  object->Release();
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  if (!com.initialized()) return 10;
+  if (!DropRecordingServerObject(args.at(0))) return 11;
   HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, PassOn, nullptr, GetCurrentThreadId());
   if (!hook) return 12;
   SetSharedDeskbandHook(hook);
@@ -94,7 +97,6 @@ QV_TEST_CHILD(release_twice_in_explorer) {
   const bool loaded = GetModuleHandleW(L"recording_com_server.dll") != nullptr;
   SetSharedDeskbandHook(nullptr);
   UnhookWindowsHookEx(hook);
-  CoUninitialize();
   if (!released) return 13;
   return loaded ? 1 : 0;
 }
@@ -176,39 +178,55 @@ struct WindowThread {
   }
 };
 
+void RegisterPlainClass(const wchar_t* name) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = PlainWindowProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = name;
+  RegisterClassW(&windowClass);
+}
+
+// Makes a desktop named after `prefix` and runs `body` with it on a fresh thread moved there (a
+// thread that already owns windows or hooks cannot change its desktop). Its result; 16 when the
+// thread could not change to the desktop, 17 when there is none.
+int OnOwnDesktop(const wchar_t* prefix, int (*body)(HDESK desktop)) {
+  struct Run {
+    HDESK desktop = nullptr;
+    int (*body)(HDESK) = nullptr;
+    int code = 16;
+  } run;
+  run.body = body;
+  const std::wstring name = qvtest::UniqueName(prefix);
+  run.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  if (!run.desktop) return 17;
+  auto onDesktop = [](void* context) WINAPI -> DWORD {
+    auto* r = static_cast<Run*>(context);
+    if (SetThreadDesktop(r->desktop)) r->code = r->body(r->desktop);
+    return 0;
+  };
+  ScopedHandle thread(CreateThread(nullptr, 0, onDesktop, &run, 0, nullptr));
+  WaitForSingleObject(thread.get(), INFINITE);
+  CloseDesktop(run.desktop);
+  return run.code;
+}
+
 // Plays Explorer (run under the name EXPLORER.EXE) on a desktop of its own: a taskbar window on
 // one thread, another window on a second. The release hook is installed on one of those threads
 // at a time and that thread is sent a message. Exit code: bit 0 when the other thread released
 // (the hook claimed or the event signalled), bit 1 when the taskbar's thread did not; 16 and up
 // for a broken set-up.
 QV_TEST_CHILD(release_on_explorer_threads) {
-  struct Outcome {
-    HDESK desktop = nullptr;
-    int code = 16;
-  } outcome;
-  const std::wstring name = qvtest::UniqueName(L"qvnsis_explorer_threads");
-  outcome.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-  if (!outcome.desktop) return 17;
-
-  auto control = [](void* context) WINAPI -> DWORD {
-    auto* result = static_cast<Outcome*>(context);
-    if (!SetThreadDesktop(result->desktop)) return 0;
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = PlainWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"Shell_TrayWnd";
-    RegisterClassW(&windowClass);
-    windowClass.lpszClassName = L"QvTestExplorerWindow";
-    RegisterClassW(&windowClass);
+  return OnOwnDesktop(L"qvnsis_explorer_threads", [](HDESK desktop) {
+    RegisterPlainClass(L"Shell_TrayWnd");
+    RegisterPlainClass(L"QvTestExplorerWindow");
 
     WindowThread taskbar, other;
-    taskbar.desktop = other.desktop = result->desktop;
+    taskbar.desktop = other.desktop = desktop;
     taskbar.className = L"Shell_TrayWnd";
     other.className = L"QvTestExplorerWindow";
     ScopedHandle released(CreateEventW(nullptr, TRUE, FALSE, kFreeDeskbandEventName));
-    if (!released || !taskbar.start() || !other.start() || FindWindowW(L"Shell_TrayWnd", nullptr) != taskbar.window) {
-      result->code = 18;
-    } else {
+    int code = 18;
+    if (released && taskbar.start() && other.start() && FindWindowW(L"Shell_TrayWnd", nullptr) == taskbar.window) {
       // Returns whether the call on `target`'s thread released.
       auto releasedOn = [&](const WindowThread& target) {
         ResetEvent(released.get());
@@ -225,16 +243,12 @@ QV_TEST_CHILD(release_on_explorer_threads) {
         }
         return claimed || signalled;
       };
-      result->code = (releasedOn(other) ? 1 : 0) | (releasedOn(taskbar) ? 0 : 2);
+      code = (releasedOn(other) ? 1 : 0) | (releasedOn(taskbar) ? 0 : 2);
     }
     other.stop();
     taskbar.stop();
-    return 0;
-  };
-  ScopedHandle thread(CreateThread(nullptr, 0, control, &outcome, 0, nullptr));
-  WaitForSingleObject(thread.get(), INFINITE);
-  CloseDesktop(outcome.desktop);
-  return outcome.code;
+    return code;
+  });
 }
 
 // The hook installed before the release hook, so the release hook's CallNextHookEx reaches it.
@@ -271,54 +285,33 @@ LRESULT CALLBACK NestOnce(int code, WPARAM wParam, LPARAM lParam) {
 // outer call was done; 16 and up for a broken set-up (19: the nested call never reached the hook
 // after the release hook).
 QV_TEST_CHILD(release_nested_on_taskbar_thread) {
-  struct Outcome {
-    HDESK desktop = nullptr;
-    int code = 16;
-  } outcome;
-  const std::wstring name = qvtest::UniqueName(L"qvnsis_nested_release");
-  outcome.desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-  if (!outcome.desktop) return 17;
-
-  auto control = [](void* context) WINAPI -> DWORD {
-    auto* result = static_cast<Outcome*>(context);
-    if (!SetThreadDesktop(result->desktop)) return 0;
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = PlainWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"Shell_TrayWnd";
-    RegisterClassW(&windowClass);
+  return OnOwnDesktop(L"qvnsis_nested_release", [](HDESK desktop) {
+    RegisterPlainClass(L"Shell_TrayWnd");
 
     WindowThread taskbar;
-    taskbar.desktop = result->desktop;
+    taskbar.desktop = desktop;
     taskbar.className = L"Shell_TrayWnd";
     ScopedHandle released(CreateEventW(nullptr, TRUE, FALSE, kFreeDeskbandEventName));
-    if (!released || !taskbar.start() || FindWindowW(L"Shell_TrayWnd", nullptr) != taskbar.window) {
-      result->code = 18;
-    } else {
+    int code = 18;
+    if (released && taskbar.start() && FindWindowW(L"Shell_TrayWnd", nullptr) == taskbar.window) {
       g_nesting.taskbar = taskbar.window;
       g_nesting.released = released.get();
       const HHOOK nest = SetWindowsHookExW(WH_CALLWNDPROC, NestOnce, nullptr, taskbar.threadId);
       const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, nullptr, taskbar.threadId);
-      if (!nest || !hook) {
-        result->code = 18;
-      } else {
+      if (nest && hook) {
         SetSharedDeskbandHook(hook);
         DWORD_PTR reply = 0;
         SendMessageTimeoutW(taskbar.window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &reply);
         const bool signalledAfter = WaitForSingleObject(released.get(), 0) == WAIT_OBJECT_0;
-        result->code = !g_nesting.nestedReached ? 19 : (g_nesting.signalledInside ? 1 : 0) | (signalledAfter ? 0 : 2);
+        code = !g_nesting.nestedReached ? 19 : (g_nesting.signalledInside ? 1 : 0) | (signalledAfter ? 0 : 2);
         // Whatever a broken release left behind.
         if (const HHOOK left = ClaimSharedDeskbandHook()) UnhookWindowsHookEx(left);
       }
       if (nest) UnhookWindowsHookEx(nest);
     }
     taskbar.stop();
-    return 0;
-  };
-  ScopedHandle thread(CreateThread(nullptr, 0, control, &outcome, 0, nullptr));
-  WaitForSingleObject(thread.get(), INFINITE);
-  CloseDesktop(outcome.desktop);
-  return outcome.code;
+    return code;
+  });
 }
 
 }  // namespace

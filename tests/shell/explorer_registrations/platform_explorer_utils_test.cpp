@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/owners/qv_reg_key.h"
 #include "shell/explorer_registrations/platform_explorer_utils.h"
+#include "support/explorer_registration_keys.h"
+#include "support/log_file.h"
 #include "support/registry.h"
 #include "support/temp_dir.h"
 
@@ -14,18 +15,8 @@ namespace {
 
 const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
 
-// Every key the registrations may create, from the top: each is removed for the test and put back.
-const wchar_t* const kClassKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects", L"Software\\Classes\\Directory",
-    L"Software\\Classes\\Drive", L"Software\\Classes\\lnkfile", L"Software\\Classes\\tovin",
-};
-
-const wchar_t* const kVerbKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin",
-    L"Software\\Classes\\Directory\\shell\\tovin",
-    L"Software\\Classes\\Drive\\shell\\tovin",
-    L"Software\\Classes\\lnkfile\\shell\\tovin",
-};
+using qvtest::kExplorerClassKeys;
+using qvtest::kExplorerVerbKeys;
 
 const wchar_t kProtocolKey[] = L"Software\\Classes\\tovin";
 const wchar_t kProtocolCommandKey[] = L"Software\\Classes\\tovin\\shell\\open\\command";
@@ -56,7 +47,7 @@ bool SameValues(const qvtest::RegistrySnapshot& a, const qvtest::RegistrySnapsho
 
 std::vector<qvtest::RegistrySnapshot> SnapshotClasses() {
   std::vector<qvtest::RegistrySnapshot> snapshots;
-  for (const wchar_t* key : kClassKeys) snapshots.push_back(qvtest::TakeRegistrySnapshot(HKEY_CURRENT_USER, key));
+  for (const wchar_t* key : kExplorerClassKeys) snapshots.push_back(qvtest::TakeRegistrySnapshot(HKEY_CURRENT_USER, key));
   return snapshots;
 }
 
@@ -67,12 +58,6 @@ bool SameClasses(const std::vector<qvtest::RegistrySnapshot>& a, const std::vect
 // A fresh settings key, no Explorer registrations and a log directory of its own; all put back.
 class ExplorerRegistrationTest : public testing::Test {
  protected:
-  ExplorerRegistrationTest() {
-    for (const wchar_t* key : kClassKeys) {
-      savedClasses_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
-    }
-  }
-
   void SetInstallDir(DWORD type, const std::wstring& dir) {
     ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", type,
                                            qvtest::WideBytes(dir)));
@@ -94,20 +79,10 @@ class ExplorerRegistrationTest : public testing::Test {
   }
 
   static void ExpectMenuText(const std::wstring& text) {
-    for (const wchar_t* verbKey : kVerbKeys) ExpectText(verbKey, nullptr, REG_SZ, text);
+    for (const wchar_t* verbKey : kExplorerVerbKeys) ExpectText(verbKey, nullptr, REG_SZ, text);
   }
 
-  std::vector<std::wstring> LogMessages() const {
-    SYSTEMTIME t = {};
-    GetLocalTime(&t);
-    wchar_t name[64];
-    swprintf(name, 64, L"Tovin-%04d-%02d-%02d.log", t.wYear, t.wMonth, t.wDay);
-    std::vector<std::wstring> messages;
-    for (const auto& line : qvtest::ReadLogLines(logDir_.path() + name)) {
-      messages.push_back(line.substr(line.find(L"] ") + 2));
-    }
-    return messages;
-  }
+  std::vector<std::wstring> LogMessages() const { return qvtest::TodaysLogMessages(logDir_.path()); }
 
   long LogCount(const std::wstring& message) const {
     const auto log = LogMessages();
@@ -115,7 +90,7 @@ class ExplorerRegistrationTest : public testing::Test {
   }
 
   qvtest::ScopedRegistryKey savedSettings_{HKEY_CURRENT_USER, kTovinKey};
-  std::vector<std::unique_ptr<qvtest::ScopedRegistryKey>> savedClasses_;
+  qvtest::ScopedExplorerClassKeys savedClasses_;
   qvtest::ScopedTempDir logDir_;
   qvtest::ScopedTempEnv logEnv_{logDir_.path()};
 };
@@ -142,7 +117,7 @@ TEST_F(ExplorerRegistrationTest, CommandsQuoteTheUnexpandedEnginePath) {
     RegisterBoth(L"Add to Tovin Menu");
 
     ExpectMenuText(L"Add to Tovin Menu");
-    for (const wchar_t* verbKey : kVerbKeys) {
+    for (const wchar_t* verbKey : kExplorerVerbKeys) {
       ExpectText(CommandKey(verbKey), nullptr, REG_EXPAND_SZ, c.contextCommand);
     }
     ExpectText(kProtocolKey, nullptr, REG_SZ, L"URL:Tovin Protocol");
@@ -177,9 +152,9 @@ TEST_F(ExplorerRegistrationTest, MenuTextIsTheCallersOrTheBuiltInOneWhenEmpty) {
 
 TEST_F(ExplorerRegistrationTest, RunningAgainOverwritesTheSameValuesAndCreatesNothing) {
   // What an older registration may have left: other texts and types, and a value of its own.
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kVerbKeys[2], L"", REG_SZ,
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kExplorerVerbKeys[2], L"", REG_SZ,
                                          qvtest::WideBytes(L"Old text")));
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, CommandKey(kVerbKeys[2]), L"", REG_SZ,
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, CommandKey(kExplorerVerbKeys[2]), L"", REG_SZ,
                                          qvtest::WideBytes(L"\"D:\\old\\tovin.exe\" \"%1\"")));
   ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kProtocolCommandKey, L"", REG_SZ,
                                          qvtest::WideBytes(L"D:\\old\\tovin.exe \"%1\"")));
@@ -189,8 +164,8 @@ TEST_F(ExplorerRegistrationTest, RunningAgainOverwritesTheSameValuesAndCreatesNo
 
   RegisterBoth(L"Add to Tovin Menu");
   const auto first = SnapshotClasses();
-  ExpectText(kVerbKeys[2], nullptr, REG_SZ, L"Add to Tovin Menu");
-  ExpectText(CommandKey(kVerbKeys[2]), nullptr, REG_EXPAND_SZ, L"\"C:\\Tovin\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"");
+  ExpectText(kExplorerVerbKeys[2], nullptr, REG_SZ, L"Add to Tovin Menu");
+  ExpectText(CommandKey(kExplorerVerbKeys[2]), nullptr, REG_EXPAND_SZ, L"\"C:\\Tovin\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"");
   ExpectText(kProtocolCommandKey, nullptr, REG_EXPAND_SZ, L"\"C:\\Tovin\\Engine\\tovin.exe\" \"%1\"");
   qvtest::RegistryValue kept;
   EXPECT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, kProtocolKey, L"EditFlags", &kept));
@@ -216,7 +191,7 @@ TEST_F(ExplorerRegistrationTest, RunningAgainOverwritesTheSameValuesAndCreatesNo
 TEST_F(ExplorerRegistrationTest, WithoutAnInstallationNothingIsWrittenAndAnEarlierRegistrationStays) {
   // No settings key at all: no key of the registrations appears.
   RegisterBoth(L"Add to Tovin Menu");
-  for (const wchar_t* key : kClassKeys) EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << key;
+  for (const wchar_t* key : kExplorerClassKeys) EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << key;
 
   SetInstallDir(REG_SZ, L"C:\\Tovin");
   RegisterBoth(L"Add to Tovin Menu");
@@ -256,7 +231,7 @@ TEST_F(ExplorerRegistrationTest, WithoutAnInstallationNothingIsWrittenAndAnEarli
 TEST_F(ExplorerRegistrationTest, AKeyThatCannotBeCreatedIsSkippedAndLogged) {
   SetInstallDir(REG_SZ, L"C:\\Tovin");
   // A volatile key takes no lasting subkey: its "command" key cannot be created.
-  for (const wchar_t* path : {kVerbKeys[2], L"Software\\Classes\\tovin\\shell"}) {
+  for (const wchar_t* path : {kExplorerVerbKeys[2], L"Software\\Classes\\tovin\\shell"}) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
                               &key, nullptr),
@@ -268,14 +243,14 @@ TEST_F(ExplorerRegistrationTest, AKeyThatCannotBeCreatedIsSkippedAndLogged) {
 
   const std::wstring command = L"\"C:\\Tovin\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"";
   ExpectMenuText(L"Add to Tovin Menu");  // the command did not land in the verb key left open
-  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, CommandKey(kVerbKeys[2])));
-  for (size_t i : {0u, 1u, 3u}) ExpectText(CommandKey(kVerbKeys[i]), nullptr, REG_EXPAND_SZ, command);
+  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, CommandKey(kExplorerVerbKeys[2])));
+  for (size_t i : {0u, 1u, 3u}) ExpectText(CommandKey(kExplorerVerbKeys[i]), nullptr, REG_EXPAND_SZ, command);
 
   ExpectText(kProtocolKey, nullptr, REG_SZ, L"URL:Tovin Protocol");
   ExpectText(kProtocolKey, L"URL Protocol", REG_SZ, L"");
   EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, kProtocolCommandKey));
 
   const std::wstring error = L"(err: " + std::to_wstring(ERROR_CHILD_MUST_BE_VOLATILE) + L") could not create key ";
-  EXPECT_EQ(LogCount(kContextSource + error + CommandKey(kVerbKeys[2])), 1);
+  EXPECT_EQ(LogCount(kContextSource + error + CommandKey(kExplorerVerbKeys[2])), 1);
   EXPECT_EQ(LogCount(kProtocolSource + error + kProtocolCommandKey), 1);
 }

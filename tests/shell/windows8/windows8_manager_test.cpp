@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/owners/com_initializer.h"
 #include "shell/deskband/deskband_command_message.h"
 #include "shell/windows8/monitor_mode_events.h"
 #include "shell/windows8/windows8_manager.h"
@@ -20,18 +21,6 @@
 namespace {
 
 const wchar_t kAppVisibilityKey[] = L"Software\\Classes\\CLSID\\{7E5FE3D9-985F-4908-91F9-EE19F9FD1514}";
-
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  bool ok() const { return SUCCEEDED(result_); }
-
- private:
-  HRESULT result_;
-};
 
 // The records of `kind` once there are at least `count` of them (fewer after the timeout).
 std::vector<qvtest::Record> WaitForRecords(const std::wstring& path, const std::wstring& kind,
@@ -128,8 +117,8 @@ TEST(Windows8Manager, WithoutTheServiceItStartsAndSeesNoModernUi) {
   qvtest::ScopedRegistryKey noService(HKEY_LOCAL_MACHINE, kAppVisibilityKey);
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
-  ComScope com;
-  ASSERT_TRUE(com.ok());
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.initialized());
   Windows8Manager& manager = Windows8Manager::Instance();
   EXPECT_EQ(&manager, &Windows8Manager::Instance());
 
@@ -168,8 +157,8 @@ TEST(Windows8Manager, FollowsTheStartScreenAndImmersiveAppsAndTellsTheDeskband) 
   ASSERT_NE(qvtest::WaitForDeskbandWindow(), nullptr);
   const std::wstring deskbandRecord = qvtest::DeskbandRecordPath(dir.path());
 
-  ComScope com;
-  ASSERT_TRUE(com.ok());
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.initialized());
   Windows8Manager& manager = Windows8Manager::Instance();
   manager.Start(GetModuleHandleW(nullptr));
   manager.Start(GetModuleHandleW(nullptr));
@@ -221,8 +210,8 @@ TEST(Windows8Manager, AnImmersiveAppOnASecondMonitorAloneCounts) {
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
   qvtest::ScopedAppVisibilityServer service(dir.path() + L"app_visibility.txt");
-  ComScope com;
-  ASSERT_TRUE(com.ok());
+  const ComInitializer com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.initialized());
   Windows8Manager& manager = Windows8Manager::Instance();
   manager.Start(GetModuleHandleW(nullptr));
   EXPECT_FALSE(manager.IsModernUIVisible());
