@@ -21,7 +21,7 @@ fetch_source() {
 }
 
 stamp_text() {
-  sha256sum "$here/build-deps.sh" "$here/../cmake/toolchain-mingw.cmake" | awk '{print $1}'
+  sha256sum "$here/build-deps.sh" "$here/libpng-options.dfa" "$here/../cmake/toolchain-mingw.cmake" | awk '{print $1}'
   for p in sqlite3 libpng1.6 libjpeg-turbo zlib; do echo "$p $(src_versions "$p" | tr '\n' ' ')"; done
   dpkg-query -W -f='${Version}\n' googletest libz-mingw-w64-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix \
     g++-mingw-w64-i686-posix
@@ -121,7 +121,8 @@ for t in x86 x64; do
   cp "$cache/src/zlib-$t/libzlibstatic.a" "$prefix/lib/libz.a"
   cp "$cache/src/$zlib_dir/zlib.h" "$cache/src/zlib-$t/zconf.h" "$prefix/include/"
 
-  cmake -S "$cache/src/$png_dir" -B "$cache/src/png-$t" "${tc[@]}" \
+  # libpng with the options of libpng-options.dfa (its pnglibconf.h is generated from them).
+  cmake -S "$cache/src/$png_dir" -B "$cache/src/png-$t" "${tc[@]}" -DDFA_XTRA="$here/libpng-options.dfa" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DPNG_SHARED=OFF -DPNG_TESTS=OFF \
     -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DZLIB_INCLUDE_DIR="$prefix/include" \
     -DZLIB_LIBRARY="$prefix/lib/libz.a" -DCMAKE_C_FLAGS="$size_cflags ${unwind_cflags[$t]}" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" >/dev/null

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <stdexcept>
@@ -15,6 +16,36 @@ void AppendPng(png_structp png, png_bytep data, png_size_t length) {
   static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
 }
 void FlushPng(png_structp) {}
+
+void SetMetadata(png_structp png, png_infop info, const PngPicture& picture) {
+  char key[] = "Comment", latin[] = "plain", compressed[] = "compressed", international[] = "international";
+  png_text texts[3] = {};
+  const int kinds[3] = {PNG_TEXT_COMPRESSION_NONE, PNG_TEXT_COMPRESSION_zTXt, PNG_ITXT_COMPRESSION_NONE};
+  char* words[3] = {latin, compressed, international};
+  for (int i = 0; i < 3; ++i) {
+    texts[i].compression = kinds[i];
+    texts[i].key = key;
+    texts[i].text = words[i];
+  }
+  png_set_text(png, info, texts, 3);
+  png_set_gAMA(png, info, 1 / 2.2);
+  png_set_cHRM(png, info, 0.3127, 0.329, 0.64, 0.33, 0.3, 0.6, 0.15, 0.06);
+  png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+  png_set_pHYs(png, info, 3780, 3780, PNG_RESOLUTION_METER);
+  png_time when = {};
+  when.year = 2014;
+  when.month = 5;
+  when.day = 6;
+  png_set_tIME(png, info, &when);
+  png_color_16 background = {};
+  png_set_bKGD(png, info, &background);
+  png_color_8 bits = {};
+  bits.red = bits.green = bits.blue = bits.gray = static_cast<png_byte>(std::min(picture.bitDepth, 8));
+  if (picture.colorType & PNG_COLOR_MASK_ALPHA) bits.alpha = bits.red;
+  png_set_sBIT(png, info, &bits);
+  png_byte exif[] = {'M', 'M', 0, 42, 0, 0, 0, 8};
+  png_set_eXIf_1(png, info, sizeof(exif), exif);
+}
 
 bool WritePng(png_structp png, png_infop info, const PngPicture& picture, std::string* out) {
   if (setjmp(png_jmpbuf(png))) return false;
@@ -45,6 +76,7 @@ bool WritePng(png_structp png, png_infop info, const PngPicture& picture, std::s
     }
     png_set_tRNS(png, info, nullptr, 0, &key);
   }
+  if (picture.metadata) SetMetadata(png, info, picture);
   png_write_info(png, info);
   std::vector<png_bytep> rows;
   for (const auto& row : picture.rows) rows.push_back(reinterpret_cast<png_bytep>(const_cast<char*>(row.data())));

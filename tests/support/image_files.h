@@ -21,6 +21,9 @@ struct PngPicture {
   // Grey or RGB images: the one colour that stands for transparent (a tRNS chunk), as {grey} or
   // {red, green, blue} in the image's bit depth.
   std::vector<uint16_t> transparentColour;
+  // The metadata chunks a file may carry (text in its three forms, gamma, chromaticities, sRGB,
+  // resolution, time, background, significant bits, Exif), none of which changes the pixels.
+  bool metadata = false;
 };
 std::string EncodePng(const PngPicture& picture);
 

@@ -89,7 +89,11 @@ TEST(PngDecode, EveryLayoutArrivesAsStraightBgra) {
   keyedRgb.transparentColour = {1, 2, 3};
   PngPicture keyedRgb16 = picture(2, 1, PNG_COLOR_TYPE_RGB, 16, {Bytes({0xAB, 1, 0xCD, 2, 0xEF, 3, 0xAB, 1, 0xCD, 2, 0xEF, 4})});
   keyedRgb16.transparentColour = {0xAB01, 0xCD02, 0xEF03};
+  // The decoder's libpng skips what only describes the picture: the same pixels.
+  PngPicture described = picture(2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {Bytes({1, 2, 3, 4, 250, 251, 252, 0})});
+  described.metadata = true;
   Case cases[] = {
+      {"RGBA with every metadata chunk", described, {0x04010203, 0x00FAFBFC}},
       {"grey keyed", keyedGrey, {0xFF070707, 0x00090909, 0xFF0A0A0A}},
       {"RGB keyed", keyedRgb, {0x00010203, 0xFF010204, 0xFF000203}},
       {"16-bit RGB keyed (the key compares all 16 bits)", keyedRgb16, {0x00ABCDEF, 0xFFABCDEF}},
@@ -109,6 +113,11 @@ TEST(PngDecode, EveryLayoutArrivesAsStraightBgra) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = qvtest::EncodePng(c.picture);
+    if (c.picture.metadata) {
+      for (const char* chunk : {"tEXt", "zTXt", "iTXt", "gAMA", "cHRM", "sRGB", "pHYs", "tIME", "bKGD", "sBIT", "eXIf"}) {
+        EXPECT_NE(file.find(chunk), std::string::npos) << chunk << " was not written";
+      }
+    }
     DecodedImage decoded;
     ASSERT_TRUE(DecodePng(file.data(), file.size(), &decoded));
     EXPECT_EQ(decoded.width, c.picture.width);
