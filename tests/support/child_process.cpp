@@ -1,5 +1,6 @@
 #include "support/child_process.h"
 
+#include <cstdio>
 #include <map>
 #include <shellapi.h>
 
@@ -78,6 +79,11 @@ ScopedHandle Start(const std::wstring& name, const ChildArgs& args, const ChildO
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
                       &startup, &info)) {
+    // Said where the test's output shows it: a child that never ran fails its test with an exit
+    // code of its harness's making.
+    const DWORD error = GetLastError();
+    fwprintf(stderr, L"child %ls could not be started: error %lu\n", name.c_str(), error);
+    SetLastError(error);
     return ScopedHandle();
   }
   CloseHandle(info.hThread);
@@ -172,6 +178,7 @@ ChildResult RunChild(const std::wstring& name, const ChildArgs& args, const Chil
   }
   RunningChild child(name, args, options);
   ChildResult result;
+  if (!child.process()) result.failure = GetLastError();
   result.exitCode = child.wait(options.timeoutMs);
   return result;
 }
@@ -190,6 +197,7 @@ RunningChild::~RunningChild() {
 DWORD RunningChild::wait(DWORD timeoutMs) {
   if (!process_) return 0xFFFFFFFF;
   if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {
+    fwprintf(stderr, L"child did not end within %lu ms: ended by its test\n", timeoutMs);
     TerminateProcess(process_.get(), 0xFFFFFFFF);
     WaitForSingleObject(process_.get(), 5000);
     return 0xFFFFFFFF;

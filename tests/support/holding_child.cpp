@@ -1,5 +1,6 @@
 #include "support/holding_child.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace qvtest {
@@ -21,6 +22,11 @@ HoldingChild::HoldingChild(const std::wstring& name, ChildArgs args)
       child_(name, WithEvents(std::move(args), readyName_, doneName_)) {
   const HANDLE waits[] = {ready_.get(), child_.process()};
   holding_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
+  if (!holding_ && child_.process()) {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(child_.process(), &code);
+    fwprintf(stderr, L"child %ls did not say it holds (exit code %lu)\n", name.c_str(), code);
+  }
 }
 
 DWORD HoldingChild::finish(DWORD timeoutMs) {
