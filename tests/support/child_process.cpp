@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "foundation/owners/qv_reg_key.h"
+#include "support/program.h"
 #include "support/temp_dir.h"
 
 namespace qvtest {
@@ -73,17 +74,8 @@ std::wstring CommandLine(const std::wstring& exe, const std::wstring& name, cons
 ScopedHandle Start(const std::wstring& name, const ChildArgs& args, const ChildOptions& options,
                    DWORD flags) {
   const std::wstring exe = PrepareExecutable(options);
-  std::wstring line = CommandLine(exe, name, args);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                      &startup, &info)) {
-    // Said where the test's output shows it: a child that never ran fails its test with an exit
-    // code of its harness's making.
-    const DWORD error = GetLastError();
-    fwprintf(stderr, L"child %ls could not be started: error %lu\n", name.c_str(), error);
-    SetLastError(error);
+  if (!CreateTestProcess(exe.c_str(), CommandLine(exe, name, args), flags, &info)) {
     return ScopedHandle();
   }
   CloseHandle(info.hThread);

@@ -1,5 +1,7 @@
 #include "support/program.h"
 
+#include <cstdio>
+
 namespace qvtest {
 
 std::wstring SystemProgram(const std::wstring& name) {
@@ -8,12 +10,27 @@ std::wstring SystemProgram(const std::wstring& name) {
   return std::wstring(system) + L"\\" + name;
 }
 
-ScopedHandle StartProgram(const std::wstring& exe, const std::wstring& arguments) {
-  std::wstring line = L"\"" + exe + L"\" " + arguments;
+bool CreateTestProcess(const wchar_t* exe, std::wstring commandLine, DWORD flags,
+                       PROCESS_INFORMATION* info) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
+  for (int attempt = 1;; ++attempt) {
+    if (CreateProcessW(exe, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                       &startup, info)) {
+      return true;
+    }
+    const DWORD error = GetLastError();
+    fwprintf(stderr, L"could not start %ls: error %lu\n", commandLine.c_str(), error);
+    if (error != ERROR_INTERNAL_ERROR || attempt == 2) {
+      SetLastError(error);
+      return false;
+    }
+  }
+}
+
+ScopedHandle StartProgram(const std::wstring& exe, const std::wstring& arguments) {
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+  if (!CreateTestProcess(exe.c_str(), L"\"" + exe + L"\" " + arguments, 0, &info)) {
     return ScopedHandle();
   }
   CloseHandle(info.hThread);

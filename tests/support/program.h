@@ -12,6 +12,13 @@ namespace qvtest {
 // "<system directory>\<name>", as the library itself names rundll32.exe and regsvr32.exe.
 std::wstring SystemProgram(const std::wstring& name);
 
+// CreateProcessW for the tests (`exe` may be null: the command line names the program). Wine
+// reports ERROR_INTERNAL_ERROR when a new process ended before it ran any code of its own, which
+// a busy test machine shows about once in ten thousand starts: the test bed's fault, not the
+// program's, so that start is made once more. A start that fails is said on the test's output.
+bool CreateTestProcess(const wchar_t* exe, std::wstring commandLine, DWORD flags,
+                       PROCESS_INFORMATION* info);
+
 // Starts `exe` with the command line "\"<exe>\" <arguments>"; the process, or none when it
 // cannot be started.
 ScopedHandle StartProgram(const std::wstring& exe, const std::wstring& arguments);

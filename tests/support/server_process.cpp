@@ -1,6 +1,7 @@
 #include "support/server_process.h"
 
 #include "support/child_process.h"
+#include "support/program.h"
 
 namespace qvtest {
 namespace {
@@ -9,20 +10,15 @@ constexpr DWORD kStartMs = 30000;
 
 }  // namespace
 
-bool ServerProcess::start(const std::wstring& exe, const std::wstring& recordPath, const std::wstring& hangIn,
-                          const std::wstring& dieIn) {
+bool ServerProcess::start(const std::wstring& exe, const std::wstring& recordPath,
+                          const std::wstring& hangIn, const std::wstring& dieIn) {
   const std::wstring readyName = UniqueName(L"QvServerReady");
   const ScopedHandle readyEvent(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
   std::wstring line = L"\"" + exe + L"\" \"" + recordPath + L"\" \"" + readyName + L"\"";
   if (!hangIn.empty()) line += L" hang " + hangIn;
   if (!dieIn.empty()) line += L" die " + dieIn;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (!readyEvent ||
-      !CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return false;
-  }
+  if (!readyEvent || !CreateTestProcess(exe.c_str(), line, 0, &info)) return false;
   CloseHandle(info.hThread);
   process_ = ScopedHandle(info.hProcess);
   processId_ = info.dwProcessId;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "support/program.h"
 #include "support/text.h"
 
 namespace qvtest {
@@ -55,7 +56,8 @@ bool AnswerRows(const std::string& answer, SqlRows* rows, std::string* error) {
     size_t start = 0;
     for (;;) {
       const size_t split = line.find('\x1f', start);
-      const std::string value = line.substr(start, split == std::string::npos ? split : split - start);
+      const std::string value =
+          line.substr(start, split == std::string::npos ? split : split - start);
       row.push_back(value == "\x1d" ? kNullCell : value);
       if (split == std::string::npos) break;
       start = split + 1;
@@ -81,13 +83,11 @@ StockSqlite::StockSqlite(const std::wstring& path) {
   }
   // Wine runs a Unix program for CreateProcess but gives no handle to it: the channel's files
   // tell when it is ready and what it answers.
-  std::wstring command = L"Z:\\bin\\sh -c \"exec /usr/bin/python3 '" + Wide(QVNSIS_STOCK_SQLITE_SCRIPT) +
-                         L"' '" + Wide(channel) + L"' '" + Wide(database) + L"'\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
+  std::wstring command = L"Z:\\bin\\sh -c \"exec /usr/bin/python3 '" +
+                         Wide(QVNSIS_STOCK_SQLITE_SCRIPT) + L"' '" + Wide(channel) + L"' '" +
+                         Wide(database) + L"'\"";
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!CreateTestProcess(nullptr, command, 0, &process)) {
     failure_ = "cannot start /usr/bin/python3: error " + std::to_string(GetLastError());
     return;
   }
