@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   if (qvtest::RunChildIfRequested(&childExit)) return childExit;
   const std::vector<InstallerSizes> sizes = ParseInstallerSizes(argc, argv);
   if (sizes.empty()) {
-    std::fprintf(stderr, "no DLL sizes given: `make bench` measures them with makensis and passes them\n");
+    std::fprintf(stderr,
+                 "no DLL sizes given: `make bench` measures them with makensis and passes them\n");
   }
   // A run that stopped early leaves its database under the scratch folder, and the next run must
   // not build on it.
@@ -39,9 +40,11 @@ int main(int argc, char** argv) {
   for (const Row& row : IsDeskbandRegisteredRows(scratch)) rows.push_back(row);
   for (const Row& row : WorstCaseRows(scratch)) rows.push_back(row);
 
-  std::printf("| %-44s | %15s | %15s | %7s | %6s |\n", "benchmark", "ours", "baseline", "ratio", "goal");
+  std::printf("| %-44s | %15s | %15s | %7s | %6s |\n", "benchmark", "ours", "baseline", "ratio",
+              "goal");
   std::printf("|%s|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(17, '-').c_str(),
-              std::string(17, '-').c_str(), std::string(9, '-').c_str(), std::string(8, '-').c_str());
+              std::string(17, '-').c_str(), std::string(9, '-').c_str(),
+              std::string(8, '-').c_str());
   // Times to a tenth of a microsecond, sizes in whole bytes.
   auto amount = [](double value, const char* unit) {
     char text[32];
@@ -61,8 +64,9 @@ int main(int argc, char** argv) {
       allMet = allMet && met;
       std::snprintf(goal, sizeof(goal), "%s%4.2fx", met ? "<=" : "> ", row.goal);
     }
-    std::printf("| %-44s | %15s | %15s | %6.2fx | %s |\n", row.name.c_str(), amount(row.ours, row.unit).c_str(),
-                amount(row.baseline, row.unit).c_str(), ratio, goal);
+    std::printf("| %-44s | %15s | %15s | %6.2fx | %s |\n", row.name.c_str(),
+                amount(row.ours, row.unit).c_str(), amount(row.baseline, row.unit).c_str(), ratio,
+                goal);
   }
   qvtest::RemoveTree(scratch);
   std::printf("%s\n", allMet ? "every goal met" : "some goal missed");

@@ -20,13 +20,14 @@ std::vector<Row> IsDeskbandRegisteredRows(const std::wstring&) {
   if (isRegistered() != 0) Abort("a deskband build is registered in this prefix");
   auto probes = [&] {
     HKEY classes = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID", 0, KEY_READ | KEY_WOW64_64KEY, &classes) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID", 0, KEY_READ | KEY_WOW64_64KEY,
+                      &classes) != ERROR_SUCCESS) {
       return;
     }
     for (const std::wstring& build : builds) {
       HKEY subkey = nullptr;
-      if (RegOpenKeyExW(classes, build.c_str(), 0, KEY_READ | KEY_WRITE, &subkey) == ERROR_SUCCESS) {
+      if (RegOpenKeyExW(classes, build.c_str(), 0, KEY_READ | KEY_WRITE, &subkey) ==
+          ERROR_SUCCESS) {
         RegCloseKey(subkey);
       }
     }

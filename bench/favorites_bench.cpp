@@ -33,8 +33,8 @@ std::vector<Row> FavoritesRows(const std::wstring& scratch) {
   if (!load || !log) Abort("cannot load QVNSIS_LoadFavorites");
   const wchar_t* const favoritesKey = L"SOFTWARE\\Tovin\\Sideload\\Favorites";
   HKEY sideload = nullptr;
-  const bool hadSideload =
-      RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload", 0, KEY_READ, &sideload) == ERROR_SUCCESS;
+  const bool hadSideload = RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload", 0,
+                                         KEY_READ, &sideload) == ERROR_SUCCESS;
   if (sideload) RegCloseKey(sideload);
 
   const int entries = 10000;
@@ -52,10 +52,12 @@ std::vector<Row> FavoritesRows(const std::wstring& scratch) {
     log(L"QVNSIS_LoadFavorites: loading in data from file");
     log(L"QVNSIS_LoadFavorites: loaded data from file");
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, favoritesKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, favoritesKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                    &key, nullptr);
     for (int i = 0; i < entries; ++i) {
       log((L"QVNSIS_LoadFavorites: Adding favorite to sideloading: " + texts[i]).c_str());
-      RegSetValueExW(key, std::to_wstring(i).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(texts[i].c_str()),
+      RegSetValueExW(key, std::to_wstring(i).c_str(), 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(texts[i].c_str()),
                      static_cast<DWORD>((texts[i].size() + 1) * sizeof(wchar_t)));
     }
     RegCloseKey(key);
@@ -70,8 +72,8 @@ std::vector<Row> FavoritesRows(const std::wstring& scratch) {
   const std::wstring whole = scratch + L"favorites-64mb.txt";
   WriteFavorites(quarter, 256, 64 * 1024 - 2);
   WriteFavorites(whole, 1024, 64 * 1024 - 2);
-  const std::vector<double> sizes =
-      CompareMedians({[&] { load(quarter.c_str()); }, [&] { load(whole.c_str()); }}, 1, 3, 0, clearLog);
+  const std::vector<double> sizes = CompareMedians(
+      {[&] { load(quarter.c_str()); }, [&] { load(whole.c_str()); }}, 1, 3, 0, clearLog);
   clearLog();
 
   if (hadSideload) {

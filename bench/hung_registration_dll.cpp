@@ -5,7 +5,8 @@
 #include <windows.h>
 
 extern "C" __declspec(dllexport) HRESULT __stdcall DllRegisterServer() {
-  if (HANDLE reached = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"qvnsis-bench-registration-reached")) {
+  if (HANDLE reached =
+          OpenEventW(EVENT_MODIFY_STATE, FALSE, L"qvnsis-bench-registration-reached")) {
     SetEvent(reached);
     CloseHandle(reached);
   }

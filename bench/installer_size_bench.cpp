@@ -15,7 +15,8 @@ std::vector<InstallerSizes> ParseInstallerSizes(int argc, char** argv) {
     double dll = 0, empty = 0, with = 0;
     if (std::sscanf(argv[i], "%31[^=]=%lf,%lf,%lf", target, &dll, &empty, &with) != 4 || dll <= 0 ||
         empty <= 0 || with <= empty) {
-      std::fprintf(stderr, "not a size word <target>=<dll>,<empty installer>,<with dll>: %s\n", argv[i]);
+      std::fprintf(stderr, "not a size word <target>=<dll>,<empty installer>,<with dll>: %s\n",
+                   argv[i]);
       ExitProcess(2);
     }
     sizes.push_back({target, dll, empty, with});
@@ -28,7 +29,8 @@ std::vector<Row> SizeRows(const std::vector<InstallerSizes>& sizes) {
   for (const InstallerSizes& s : sizes) {
     const std::string arch = s.target.substr(0, s.target.find('-'));
     rows.push_back({arch + " DLL file vs empty lzma installer", s.dll, s.emptyInstaller, 0, "B"});
-    rows.push_back({arch + " DLL in lzma installer vs DLL file", s.withDll - s.emptyInstaller, s.dll, 0, "B"});
+    rows.push_back(
+        {arch + " DLL in lzma installer vs DLL file", s.withDll - s.emptyInstaller, s.dll, 0, "B"});
   }
   return rows;
 }

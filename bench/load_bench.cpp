@@ -52,17 +52,18 @@ std::vector<Row> LoadUnloadRows(const std::wstring& scratch) {
   // (the language manager's two, never freed, and one the static C++ runtime takes), and a
   // process has 1088.
   const int calls = 20, rounds = 7, warmCalls = 5;
-  const std::vector<double> t = CompareMedians(
-      {[&] { loadUnload(minimal); }, [&] { loadUnload(ours); }, [&] { loadUnload(sameSize); },
-       [&] { loadUnload(logLines); }},
-      calls, rounds, warmCalls);
+  const std::vector<double> t =
+      CompareMedians({[&] { loadUnload(minimal); }, [&] { loadUnload(ours); },
+                      [&] { loadUnload(sameSize); }, [&] { loadUnload(logLines); }},
+                     calls, rounds, warmCalls);
 
   // Every call must have been a load from scratch: the libraries are gone again, and DllMain
   // logged each load of ours (the by-hand baseline writes the same line, as often).
   const int loads = warmCalls + calls * rounds;
   const int started = CountLogLines(scratch, L"DllMain: started");
   if (GetModuleHandleW(L"qvnsis.dll") || GetModuleHandleW(L"bench_empty.dll") ||
-      GetModuleHandleW(L"bench_same_size.dll") || GetModuleHandleW(L"bench_log_lines.dll") || started != 2 * loads) {
+      GetModuleHandleW(L"bench_same_size.dll") || GetModuleHandleW(L"bench_log_lines.dll") ||
+      started != 2 * loads) {
     Abort("load benchmark: a library stayed loaded (" + std::to_string(started) + " of " +
           std::to_string(2 * loads) + " loads logged)");
   }

@@ -20,7 +20,8 @@ std::vector<Row> LogLineRows(const std::wstring& scratch) {
     HANDLE file = CreateFileW(rawPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
-    WriteFile(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written,
+              nullptr);
     CloseHandle(file);
   };
   auto libraryLine = [&] { log(message.c_str()); };
@@ -30,7 +31,8 @@ std::vector<Row> LogLineRows(const std::wstring& scratch) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", 0, KEY_READ, &key) == ERROR_SUCCESS) {
       DWORD value = 0, size = sizeof(value);
-      RegQueryValueExW(key, L"OutputDebug", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+      RegQueryValueExW(key, L"OutputDebug", nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
+                       &size);
       RegCloseKey(key);
     }
     HANDLE mutex = CreateMutexA(nullptr, FALSE, "tovin_log_mutex");

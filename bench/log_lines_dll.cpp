@@ -22,14 +22,15 @@ void AppendLine(const wchar_t* message) {
   wchar_t path[MAX_PATH + 32] = {};
   wsprintfW(path, L"%sTovin-%04u-%02u-%02u.log", folder, now.wYear, now.wMonth, now.wDay);
   wchar_t line[256] = {};
-  const int chars = wsprintfW(line, L"bench      %05u [%04u-%02u-%02u %02u:%02u:%02u] %s\r\n", GetCurrentProcessId(),
-                              now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, message);
+  const int chars = wsprintfW(line, L"bench      %05u [%04u-%02u-%02u %02u:%02u:%02u] %s\r\n",
+                              GetCurrentProcessId(), now.wYear, now.wMonth, now.wDay, now.wHour,
+                              now.wMinute, now.wSecond, message);
   HANDLE mutex = CreateMutexA(nullptr, FALSE, "tovin_log_mutex");
   if (!mutex) return;
   const DWORD wait = WaitForSingleObject(mutex, 20);
   if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
       WriteFile(file, line, static_cast<DWORD>(chars * sizeof(wchar_t)), &written, nullptr);

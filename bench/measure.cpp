@@ -29,8 +29,9 @@ double MeasurePerCall(int rounds, int calls, const std::function<void()>& body) 
   return perCall[perCall.size() / 2];
 }
 
-std::vector<double> CompareMedians(const std::vector<std::function<void()>>& bodies, int calls, int rounds,
-                                   int warmCalls, const std::function<void()>& beforeEach) {
+std::vector<double> CompareMedians(const std::vector<std::function<void()>>& bodies, int calls,
+                                   int rounds, int warmCalls,
+                                   const std::function<void()>& beforeEach) {
   if (warmCalls > 0) {
     for (const auto& body : bodies) MeasurePerCall(1, warmCalls, body);
   }

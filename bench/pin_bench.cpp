@@ -22,12 +22,13 @@ std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
   CreateDirectoryW(appsDir.c_str(), nullptr);
   const std::wstring dbPath = appsDir + L"\\installed_tovines.db";
 
-  const qvtest::ScopedRegistryValue installed(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"InstallDir", REG_SZ,
-                                              qvtest::WideBytes(installDir));
+  const qvtest::ScopedRegistryValue installed(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"InstallDir",
+                                              REG_SZ, qvtest::WideBytes(installDir));
 
   const std::string app = "6cad4a268d116ece1738f7d93d9c172411e20b8f";
   sqlite3* db = nullptr;
-  sqlite3_open_v2(qvtest::Utf8(dbPath).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  sqlite3_open_v2(qvtest::Utf8(dbPath).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                  nullptr);
   std::string setup =
       "BEGIN;"
       "CREATE TABLE tovines (tovin_id TEXT,hash TEXT,hashcheck TEXT,disabled TEXT,install_time INT,"
@@ -37,7 +38,8 @@ std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
       "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);";
   for (int i = 0; i < 9999; ++i) {
     char row[160];
-    std::snprintf(row, sizeof(row), "INSERT INTO features VALUES ('%040d', '+f%d,-pinned,+other');", i, i);
+    std::snprintf(row, sizeof(row), "INSERT INTO features VALUES ('%040d', '+f%d,-pinned,+other');",
+                  i, i);
     setup += row;
   }
   setup += "INSERT INTO features VALUES ('" + app + "', '-pinned,+other');COMMIT;";
@@ -86,11 +88,12 @@ std::vector<Row> PinAppStoreRows(const std::wstring& scratch) {
   sqlite3_exec(db, reset.c_str(), nullptr, nullptr, nullptr);
   pin();
   sqlite3_stmt* check = nullptr;
-  sqlite3_prepare_v2(db, ("SELECT count(*), max(feature_list) FROM features WHERE " + where).c_str(), -1,
-                     &check, nullptr);
-  const bool wrote = sqlite3_step(check) == SQLITE_ROW && sqlite3_column_int(check, 0) == 1 &&
-                     std::string(reinterpret_cast<const char*>(sqlite3_column_text(check, 1))) ==
-                         "+pinned,+other";
+  sqlite3_prepare_v2(db,
+                     ("SELECT count(*), max(feature_list) FROM features WHERE " + where).c_str(),
+                     -1, &check, nullptr);
+  const bool wrote =
+      sqlite3_step(check) == SQLITE_ROW && sqlite3_column_int(check, 0) == 1 &&
+      std::string(reinterpret_cast<const char*>(sqlite3_column_text(check, 1))) == "+pinned,+other";
   sqlite3_finalize(check);
   if (!wrote) Abort("QVNSIS_PinAppStore did not write the expected row");
 

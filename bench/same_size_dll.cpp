@@ -5,7 +5,8 @@
 
 // QVNSIS_IMAGE: the path of the stripped library, given by the build.
 asm(".section .rdata,\"dr\"\n"
-    ".incbin \"" QVNSIS_IMAGE "\"\n"
+    ".incbin \"" QVNSIS_IMAGE
+    "\"\n"
     ".text\n");
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

@@ -38,8 +38,8 @@ std::vector<Row> StopTovinRows(const std::wstring& scratch) {
   WritePrivateProfileStringW(L"engine", L"quit_delay_ms", L"200", ini.c_str());
   WritePrivateProfileStringW(L"engine", L"stay", L"1", ini.c_str());
 
-  const qvtest::ScopedRegistryValue installed(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"InstallDir", REG_SZ,
-                                              qvtest::WideBytes(installDir));
+  const qvtest::ScopedRegistryValue installed(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"InstallDir",
+                                              REG_SZ, qvtest::WideBytes(installDir));
 
   std::vector<double> ours, baseline;
   {
@@ -59,7 +59,8 @@ std::vector<Row> StopTovinRows(const std::wstring& scratch) {
       start = NowMicroseconds();
       const int result = stop();
       ours.push_back(NowMicroseconds() - start);
-      if (result != 1 || !qvtest::Ended(engine, 0)) Abort("QVNSIS_StopTovin did not stop the engine");
+      if (result != 1 || !qvtest::Ended(engine, 0))
+        Abort("QVNSIS_StopTovin did not stop the engine");
     }
   }
   std::sort(ours.begin(), ours.end());

@@ -40,7 +40,8 @@ std::vector<Row> WindowImageRows(const std::wstring& scratch) {
   png_alloc_size_t size = 0;
   png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr);
   std::vector<uint8_t> encoded(size);
-  if (!size || !png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr)) {
+  if (!size ||
+      !png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr)) {
     Abort("cannot encode the benchmark PNG");
   }
   const std::wstring path = scratch + L"banner-1920x1080.png";
@@ -49,8 +50,8 @@ std::vector<Row> WindowImageRows(const std::wstring& scratch) {
   const qvtest::Library library;
   const auto setImage = QV_EXPORT(library, QVNSIS_SetWindowImageFromFile);
   if (!setImage) Abort("cannot load QVNSIS_SetWindowImageFromFile");
-  HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, 640, 360, nullptr, nullptr,
-                                 nullptr, nullptr);
+  HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, 640, 360, nullptr,
+                                 nullptr, nullptr, nullptr);
   SetWindowPos(control, nullptr, 0, 0, 640, 360, SWP_NOZORDER | SWP_NOACTIVATE);
 
   namespace Gdip = Gdiplus::DllExports;
@@ -73,8 +74,8 @@ std::vector<Row> WindowImageRows(const std::wstring& scratch) {
     Gdiplus::GpGraphics* graphics = nullptr;
     Gdip::GdipCreateFromHDC(dc, &graphics);
     Gdip::GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeHighQualityBicubic);
-    Gdip::GdipDrawImageRectRectI(graphics, picture, 0, 0, 640, 360, 0, 0, width, height, Gdiplus::UnitPixel,
-                                 nullptr, nullptr, nullptr);
+    Gdip::GdipDrawImageRectRectI(graphics, picture, 0, 0, 640, 360, 0, 0, width, height,
+                                 Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
     Gdip::GdipDeleteGraphics(graphics);
     Gdip::GdipDisposeImage(picture);
     SelectObject(dc, old);
@@ -88,7 +89,8 @@ std::vector<Row> WindowImageRows(const std::wstring& scratch) {
   // The export must have shown a picture of the control's size.
   BITMAP shown = {};
   HBITMAP bitmap = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
-  if (!bitmap || !GetObjectW(bitmap, sizeof(shown), &shown) || shown.bmWidth != 640 || shown.bmHeight != 360) {
+  if (!bitmap || !GetObjectW(bitmap, sizeof(shown), &shown) || shown.bmWidth != 640 ||
+      shown.bmHeight != 360) {
     Abort("QVNSIS_SetWindowImageFromFile did not show a 640 x 360 bitmap");
   }
   DestroyWindow(control);

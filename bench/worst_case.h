@@ -12,8 +12,8 @@
 namespace qvbench {
 
 struct WorstCase {
-  std::string name;         // "<export without QVNSIS_>, <what hangs>", at most 35 characters
-  double statedBoundMs;     // the README's bound for that export
+  std::string name;      // "<export without QVNSIS_>, <what hangs>", at most 35 characters
+  double statedBoundMs;  // the README's bound for that export
   // Makes the other side hang for one call; what it returns lets go of it when destroyed (outside
   // the clock). Null when the case cannot be set up: the run ends, naming it.
   std::function<std::shared_ptr<void>()> hang;

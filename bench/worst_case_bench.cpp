@@ -34,7 +34,8 @@ std::vector<Row> MeasureWorstCases(const std::vector<WorstCase>& cases, int repe
     double longest = 0;
     for (int i = 0; i < repetitions; ++i) {
       std::shared_ptr<void> hung = worst.hang();
-      if (!hung) Abort("worst case \"" + worst.name + "\": the other side could not be made to hang");
+      if (!hung)
+        Abort("worst case \"" + worst.name + "\": the other side could not be made to hang");
       const double start = NowMicroseconds();
       worst.call();
       longest = std::max(longest, (NowMicroseconds() - start) / 1000);
@@ -80,8 +81,8 @@ class HungTaskbarWindow {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"Shell_TrayWnd";
     RegisterClassW(&windowClass);
-    self->window_ = CreateWindowExW(WS_EX_TOOLWINDOW, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                    nullptr, GetModuleHandleW(nullptr), nullptr);
+    self->window_ = CreateWindowExW(WS_EX_TOOLWINDOW, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 10, 10,
+                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetEvent(self->created_.get());
     WaitForSingleObject(self->answer_.get(), INFINITE);
     MSG message;
@@ -110,7 +111,8 @@ bool Recorded(const std::wstring& record, const wchar_t* kind, const wchar_t* la
 // by its keeper as fast as it is terminated.
 struct HungStop {
   explicit HungStop(const std::wstring& installDir)
-      : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ, qvtest::WideBytes(installDir)),
+      : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                  qvtest::WideBytes(installDir)),
         engine(installDir + L"\\Engine\\"),
         taskbar(installDir + L"\\tray.txt", {L"CreateInstance", L""}),
         trayRecord(installDir + L"\\tray.txt") {
@@ -119,10 +121,12 @@ struct HungStop {
   }
   bool didHang() const {
     return Recorded(trayRecord, L"CreateInstance", L"hung") &&
-           Recorded(engine.recordPath(), L"close-request", L"ignored") && IsHungAppWindow(deskband.get());
+           Recorded(engine.recordPath(), L"close-request", L"ignored") &&
+           IsHungAppWindow(deskband.get());
   }
   bool ready() const {
-    return running && qvtest::WaitForEngineWindow(GetProcessId(running.get())) && taskbar.ready() && deskband.get();
+    return running && qvtest::WaitForEngineWindow(GetProcessId(running.get())) && taskbar.ready() &&
+           deskband.get();
   }
   ~HungStop() { engine.stop(); }
 
@@ -138,13 +142,16 @@ struct HungStop {
 // call to the taskbar object after its creation.
 struct HungShow {
   explicit HungShow(const std::wstring& installDir)
-      : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ, qvtest::WideBytes(installDir)),
+      : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                  qvtest::WideBytes(installDir)),
         taskbar(installDir + L"\\tray.txt", {L"DeskBandRegistrationChanged", L""}),
         trayRecord(installDir + L"\\tray.txt") {
     library = qvtest::InstallDeskbandLibrary(installDir + L"\\", 0);
   }
   bool didHang() const { return Recorded(trayRecord, L"DeskBandRegistrationChanged", L"hung"); }
-  bool ready() const { return taskbar.ready() && !library.empty() && !qvtest::FindDeskbandWindow(); }
+  bool ready() const {
+    return taskbar.ready() && !library.empty() && !qvtest::FindDeskbandWindow();
+  }
 
   qvtest::ScopedDeskbandCleanup cleanup;
   qvtest::ScopedRegistryValue installed;
@@ -158,7 +165,8 @@ struct HungRegistration {
   explicit HungRegistration(const std::wstring& installDir)
       : letGo(CreateEventW(nullptr, TRUE, FALSE, L"qvnsis-bench-registration-let-go")),
         reached(CreateEventW(nullptr, TRUE, FALSE, L"qvnsis-bench-registration-reached")),
-        installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ, qvtest::WideBytes(installDir)),
+        installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                  qvtest::WideBytes(installDir)),
         filename(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
                  qvtest::WideBytes(L"bench_hung_registration.dll")) {
     copied = CopyFileW((qvtest::ExecutableDirectory() + L"bench_hung_registration.dll").c_str(),
@@ -184,7 +192,8 @@ struct HungRegistration {
 // keeps it until let go.
 struct HungDatabaseMutex {
   explicit HungDatabaseMutex(const std::wstring& installDir)
-      : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ, qvtest::WideBytes(installDir)),
+      : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                  qvtest::WideBytes(installDir)),
         taken(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         letGo(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         holder(CreateThread(nullptr, 0, &HungDatabaseMutex::Hold, this, 0, nullptr)) {
@@ -197,7 +206,9 @@ struct HungDatabaseMutex {
   }
   bool ready() const { return WaitForSingleObject(taken.get(), 0) == WAIT_OBJECT_0; }
   // Still held by us when the call gave up, and the call said nothing was pinned.
-  bool didHang() const { return ready() && WaitForSingleObject(holder.get(), 0) == WAIT_TIMEOUT && result == 0; }
+  bool didHang() const {
+    return ready() && WaitForSingleObject(holder.get(), 0) == WAIT_TIMEOUT && result == 0;
+  }
 
   static DWORD WINAPI Hold(void* parameter) {
     auto* self = static_cast<HungDatabaseMutex*>(parameter);
@@ -220,7 +231,8 @@ struct HungDatabaseMutex {
 // Explorer hangs in its first call of the route.
 struct HungExplorerRoute {
   explicit HungExplorerRoute(const std::wstring& installDir)
-      : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ, qvtest::WideBytes(installDir)),
+      : installed(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+                  qvtest::WideBytes(installDir)),
         engine(installDir + L"\\Engine\\"),
         explorerRecord(installDir + L"\\explorer.txt"),
         explorer(explorerRecord, {L"FindWindowSW", L""}) {}
@@ -237,7 +249,9 @@ struct HungExplorerRoute {
 
 template <typename Hung>
 std::function<bool(const std::shared_ptr<void>&)> Confirmed() {
-  return [](const std::shared_ptr<void>& hung) { return std::static_pointer_cast<Hung>(hung)->didHang(); };
+  return [](const std::shared_ptr<void>& hung) {
+    return std::static_pointer_cast<Hung>(hung)->didHang();
+  };
 }
 
 template <typename Hung>
@@ -268,12 +282,13 @@ std::vector<Row> WorstCaseRows(const std::wstring& scratch) {
 
   // The bounds as the README's "Worst case" column states them.
   const std::vector<WorstCase> cases = {
-      {"StopTovin, all it waits on hung", 21000, Hanging<HungStop>(scratch + L"StopHung"), [&] { stop(); },
-       Confirmed<HungStop>()},
-      {"ShowDeskband, Explorer hung", 38000, Hanging<HungShow>(scratch + L"ShowHung"), [&] { show(); },
-       Confirmed<HungShow>()},
-      {"RegisterDeskband, regsvr32 hung", 10000, Hanging<HungRegistration>(scratch + L"RegisterHung"),
-       [&] { registerDeskband(); }, Confirmed<HungRegistration>()},
+      {"StopTovin, all it waits on hung", 21000, Hanging<HungStop>(scratch + L"StopHung"),
+       [&] { stop(); }, Confirmed<HungStop>()},
+      {"ShowDeskband, Explorer hung", 38000, Hanging<HungShow>(scratch + L"ShowHung"),
+       [&] { show(); }, Confirmed<HungShow>()},
+      {"RegisterDeskband, regsvr32 hung", 10000,
+       Hanging<HungRegistration>(scratch + L"RegisterHung"), [&] { registerDeskband(); },
+       Confirmed<HungRegistration>()},
       {"RunFreeDeskbandW, taskbar hung", 6000,
        []() -> std::shared_ptr<void> {
          auto hung = std::make_shared<HungTaskbarWindow>();
@@ -281,7 +296,8 @@ std::vector<Row> WorstCaseRows(const std::wstring& scratch) {
          return hung;
        },
        [&] { freeDeskband(nullptr, nullptr, const_cast<wchar_t*>(L""), 0); }},
-      {"RunTovin elevated, Explorer hung", 5000, Hanging<HungExplorerRoute>(scratch + L"ExplorerHung"),
+      {"RunTovin elevated, Explorer hung", 5000,
+       Hanging<HungExplorerRoute>(scratch + L"ExplorerHung"),
        [&] {
          // COM on the calling thread, as NSIS has it; the route is taken only with COM.
          const ComInitializer com(COINIT_APARTMENTTHREADED);
@@ -304,7 +320,8 @@ std::vector<Row> WorstCaseRows(const std::wstring& scratch) {
   };
   for (Row& row : MeasureWorstCases(pinCase, 1)) rows.push_back(row);
   pinning.reset();
-  for (const wchar_t* folder : {L"StopHung", L"ShowHung", L"RegisterHung", L"ExplorerHung", L"PinHung"}) {
+  for (const wchar_t* folder :
+       {L"StopHung", L"ShowHung", L"RegisterHung", L"ExplorerHung", L"PinHung"}) {
     qvtest::RemoveTree(scratch + folder);
   }
   return rows;

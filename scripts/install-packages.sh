@@ -7,7 +7,7 @@ packages=(
   cmake make ninja-build tcl nasm python3 binutils binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix mingw-w64-tools
   libz-mingw-w64-dev libboost-dev googletest
-  wine64 xvfb xauth nsis dpkg-dev imagemagick
+  wine64 xvfb xauth nsis dpkg-dev imagemagick clang-format
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

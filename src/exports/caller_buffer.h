@@ -23,16 +23,18 @@ DWORD CopyCallerText(wchar_t* buffer, int size, const CallerText& text);
 // is the export's __func__, as for GuardedStatusExport). The rules,
 // in order, with the outcome left as the thread's last error (as GuardedStatusExport leaves it):
 //   NULL buffer                    ERROR_INVALID_PARAMETER; `makeText` does not run
-//   size 0 or less                 ERROR_INSUFFICIENT_BUFFER, buffer untouched; `makeText` does not run
-//   no text (empty)                buffer untouched (the macros' buffer starts empty); its status
-//   text and terminator too long   the empty string (buffer[0] only, rather than a cut text the
+//   size 0 or less                 ERROR_INSUFFICIENT_BUFFER, buffer untouched; `makeText` does not
+//   run no text (empty)                buffer untouched (the macros' buffer starts empty); its
+//   status text and terminator too long   the empty string (buffer[0] only, rather than a cut text
+//   the
 //                                  script would take for whole); ERROR_INSUFFICIENT_BUFFER
 //   otherwise                      text and terminator copied; its status
 // Nothing here logs: a missing or short buffer is the script's mistake, told by the code, and
 // the macros pass ${NSIS_MAX_STRLEN}. `makeText` logs, under the export's name, what its own work
 // found worth knowing.
 template <typename MakeText>
-void FillCallerBuffer(const char* function, wchar_t* buffer, int size, MakeText&& makeText) noexcept {
+void FillCallerBuffer(const char* function, wchar_t* buffer, int size,
+                      MakeText&& makeText) noexcept {
   GuardedStatusExport(function, [&]() -> DWORD {
     if (!buffer) return ERROR_INVALID_PARAMETER;
     if (size <= 0) return ERROR_INSUFFICIENT_BUFFER;

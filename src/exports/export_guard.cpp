@@ -26,7 +26,8 @@ void LogCaughtException(const wchar_t* exportName) noexcept {
   for (const wchar_t* part : {exportName, L": ", what}) {
     for (; part && *part && at + 1 < 256; ++part) line[at++] = *part;
   }
-  for (const char* c = detail; *c && at + 1 < 256; ++c) line[at++] = static_cast<wchar_t>(static_cast<unsigned char>(*c));
+  for (const char* c = detail; *c && at + 1 < 256; ++c)
+    line[at++] = static_cast<wchar_t>(static_cast<unsigned char>(*c));
   line[at] = L'\0';
   try {
     Log::WriteLine(line);

@@ -62,9 +62,9 @@ void GuardedExport(const char* function, Body&& body) noexcept {
 }
 
 template <typename Body>
-export_guard_detail::Result<Body> GuardedExport(const char* function,
-                                                std::common_type_t<export_guard_detail::Result<Body>> fallback,
-                                                Body&& body) noexcept {
+export_guard_detail::Result<Body> GuardedExport(
+    const char* function, std::common_type_t<export_guard_detail::Result<Body>> fallback,
+    Body&& body) noexcept {
   const ExportName name(function);
   try {
     return export_guard_detail::Run(body, name.get());

@@ -28,7 +28,8 @@ QVNSIS_EXPORT int QVNSIS_PinAppStore();
 QVNSIS_EXPORT int QVNSIS_ShowDeskband();
 QVNSIS_EXPORT int QVNSIS_IsDeskbandRegistered();
 QVNSIS_EXPORT int QVNSIS_RegisterDeskband();
-QVNSIS_RUNDLL_EXPORT void RunFreeDeskbandW(HWND window, HINSTANCE instance, wchar_t* commandLine, int show);
+QVNSIS_RUNDLL_EXPORT void RunFreeDeskbandW(HWND window, HINSTANCE instance, wchar_t* commandLine,
+                                           int show);
 
 // Engine control and launch
 QVNSIS_EXPORT void QVNSIS_RunTovin(int platformInstalled);
@@ -36,7 +37,8 @@ QVNSIS_EXPORT void QVNSIS_RunTovinAndStartApp(int platformInstalled, const char*
 QVNSIS_EXPORT void QVNSIS_RunTovinAndSideloadApps();
 QVNSIS_EXPORT int QVNSIS_StopTovin();
 QVNSIS_EXPORT void QVNSIS_SendUninstallingStats();
-QVNSIS_RUNDLL_EXPORT void RunLaunchPlatformW(HWND window, HINSTANCE instance, wchar_t* commandLine, int show);
+QVNSIS_RUNDLL_EXPORT void RunLaunchPlatformW(HWND window, HINSTANCE instance, wchar_t* commandLine,
+                                             int show);
 
 // Installer windows and window images
 QVNSIS_EXPORT void QVNSIS_SetWindowImage(HWND control, const wchar_t* name);

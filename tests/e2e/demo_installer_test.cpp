@@ -47,7 +47,8 @@ constexpr wchar_t kClasses[] = L"Software\\Classes\\";
 const wchar_t* const kVerbClasses[] = {L"AllFileSystemObjects", L"Directory", L"Drive", L"lnkfile"};
 constexpr wchar_t kUserChoice[] =
     L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
-constexpr wchar_t kTrayDeskBandClass[] = L"Software\\Classes\\CLSID\\{E6442437-6C68-4F52-94DD-2CFED267EFB9}";
+constexpr wchar_t kTrayDeskBandClass[] =
+    L"Software\\Classes\\CLSID\\{E6442437-6C68-4F52-94DD-2CFED267EFB9}";
 constexpr char kAppStoreId[] = "6cad4a268d116ece1738f7d93d9c172411e20b8f";
 
 struct LogLine {
@@ -124,8 +125,9 @@ void ExpectInOrder(const std::vector<std::wstring>& messages, const std::vector<
 }
 
 size_t CountMatching(const std::vector<std::wstring>& messages, const Expected& expected) {
-  return static_cast<size_t>(std::count_if(messages.begin(), messages.end(),
-                                           [&](const std::wstring& m) { return Matches(m, expected); }));
+  return static_cast<size_t>(
+      std::count_if(messages.begin(), messages.end(),
+                    [&](const std::wstring& m) { return Matches(m, expected); }));
 }
 
 // A 32-bit test on 64-bit Windows.
@@ -146,11 +148,12 @@ class DemoInstaller : public ::testing::Test {
           HKEY_CURRENT_USER, std::wstring(kClasses) + verbClass + L"\\shell\\tovin"));
     }
     for (const wchar_t* key : {L"tovin", L"QvDemoBrowserURL"}) {
-      saved_.push_back(
-          std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, std::wstring(kClasses) + key));
+      saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER,
+                                                                   std::wstring(kClasses) + key));
     }
     // The demo's stand-in taskbar object, which it removes itself.
-    saved_.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_LOCAL_MACHINE, kTrayDeskBandClass));
+    saved_.push_back(
+        std::make_unique<qvtest::ScopedRegistryKey>(HKEY_LOCAL_MACHINE, kTrayDeskBandClass));
     qvtest::RemoveTree(platform_);
   }
   ~DemoInstaller() override {
@@ -162,7 +165,8 @@ class DemoInstaller : public ::testing::Test {
   // Runs the demo installer silently with this test's temporary directory (and so its own log).
   void RunDemo() {
     const std::wstring setup =
-        qvtest::ExecutableDirectory() + (UnderWow64() ? L"qvnsis-demo-setup-wow64.exe" : L"qvnsis-demo-setup.exe");
+        qvtest::ExecutableDirectory() +
+        (UnderWow64() ? L"qvnsis-demo-setup-wow64.exe" : L"qvnsis-demo-setup.exe");
     ASSERT_TRUE(qvtest::FileExists(setup)) << "the build makes the demo installer beside the tests";
     if (UnderWow64()) {
       CreateDirectoryW((temp_.path() + L"qvnsis-demo").c_str(), nullptr);
@@ -183,11 +187,13 @@ class DemoInstaller : public ::testing::Test {
   }
 
   // The one process of this executable name (as the log cuts it) that logged `marker`.
-  const std::vector<std::wstring>& ProcessWith(const std::wstring& name, const std::wstring& marker) {
+  const std::vector<std::wstring>& ProcessWith(const std::wstring& name,
+                                               const std::wstring& marker) {
     static const std::vector<std::wstring> none;
     for (const auto& pid : logs_.order) {
       const auto& messages = logs_.messages[pid];
-      if (logs_.names[pid] == name && std::find(messages.begin(), messages.end(), marker) != messages.end()) {
+      if (logs_.names[pid] == name &&
+          std::find(messages.begin(), messages.end(), marker) != messages.end()) {
         return messages;
       }
     }
@@ -226,49 +232,50 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
 
   // The installer process: each export's lines, and the buffers the script filled and logged.
   const auto& installer = ProcessWith(L"qvnsis-dem", L"demo: install flow started");
-  ExpectInOrder(installer,
-                {Exactly(L"DllMain: started"),
-                 Exactly(L"demo: install flow started"),
-                 StartsWith(L"Version: Win7 (" + qvtest::WindowsBitsText() + L") - OS Language: "),
-                 Exactly(L"demo: a message with non-ASCII text: Z\u00fcrich, T\u014dky\u014d"),
-                 Exactly(L"demo: default install directory: %LOCALAPPDATA%\\Tovin"),
-                 Exactly(L"demo: string 105 in the installer language: Uninstall Tovin"),
-                 StartsWith(L"QVNSIS_SetInstallDate: storing install date of " + today + L" / "),
-                 Exactly(L"QVNSIS_SetInstallDate: install date is already set"),
-                 Exactly(L"PlatformExplorerUtils::RegisterContextMenuHandlers: registering"),
-                 Exactly(L"PlatformExplorerUtils::RegisterProtocolHandler: registering"),
-                 Exactly(L"PlatformExplorerUtils::RegisterContextMenuHandlers: registering"),
-                 Exactly(L"PlatformExplorerUtils::RegisterProtocolHandler: registering"),
-                 Exactly(L"QVNSIS_LoadFavorites: Adding favorite to sideloading: Notes"),
-                 Exactly(L"QVNSIS_LoadFavorites: Adding favorite to sideloading: Calendar"),
-                 Exactly(L"QVNSIS_LoadFavorites: Adding favorite to sideloading: Z\u00fcrich Weather"),
-                 Exactly(L"QVNSIS_PinAppStore: pinning app store to the taskbar"),
-                 Exactly(L"demo: QVNSIS_PinAppStore returned 1"),
-                 Exactly(L"QVNSIS_PinAppStore: pinning app store to the taskbar"),
-                 Exactly(L"QVDeskbandUtil::LoadInstalledCLSID: NOT FOUND"),
-                 Exactly(L"demo: deskband registered: 0"),
-                 Exactly(L"_ShellExecute: executed '" + qvtest::SystemProgram(L"regsvr32.exe") + L"' with /s \"" +
-                         platform_ + L"qvdeskband_0.dll\""),
-                 Exactly(L"QVDeskbandUtil::LoadInstalledCLSID: " + qvtest::DeskbandClsidText(0)),
-                 Exactly(L"demo: deskband registration: 1"),
-                 Exactly(L"QVDeskbandUtil::Show: ITrayDeskBand::ShowDeskBand returned success"),
-                 Exactly(L"QVDeskbandUtil::Show: GetDeskBandHWND returned a value"),
-                 Exactly(L"demo: deskband shown: 1"),
-                 Exactly(L"QVNSIS_SetWindowImage: can't load resource BANNER"),
-                 Exactly(L"demo: QVNSIS_SetWindowImage failed"),
-                 StartsWith(L"QVNSIS_SetWindowImageFromFile: can't load file " + temp_.path()),
-                 Exactly(L"demo: QVNSIS_SetWindowImageFromFile failed"),
-                 Exactly(L"demo: the image control shows a 320 x 120 bitmap"),
-                 Exactly(L"demo: QVNSIS_StartProgressTextTimer failed"),
-                 Exactly(L"demo: progress text timer on the main window: 0"),
-                 StartsWith(L"QVNSIS_PrepareWindow: (err: "),
-                 Exactly(L"demo: QVNSIS_PrepareWindow failed"),
-                 Exactly(L"demo: install flow finished"),
-                 Exactly(L"_ShellExecute: executed '" + engine() + L"' with /SIDELOAD"),
-                 Exactly(L"_ShellExecute: executed '" + engine() + L"' with /PLATFORMINSTALLED /OPEN\"abc\""),
-                 Exactly(L"_ShellExecute: executed '" + engine() + L"' with /PLATFORMINSTALLED"),
-                 StartsWith(L"demo: engine window: ")},
-                "installer");
+  ExpectInOrder(
+      installer,
+      {Exactly(L"DllMain: started"),
+       Exactly(L"demo: install flow started"),
+       StartsWith(L"Version: Win7 (" + qvtest::WindowsBitsText() + L") - OS Language: "),
+       Exactly(L"demo: a message with non-ASCII text: Z\u00fcrich, T\u014dky\u014d"),
+       Exactly(L"demo: default install directory: %LOCALAPPDATA%\\Tovin"),
+       Exactly(L"demo: string 105 in the installer language: Uninstall Tovin"),
+       StartsWith(L"QVNSIS_SetInstallDate: storing install date of " + today + L" / "),
+       Exactly(L"QVNSIS_SetInstallDate: install date is already set"),
+       Exactly(L"PlatformExplorerUtils::RegisterContextMenuHandlers: registering"),
+       Exactly(L"PlatformExplorerUtils::RegisterProtocolHandler: registering"),
+       Exactly(L"PlatformExplorerUtils::RegisterContextMenuHandlers: registering"),
+       Exactly(L"PlatformExplorerUtils::RegisterProtocolHandler: registering"),
+       Exactly(L"QVNSIS_LoadFavorites: Adding favorite to sideloading: Notes"),
+       Exactly(L"QVNSIS_LoadFavorites: Adding favorite to sideloading: Calendar"),
+       Exactly(L"QVNSIS_LoadFavorites: Adding favorite to sideloading: Z\u00fcrich Weather"),
+       Exactly(L"QVNSIS_PinAppStore: pinning app store to the taskbar"),
+       Exactly(L"demo: QVNSIS_PinAppStore returned 1"),
+       Exactly(L"QVNSIS_PinAppStore: pinning app store to the taskbar"),
+       Exactly(L"QVDeskbandUtil::LoadInstalledCLSID: NOT FOUND"),
+       Exactly(L"demo: deskband registered: 0"),
+       Exactly(L"_ShellExecute: executed '" + qvtest::SystemProgram(L"regsvr32.exe") +
+               L"' with /s \"" + platform_ + L"qvdeskband_0.dll\""),
+       Exactly(L"QVDeskbandUtil::LoadInstalledCLSID: " + qvtest::DeskbandClsidText(0)),
+       Exactly(L"demo: deskband registration: 1"),
+       Exactly(L"QVDeskbandUtil::Show: ITrayDeskBand::ShowDeskBand returned success"),
+       Exactly(L"QVDeskbandUtil::Show: GetDeskBandHWND returned a value"),
+       Exactly(L"demo: deskband shown: 1"),
+       Exactly(L"QVNSIS_SetWindowImage: can't load resource BANNER"),
+       Exactly(L"demo: QVNSIS_SetWindowImage failed"),
+       StartsWith(L"QVNSIS_SetWindowImageFromFile: can't load file " + temp_.path()),
+       Exactly(L"demo: QVNSIS_SetWindowImageFromFile failed"),
+       Exactly(L"demo: the image control shows a 320 x 120 bitmap"),
+       Exactly(L"demo: QVNSIS_StartProgressTextTimer failed"),
+       Exactly(L"demo: progress text timer on the main window: 0"),
+       StartsWith(L"QVNSIS_PrepareWindow: (err: "),
+       Exactly(L"demo: QVNSIS_PrepareWindow failed"),
+       Exactly(L"demo: install flow finished"),
+       Exactly(L"_ShellExecute: executed '" + engine() + L"' with /SIDELOAD"),
+       Exactly(L"_ShellExecute: executed '" + engine() + L"' with /PLATFORMINSTALLED /OPEN\"abc\""),
+       Exactly(L"_ShellExecute: executed '" + engine() + L"' with /PLATFORMINSTALLED"),
+       StartsWith(L"demo: engine window: ")},
+      "installer");
   EXPECT_EQ(CountMatching(installer, StartsWith(L"QVNSIS_SetInstallDate: storing")), 1u);
   // The macros' error flag: set by exactly the calls above that failed (the library has no BANNER
   // resource, the second file is missing, a silent installer has no window to animate or
@@ -281,13 +288,17 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
       failed.push_back(message);
     }
   }
-  EXPECT_EQ(failed, (std::vector<std::wstring>{
-                        L"demo: QVNSIS_SetWindowImage failed", L"demo: QVNSIS_SetWindowImageFromFile failed",
-                        L"demo: QVNSIS_StartProgressTextTimer failed", L"demo: QVNSIS_PrepareWindow failed"}));
+  EXPECT_EQ(failed, (std::vector<std::wstring>{L"demo: QVNSIS_SetWindowImage failed",
+                                               L"demo: QVNSIS_SetWindowImageFromFile failed",
+                                               L"demo: QVNSIS_StartProgressTextTimer failed",
+                                               L"demo: QVNSIS_PrepareWindow failed"}));
   EXPECT_EQ(CountMatching(installer, Exactly(L"")), 0u) << "NULL and empty messages write nothing";
-  EXPECT_EQ(CountMatching(installer, Exactly(L"demo: engine window: 0")), 0u) << "the engine stayed up";
+  EXPECT_EQ(CountMatching(installer, Exactly(L"demo: engine window: 0")), 0u)
+      << "the engine stayed up";
   // The database's tables are created once; the second pin finds the app pinned.
-  EXPECT_EQ(CountMatching(installer, StartsWith(L"QVObjectDatabase::createTableFromObjectProperties: CREATE TABLE ")),
+  EXPECT_EQ(CountMatching(
+                installer,
+                StartsWith(L"QVObjectDatabase::createTableFromObjectProperties: CREATE TABLE ")),
             4u);
 
   // The rundll32 entries: two releases of the deskband library, the platform launch, then the
@@ -315,7 +326,8 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
                  Exactly(L"_ShellExecute: executed '" + engine() + L"' with /UNINSTALLING"),
                  Exactly(L"demo: uninstall flow finished")},
                 "uninstaller");
-  EXPECT_EQ(CountMatching(uninstaller, StartsWith(L"demo: QVNSIS_")), 1u) << "only StopTovin's result line";
+  EXPECT_EQ(CountMatching(uninstaller, StartsWith(L"demo: QVNSIS_")), 1u)
+      << "only StopTovin's result line";
 
   // Nothing of the library stays in the temporary folder, and nothing is queued for deletion at
   // the next reboot (which a user without administrator rights cannot ask for on Windows): both
@@ -323,13 +335,15 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
   // loaded for the releases are in the release folder. There, every copy left is one Explorer
   // still holds (Wine's never lets go of one); the one it had let go of is gone.
   qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the install and uninstall");
-  for (const auto& queued : qve2e::PendingBelow(qve2e::PendingFileRenames(), qve2e::ReleaseFolder())) {
+  for (const auto& queued :
+       qve2e::PendingBelow(qve2e::PendingFileRenames(), qve2e::ReleaseFolder())) {
     ADD_FAILURE() << "queued for deletion at the next reboot: " << qvtest::Utf8(queued);
   }
   EXPECT_FALSE(qvtest::FileExists(staleCopy())) << "the release folder was swept";
   size_t newCopies = 0;
   for (const auto& copy : qve2e::FilesBelow(qve2e::ReleaseFolder())) {
-    if (std::find(copiesBefore_.begin(), copiesBefore_.end(), copy) == copiesBefore_.end()) ++newCopies;
+    if (std::find(copiesBefore_.begin(), copiesBefore_.end(), copy) == copiesBefore_.end())
+      ++newCopies;
     EXPECT_FALSE(DeleteFileW((qve2e::ReleaseFolder() + copy).c_str()))
         << qvtest::Utf8(copy) << " was left though no process held it";
   }
@@ -345,11 +359,13 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
     if (event == L"command" && entry.size() > 2) event += L" " + entry[2];
     if (event != L"RunExplorerPromptHelper") deskbandEvents.push_back(event);
   }
-  EXPECT_EQ(deskbandEvents, (std::vector<std::wstring>{L"DllRegisterServer", L"window-created", L"command 25",
-                                                       L"window-destroyed", L"DllUnregisterServer"}));
+  EXPECT_EQ(deskbandEvents,
+            (std::vector<std::wstring>{L"DllRegisterServer", L"window-created", L"command 25",
+                                       L"window-destroyed", L"DllUnregisterServer"}));
   // Its prompt helper ran, in a rundll32.exe of the Windows's own bitness: the one that can load
   // the library, which has that bitness.
-  const auto helpers = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(platform_), L"RunExplorerPromptHelper");
+  const auto helpers =
+      qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(platform_), L"RunExplorerPromptHelper");
   ASSERT_FALSE(helpers.empty()) << "the prompt helper was started";
   for (const auto& helper : helpers) {
     ASSERT_EQ(helper.size(), 6u);
@@ -357,7 +373,8 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
     EXPECT_EQ(helper[5], qvtest::WindowsIs64Bit() ? L"64" : L"32");
   }
   // Unregistered from the view the 64-bit Explorer reads.
-  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, qvtest::DeskbandClassKeys()[0], qve2e::kPlatformView));
+  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, qvtest::DeskbandClassKeys()[0],
+                                         qve2e::kPlatformView));
   const auto shows = qvtest::RecordsOfKind(trayRecord(), L"ShowDeskBand");
   ASSERT_EQ(shows.size(), 1u);
   EXPECT_EQ(shows[0][1], qvtest::DeskbandClsidText(0));
@@ -372,8 +389,9 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
     startedPids.push_back(entry[1]);
   }
   for (const auto& entry : qvtest::RecordsOfKind(record, L"exit")) exitedPids.push_back(entry[1]);
-  EXPECT_EQ(starts, (std::vector<std::wstring>{L"", L"/SIDELOAD", L"/PLATFORMINSTALLED /OPEN\"abc\"",
-                                               L"/PLATFORMINSTALLED", L"/QUIT", L"/UNINSTALLING"}));
+  EXPECT_EQ(starts,
+            (std::vector<std::wstring>{L"", L"/SIDELOAD", L"/PLATFORMINSTALLED /OPEN\"abc\"",
+                                       L"/PLATFORMINSTALLED", L"/QUIT", L"/UNINSTALLING"}));
   std::sort(startedPids.begin(), startedPids.end());
   std::sort(exitedPids.begin(), exitedPids.end());
   EXPECT_EQ(exitedPids, startedPids) << "every engine started has ended";
@@ -382,7 +400,8 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
   ASSERT_GE(closes[0].size(), 3u);
   EXPECT_EQ(closes[0][2], L"quit");
   if (startedPids.size() == 6) {
-    EXPECT_EQ(closes[0][1], qvtest::RecordsOfKind(record, L"start")[3][1]) << "the engine RunTovin started";
+    EXPECT_EQ(closes[0][1], qvtest::RecordsOfKind(record, L"start")[3][1])
+        << "the engine RunTovin started";
   }
   EXPECT_EQ(qvtest::TerminateEveryEngine(), 0u) << "no tovin.exe is left running";
 
@@ -391,7 +410,8 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
   EXPECT_EQ(ReadString(kTovinKey, L"InstallDate", &type), today);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   qvtest::RegistryValue utc;
-  ASSERT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDate2", &utc, qve2e::kPlatformView));
+  ASSERT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDate2", &utc,
+                                        qve2e::kPlatformView));
   ASSERT_EQ(utc.type, static_cast<DWORD>(REG_QWORD));
   ASSERT_EQ(utc.bytes.size(), 8u);
   unsigned long long seconds = 0;
@@ -424,7 +444,8 @@ TEST_F(DemoInstaller, EveryCallOfTheInstallAndUninstallFlowsDoesWhatItsReference
             L"\"%LOCALAPPDATA%\\Tovin\\Engine\\tovin.exe\" \"%1\"");
   EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
   EXPECT_EQ(ReadString(kTovinKey, L"AnalyticsAccepted"), L"<missing>") << "no dialog was prepared";
-  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_LOCAL_MACHINE, kTrayDeskBandClass)) << "the demo cleaned up";
+  EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_LOCAL_MACHINE, kTrayDeskBandClass))
+      << "the demo cleaned up";
 
   // The installed-apps database: created with its tables, the app store pinned in one row.
   {

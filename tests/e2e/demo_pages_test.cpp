@@ -105,7 +105,8 @@ HWND LabelOf(HWND page, const std::wstring& start) {
   return nullptr;
 }
 
-// "<temp>ns*.tmp\<name>": a file the installer put in its plug-ins folder; empty when none is there.
+// "<temp>ns*.tmp\<name>": a file the installer put in its plug-ins folder; empty when none is
+// there.
 std::wstring PluginsFolderFile(const std::wstring& temp, const std::wstring& name) {
   WIN32_FIND_DATAW found;
   const HANDLE search = FindFirstFileW((temp + L"ns*.tmp").c_str(), &found);
@@ -113,7 +114,8 @@ std::wstring PluginsFolderFile(const std::wstring& temp, const std::wstring& nam
   std::wstring path;
   do {
     const std::wstring candidate = temp + found.cFileName + L"\\" + name;
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && qvtest::FileExists(candidate)) path = candidate;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && qvtest::FileExists(candidate))
+      path = candidate;
   } while (path.empty() && FindNextFileW(search, &found));
   FindClose(search);
   return path;
@@ -123,7 +125,7 @@ std::wstring PluginsFolderFile(const std::wstring& temp, const std::wstring& nam
 std::wstring LibraryString(int id) {
   qvtest::Library library;
   wchar_t text[256] = {};
-  if (library) QV_EXPORT(library, QVNSIS_GetLanguageString)(id, text, 256);
+  if (library) QV_CALL(library, QVNSIS_GetLanguageString, id, text, 256);
   return text;
 }
 
@@ -131,7 +133,8 @@ class DemoInstallerPages : public ::testing::Test {
  protected:
   DemoInstallerPages() {
     // Installing, and the consent still open: the offer is shown.
-    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallMode", REG_DWORD, qvtest::DwordBytes(1));
+    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallMode", REG_DWORD,
+                               qvtest::DwordBytes(1));
     qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"AnalyticsAccepted", REG_DWORD,
                                qvtest::DwordBytes(0));
   }
@@ -150,7 +153,8 @@ class DemoInstallerPages : public ::testing::Test {
   void Launch(const std::wstring& name, const std::wstring& arguments) {
     EndInstaller();
     const std::wstring setup = qvtest::ExecutableDirectory() + name;
-    ASSERT_TRUE(qvtest::FileExists(setup)) << "the build makes the demo installers beside the tests";
+    ASSERT_TRUE(qvtest::FileExists(setup))
+        << "the build makes the demo installers beside the tests";
     process_ = qvtest::StartProgram(setup, arguments);
     ASSERT_TRUE(process_);
     main_ = qve2e::WaitForMainDialog(GetProcessId(process_.get()), kPageTimeoutMs);
@@ -193,9 +197,10 @@ class DemoInstallerPages : public ::testing::Test {
     for (const BannerPoint& p : kBannerPoints) {
       const POINT at = {p.x * rect.right / kBannerWidth, p.y * rect.bottom / kBannerHeight};
       COLORREF seen = CLR_INVALID;
-      EXPECT_TRUE(WaitUntil([&] { return Near(seen = ScreenPixel(control, at), p.color, 40); }, 5000))
-          << which << ": picture point (" << p.x << ", " << p.y << ") at (" << at.x << ", " << at.y << ") shows "
-          << ColorText(seen) << ", not " << ColorText(p.color);
+      EXPECT_TRUE(
+          WaitUntil([&] { return Near(seen = ScreenPixel(control, at), p.color, 40); }, 5000))
+          << which << ": picture point (" << p.x << ", " << p.y << ") at (" << at.x << ", " << at.y
+          << ") shows " << ColorText(seen) << ", not " << ColorText(p.color);
     }
   }
 
@@ -204,10 +209,13 @@ class DemoInstallerPages : public ::testing::Test {
   // nothing in the temporary folder (NSIS deleted its plug-ins folder) or queued for deletion.
   void ExpectNothingOutlivedTheWindow() {
     const auto messages = qvtest::TodaysLogMessages(temp_.path());
-    EXPECT_NE(std::find(messages.begin(), messages.end(),
-                        L"demo: window pages: after the window: main window 0, terms link 0, status label 0"),
+    EXPECT_NE(
+        std::find(
+            messages.begin(), messages.end(),
+            L"demo: window pages: after the window: main window 0, terms link 0, status label 0"),
+        messages.end());
+    EXPECT_NE(std::find(messages.begin(), messages.end(), L"QVNSIS_PrepareUnload: ready to unload"),
               messages.end());
-    EXPECT_NE(std::find(messages.begin(), messages.end(), L"QVNSIS_PrepareUnload: ready to unload"), messages.end());
     qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the window");
   }
 
@@ -256,7 +264,8 @@ TEST_F(DemoInstallerPages, APersonClickingThroughGetsTheOfferTheBannersAndTheAni
     if (!keepChecked) {
       // The link's word, where the screen shows it in a link colour.
       int column = -1;
-      EXPECT_TRUE(WaitUntil([&] { return (column = FirstLinkColumn(link_)) >= 0; }, 5000)) << "no link drawn";
+      EXPECT_TRUE(WaitUntil([&] { return (column = FirstLinkColumn(link_)) >= 0; }, 5000))
+          << "no link drawn";
       if (column >= 0) {
         qve2e::ClickAt(link_, {column + 2, ClientRect(link_).bottom / 2});
         EXPECT_EQ(browsers_.shellRecords(1), std::vector<std::wstring>{kTermsPage});
@@ -333,8 +342,8 @@ TEST_F(DemoInstallerPages, APersonClickingThroughGetsTheOfferTheBannersAndTheAni
 // A page destroyed while its timer runs, a banner file gone before its page, 150 % DPI.
 TEST_F(DemoInstallerPages, BadInputOnThePagesCrashesNothingAndLeavesNothingBehind) {
   // Wine takes the DPI from here when a process starts.
-  qvtest::ScopedRegistryValue dpi(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD,
-                                  qvtest::DwordBytes(144));
+  qvtest::ScopedRegistryValue dpi(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels",
+                                  REG_DWORD, qvtest::DwordBytes(144));
   Start(L"/PAGETIMER");
   if (HasFatalFailure()) return;
   EXPECT_GT(ClientRect(main_).right, 700) << "the installer's dialog units at 150 %";
@@ -369,7 +378,8 @@ TEST_F(DemoInstallerPages, BadInputOnThePagesCrashesNothingAndLeavesNothingBehin
   const std::wstring title = qve2e::TextOf(main_);
   EXPECT_TRUE(qve2e::Click(GetDlgItem(main_, 3)));
   HWND back = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (back = qve2e::PageOf(main_)) != nullptr && back != page; }, kPageTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return (back = qve2e::PageOf(main_)) != nullptr && back != page; },
+                        kPageTimeoutMs));
   const HWND text = FindWindowExW(back, nullptr, L"Static", nullptr);
   const std::wstring shown = qve2e::TextOf(text);
   // Ticks with no label to animate: their time passes (no assertion on it), and they touch
@@ -379,7 +389,8 @@ TEST_F(DemoInstallerPages, BadInputOnThePagesCrashesNothingAndLeavesNothingBehin
   EXPECT_FALSE(IsWindow(label));
   EXPECT_EQ(qve2e::TextOf(text), shown);
   EXPECT_EQ(qve2e::TextOf(main_), title);
-  ExpectWhite(back, {ClientRect(back).right - 5, ClientRect(back).bottom - 5}, "the consent page again");
+  ExpectWhite(back, {ClientRect(back).right - 5, ClientRect(back).bottom - 5},
+              "the consent page again");
   EXPECT_TRUE(qve2e::Click(GetDlgItem(main_, kCancelId)));
   EXPECT_EQ(Finish(), 1u);
   ExpectNothingOutlivedTheWindow();

@@ -10,9 +10,9 @@
 
 // `make demo-gui`'s guide through the demo installer's pages (examples/run-demo-gui.sh runs
 // "e2e_tests.exe --child demo_pages_tour <setup.exe> <folder>"). On each page it writes
-// "<folder>\<n>-<page>.shown" holding the main window's client area on the screen and waits for the script
-// to rename it to ".taken" once it has saved the screen; then it clicks on as a person would.
-// Exit code 0 when the installer went through every page and ended with 0.
+// "<folder>\<n>-<page>.shown" holding the main window's client area on the screen and waits for the
+// script to rename it to ".taken" once it has saved the screen; then it clicks on as a person
+// would. Exit code 0 when the installer went through every page and ended with 0.
 
 namespace {
 
@@ -27,11 +27,13 @@ bool Pause(const std::wstring& folder, const wchar_t* name, HWND mainWindow) {
   const std::wstring taken = folder + name + L".taken";
   FILE* file = _wfopen((shown + L".part").c_str(), L"w");
   if (!file) return false;
-  std::fprintf(file, "%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top);
+  std::fprintf(file, "%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left,
+               rect.top);
   std::fclose(file);
   // Whole, or not at all, for the script that polls for it.
   if (!MoveFileW((shown + L".part").c_str(), shown.c_str())) return false;
-  return qve2e::WaitUntil([&] { return GetFileAttributesW(taken.c_str()) != INVALID_FILE_ATTRIBUTES; }, kTimeoutMs);
+  return qve2e::WaitUntil(
+      [&] { return GetFileAttributesW(taken.c_str()) != INVALID_FILE_ATTRIBUTES; }, kTimeoutMs);
 }
 
 }  // namespace

@@ -20,9 +20,11 @@ std::wstring LocalAppData() {
 
 std::wstring ReadString(const std::wstring& path, const std::wstring& name, DWORD* type) {
   qvtest::RegistryValue value;
-  if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, path, name, &value, kPlatformView)) return L"<missing>";
+  if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, path, name, &value, kPlatformView))
+    return L"<missing>";
   if (type) *type = value.type;
-  std::wstring text(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / sizeof(wchar_t));
+  std::wstring text(reinterpret_cast<const wchar_t*>(value.bytes.data()),
+                    value.bytes.size() / sizeof(wchar_t));
   while (!text.empty() && text.back() == L'\0') text.pop_back();
   return text;
 }
@@ -79,7 +81,8 @@ std::vector<std::wstring> LibraryLeftovers(const std::vector<std::wstring>& file
 std::vector<std::wstring> PendingFileRenames() {
   qvtest::RegistryValue value;
   std::vector<std::wstring> paths;
-  if (!qvtest::ReadRegistryValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+  if (!qvtest::ReadRegistryValue(HKEY_LOCAL_MACHINE,
+                                 L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                                  L"PendingFileRenameOperations", &value)) {
     return paths;
   }
@@ -96,7 +99,8 @@ std::vector<std::wstring> PendingFileRenames() {
   return paths;
 }
 
-std::vector<std::wstring> PendingBelow(const std::vector<std::wstring>& pending, const std::wstring& dir) {
+std::vector<std::wstring> PendingBelow(const std::vector<std::wstring>& pending,
+                                       const std::wstring& dir) {
   std::vector<std::wstring> below;
   std::wstring prefix = Lower(dir);
   if (!prefix.empty() && prefix.back() == L'\\') prefix.pop_back();
@@ -111,7 +115,8 @@ void ExpectNothingOfTheLibraryLeftIn(const std::wstring& temp, const std::string
     ADD_FAILURE() << "after " << after << ", the temporary folder holds " << qvtest::Utf8(leftover);
   }
   for (const auto& queued : PendingBelow(PendingFileRenames(), temp)) {
-    ADD_FAILURE() << "after " << after << ", queued for deletion at the next reboot: " << qvtest::Utf8(queued);
+    ADD_FAILURE() << "after " << after
+                  << ", queued for deletion at the next reboot: " << qvtest::Utf8(queued);
   }
 }
 

@@ -37,7 +37,8 @@ std::vector<std::wstring> LibraryLeftovers(const std::vector<std::wstring>& file
 std::vector<std::wstring> PendingFileRenames();
 
 // The entries of `pending` at or below `dir`, case ignored.
-std::vector<std::wstring> PendingBelow(const std::vector<std::wstring>& pending, const std::wstring& dir);
+std::vector<std::wstring> PendingBelow(const std::vector<std::wstring>& pending,
+                                       const std::wstring& dir);
 
 // Fails the test for every copy of the library or NSIS plug-ins folder left below `temp`, and
 // every path below it queued for deletion at the next reboot; `after` says after what.
@@ -46,8 +47,8 @@ void ExpectNothingOfTheLibraryLeftIn(const std::wstring& temp, const std::string
 // The per-user Explorer registrations the library writes (the verb on four classes, the
 // protocol), below HKEY_CURRENT_USER.
 constexpr const wchar_t* kExplorerRegistrationKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin", L"Software\\Classes\\Directory\\shell\\tovin",
-    L"Software\\Classes\\Drive\\shell\\tovin", L"Software\\Classes\\lnkfile\\shell\\tovin",
-    L"Software\\Classes\\tovin"};
+    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin",
+    L"Software\\Classes\\Directory\\shell\\tovin", L"Software\\Classes\\Drive\\shell\\tovin",
+    L"Software\\Classes\\lnkfile\\shell\\tovin", L"Software\\Classes\\tovin"};
 
 }  // namespace qve2e

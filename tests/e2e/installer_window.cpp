@@ -54,22 +54,25 @@ HWND PageOf(HWND mainWindow) {
 
 HWND WaitForMainDialog(DWORD pid, DWORD timeoutMs) {
   HWND main = nullptr;
-  WaitUntil([&] { return (main = MainDialogOf(pid)) != nullptr && PageOf(main) != nullptr; }, timeoutMs);
+  WaitUntil([&] { return (main = MainDialogOf(pid)) != nullptr && PageOf(main) != nullptr; },
+            timeoutMs);
   return main && PageOf(main) ? main : nullptr;
 }
 
 HWND NextPage(HWND mainWindow, HWND page, DWORD timeoutMs) {
   if (!Click(GetDlgItem(mainWindow, IDOK))) return nullptr;
   HWND next = nullptr;
-  return WaitUntil([&] { return (next = PageOf(mainWindow)) != nullptr && next != page; }, timeoutMs) ? next
-                                                                                                    : nullptr;
+  return WaitUntil([&] { return (next = PageOf(mainWindow)) != nullptr && next != page; },
+                   timeoutMs)
+             ? next
+             : nullptr;
 }
 
 std::wstring TextOf(HWND window) {
   wchar_t text[512] = {};
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                           &copied)) {
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, 5000, &copied)) {
     return std::wstring();
   }
   return std::wstring(text, copied < 512 ? copied : 511);
@@ -107,7 +110,8 @@ bool Near(COLORREF actual, COLORREF expected, int tolerance) {
 std::string ColorText(COLORREF color) {
   if (color == CLR_INVALID) return "(unreadable)";
   char text[8];
-  std::snprintf(text, sizeof(text), "#%02x%02x%02x", GetRValue(color), GetGValue(color), GetBValue(color));
+  std::snprintf(text, sizeof(text), "#%02x%02x%02x", GetRValue(color), GetGValue(color),
+                GetBValue(color));
   return text;
 }
 

@@ -42,11 +42,13 @@ class Macros : public testing::Test {
     std::map<std::wstring, std::wstring> seen;
     const std::wstring built = qvtest::ExecutableDirectory() + L"qvnsis-macro-checks.exe";
     const std::wstring setup = programs_.path() + name;
-    EXPECT_TRUE(CopyFileW(built.c_str(), setup.c_str(), FALSE)) << "the build makes the installer beside the tests";
+    EXPECT_TRUE(CopyFileW(built.c_str(), setup.c_str(), FALSE))
+        << "the build makes the installer beside the tests";
     EXPECT_EQ(qvtest::WaitForExit(qvtest::StartProgram(setup, L"/S"), 120000), 0u);
     // NSIS's FileWrite writes the installer's ANSI code page; every text here is ASCII.
     const std::string text = qvtest::ReadFileBytes(temp_.path() + L"macro_checks.txt");
-    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
       const std::wstring line(text.begin() + static_cast<std::ptrdiff_t>(start),
                               text.begin() + static_cast<std::ptrdiff_t>(end));
       const size_t equals = line.find(L'=');
@@ -62,7 +64,8 @@ class Macros : public testing::Test {
       std::wstring who = line.substr(0, 10);
       who.erase(who.find_last_not_of(L' ') + 1);
       const size_t timeEnd = line.find(L"] ", 11);
-      if (who == process && timeEnd != std::wstring::npos) messages.push_back(line.substr(timeEnd + 2));
+      if (who == process && timeEnd != std::wstring::npos)
+        messages.push_back(line.substr(timeEnd + 2));
     }
     return messages;
   }
@@ -117,7 +120,8 @@ TEST_F(Macros, TellTheScriptWhatEachCallDid) {
 
   // The release ran in its own rundll32.exe, from a copy in the release folder.
   const auto release = MessagesOf(L"rundll32");
-  EXPECT_NE(std::find(release.begin(), release.end(), L"RunFreeDeskbandW: success event signalled"), release.end());
+  EXPECT_NE(std::find(release.begin(), release.end(), L"RunFreeDeskbandW: success event signalled"),
+            release.end());
   qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the checks");
 }
 

@@ -36,7 +36,8 @@ std::vector<std::wstring> MessagesOf(const std::wstring& logFile, const std::wst
     std::wstring name = line.substr(0, 10);
     name.erase(name.find_last_not_of(L' ') + 1);
     const size_t timeEnd = line.find(L"] ", 11);
-    if (name == process && timeEnd != std::wstring::npos) messages.push_back(line.substr(timeEnd + 2));
+    if (name == process && timeEnd != std::wstring::npos)
+      messages.push_back(line.substr(timeEnd + 2));
   }
   return messages;
 }
@@ -45,7 +46,6 @@ bool Has(const std::vector<std::wstring>& messages, const std::wstring& start) {
   return std::any_of(messages.begin(), messages.end(),
                      [&](const std::wstring& m) { return m.compare(0, start.size(), start) == 0; });
 }
-
 
 class MinimalInstaller : public ::testing::Test {
  protected:
@@ -69,7 +69,8 @@ class MinimalInstaller : public ::testing::Test {
 
 TEST_F(MinimalInstaller, InstallsRegistersThenItsUninstallerRemovesWhatItAdded) {
   const std::wstring setup = qvtest::ExecutableDirectory() + L"qvnsis-minimal-setup.exe";
-  ASSERT_TRUE(qvtest::FileExists(setup)) << "the build makes the minimal installer beside the tests";
+  ASSERT_TRUE(qvtest::FileExists(setup))
+      << "the build makes the minimal installer beside the tests";
   ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(setup, L"/S"), 60000), 0u);
 
   // Installed: the folder recorded unexpanded, the date of a first install, the verb and protocol.
@@ -102,12 +103,14 @@ TEST_F(MinimalInstaller, InstallsRegistersThenItsUninstallerRemovesWhatItAdded) 
   qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the install");
 
   // Uninstalled in place (_?=), so that this process waits for it.
-  ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(uninstaller, L"/S _?=" + installDir_), 60000), 0u);
+  ASSERT_EQ(qvtest::WaitForExit(qvtest::StartProgram(uninstaller, L"/S _?=" + installDir_), 60000),
+            0u);
   for (const wchar_t* key : kRegisteredKeys) {
     EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << qvtest::Utf8(key);
   }
   EXPECT_EQ(ReadString(kTovinKey, L"InstallDir"), L"<missing>");
-  EXPECT_EQ(ReadString(kTovinKey, L"InstallDate"), qvtest::TodayText()) << "a reinstall keeps the first date";
+  EXPECT_EQ(ReadString(kTovinKey, L"InstallDate"), qvtest::TodayText())
+      << "a reinstall keeps the first date";
   EXPECT_EQ(ReadString(kTovinKey, L"ClientId"), clientId);
 
   const auto uninstall = MessagesOf(log(), L"uninstall");

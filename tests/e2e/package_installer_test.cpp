@@ -60,7 +60,9 @@ class PackageInstaller : public testing::Test {
     SCOPED_TRACE(qvtest::Utf8(name));
     if (!RunSilently(Built() + name + L".exe")) return;
     qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the install");
-    if (!RunSilently(installDir_ + uninstaller, L"/S _?=" + installDir_.substr(0, installDir_.size() - 1))) return;
+    if (!RunSilently(installDir_ + uninstaller,
+                     L"/S _?=" + installDir_.substr(0, installDir_.size() - 1)))
+      return;
     qve2e::ExpectNothingOfTheLibraryLeftIn(temp_.path(), "the uninstall");
   }
 
@@ -104,7 +106,8 @@ TEST_F(PackageInstaller, TheExamplesAndAScriptBesideThePackageInstallAndUninstal
   InstallAndUninstall(L"project-demo", L"demo-uninstall.exe");
   EXPECT_TRUE(Logged(L"demo: uninstall flow finished"));
   InstallAndUninstall(L"project-user", L"uninstall.exe");
-  EXPECT_TRUE(Logged(L"user script: qvnsis " + Version())) << "the package's qvnsis.nsh carries its version";
+  EXPECT_TRUE(Logged(L"user script: qvnsis " + Version()))
+      << "the package's qvnsis.nsh carries its version";
   EXPECT_TRUE(Logged(L"user script: installed"));
   EXPECT_FALSE(Logged(L"user script: no install date"));
   EXPECT_FALSE(Logged(L"user script: the release was not confirmed"))

@@ -21,7 +21,6 @@
 
 namespace {
 
-
 struct Usage {
   DWORD handles = 0;
   DWORD gdiObjects = 0;
@@ -51,17 +50,27 @@ std::string Mutate(std::string bytes, std::mt19937* random) {
   for (int i = 0; i < count && !bytes.empty(); ++i) {
     const size_t at = pick(bytes.size());
     switch (pick(6)) {
-      case 0: bytes[at] = static_cast<char>(bytes[at] ^ (1 << pick(8))); break;
-      case 1: bytes[at] = static_cast<char>(pick(2) ? 0xFF : 0x00); break;
+      case 0:
+        bytes[at] = static_cast<char>(bytes[at] ^ (1 << pick(8)));
+        break;
+      case 1:
+        bytes[at] = static_cast<char>(pick(2) ? 0xFF : 0x00);
+        break;
       case 2: {
-        static const char* const kHuge[] = {"\xFF\xFF\xFF\xFF", "\x7F\xFF\xFF\xFF", "\x00\x01\x00\x00",
-                                            "\x00\x00\x00\x00"};
+        static const char* const kHuge[] = {"\xFF\xFF\xFF\xFF", "\x7F\xFF\xFF\xFF",
+                                            "\x00\x01\x00\x00", "\x00\x00\x00\x00"};
         bytes.replace(at, std::min<size_t>(4, bytes.size() - at), kHuge[pick(4)], 4);
         break;
       }
-      case 3: bytes.resize(at); break;
-      case 4: bytes.insert(at, std::string(1 + pick(16), static_cast<char>(pick(256)))); break;
-      default: bytes.erase(at, 1 + pick(16)); break;
+      case 3:
+        bytes.resize(at);
+        break;
+      case 4:
+        bytes.insert(at, std::string(1 + pick(16), static_cast<char>(pick(256))));
+        break;
+      default:
+        bytes.erase(at, 1 + pick(16));
+        break;
     }
   }
   return bytes;
@@ -81,8 +90,11 @@ std::vector<std::string> SampleImages() {
   grey16.interlaced = true;
   grey16.rows.assign(6, std::string(12, '\x42'));
   auto ramp = [](int x, int y, int c) { return (x * 16 + y * 8 + c * 50) & 0xFF; };
-  return {qvtest::EncodePng(palette), qvtest::EncodePng(grey16), qvtest::TwoColourPng(12, 9, 0x123456, 0xABCDEF),
-          qvtest::EncodeJpeg(24, 16, 3, ramp), qvtest::EncodeJpeg(16, 16, 3, ramp, true),
+  return {qvtest::EncodePng(palette),
+          qvtest::EncodePng(grey16),
+          qvtest::TwoColourPng(12, 9, 0x123456, 0xABCDEF),
+          qvtest::EncodeJpeg(24, 16, 3, ramp),
+          qvtest::EncodeJpeg(16, 16, 3, ramp, true),
           qvtest::EncodeJpeg(16, 24, 1, ramp)};
 }
 
@@ -110,8 +122,8 @@ TEST(BadInput, MutatedImagesFailOrLoadCleanly) {
   qvtest::Library library;
   auto fromFile = QV_EXPORT(library, QVNSIS_SetWindowImageFromFile);
   ASSERT_NE(fromFile, nullptr);
-  HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, 128, 128, nullptr, nullptr,
-                                 nullptr, nullptr);
+  HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, 128, 128, nullptr,
+                                 nullptr, nullptr, nullptr);
   ASSERT_NE(control, nullptr);
   SetWindowPos(control, nullptr, 0, 0, 128, 128, SWP_NOZORDER | SWP_NOACTIVATE);
   const std::vector<std::string> samples = SampleImages();
@@ -158,7 +170,8 @@ TEST(BadInput, MutatedFavoritesFilesImportCleanly) {
   const std::wstring utf16 = L"\uFEFFapp1\r\nZ\u00FCrich app\r\n\xD83D\xDE00\r\n\r\nlast";
   const std::vector<std::string> samples = {
       "app1\r\n\xE6\x9D\xB1\xE4\xBA\xAC\nCaf\xC3\xA9\r\n\r\n\xF0\x9F\x98\x80 app\nlast",
-      "\xEF\xBB\xBF" "one\ntwo\n",
+      "\xEF\xBB\xBF"
+      "one\ntwo\n",
       std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2),
   };
   // Enough lines for the log's once-a-day clean-up (at a process's 50th line) to be behind us.
@@ -179,7 +192,8 @@ TEST(BadInput, MutatedFavoritesFilesImportCleanly) {
   qvtest::WriteFileBytes(favorites.file, "a\nb\n");
   favorites.run();
   qvtest::RegistryValue value;
-  ASSERT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload\\Favorites", L"1", &value));
+  ASSERT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload\\Favorites",
+                                        L"1", &value));
   EXPECT_EQ(value.bytes, qvtest::WideBytes(L"b"));
 }
 
@@ -215,7 +229,8 @@ TEST(BadInput, A64MegabyteFavoritesFileImportsWhole) {
     EXPECT_EQ(value.bytes, qvtest::WideBytes(expected));
   }
   qvtest::RegistryValue beyond;
-  EXPECT_FALSE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, key, std::to_wstring(kEntries), &beyond));
+  EXPECT_FALSE(
+      qvtest::ReadRegistryValue(HKEY_CURRENT_USER, key, std::to_wstring(kEntries), &beyond));
   size_t added = 0;
   for (const auto& m : qvtest::TodaysLogMessages(favorites.logDir.path())) {
     if (m.rfind(L"QVNSIS_LoadFavorites: Adding favorite to sideloading: app", 0) == 0) ++added;

@@ -30,17 +30,21 @@ struct Case {
 TEST(CallerBuffer, FillsOrLeavesTheBufferAndSaysWhy) {
   const Case cases[] = {
       {"fits", false, 8, L"abc", ERROR_SUCCESS, std::wstring(L"abc\0####", 8), ERROR_SUCCESS, true},
-      {"just fits", false, 4, L"abc", ERROR_SUCCESS, std::wstring(L"abc\0####", 8), ERROR_SUCCESS, true},
-      {"a placeholder text is copied with its code", false, 8, L"abc", ERROR_RESOURCE_NAME_NOT_FOUND,
-       std::wstring(L"abc\0####", 8), ERROR_RESOURCE_NAME_NOT_FOUND, true},
+      {"just fits", false, 4, L"abc", ERROR_SUCCESS, std::wstring(L"abc\0####", 8), ERROR_SUCCESS,
+       true},
+      {"a placeholder text is copied with its code", false, 8, L"abc",
+       ERROR_RESOURCE_NAME_NOT_FOUND, std::wstring(L"abc\0####", 8), ERROR_RESOURCE_NAME_NOT_FOUND,
+       true},
       {"no room for the terminator", false, 3, L"abc", ERROR_SUCCESS, std::wstring(L"\0#######", 8),
        ERROR_INSUFFICIENT_BUFFER, true},
       {"room for the terminator only", false, 1, L"abc", ERROR_RESOURCE_NAME_NOT_FOUND,
        std::wstring(L"\0#######", 8), ERROR_INSUFFICIENT_BUFFER, true},
       {"no text", false, 8, L"", ERROR_PATH_NOT_FOUND, L"########", ERROR_PATH_NOT_FOUND, true},
-      {"no text in a short buffer", false, 1, L"", ERROR_PATH_NOT_FOUND, L"########", ERROR_PATH_NOT_FOUND, true},
+      {"no text in a short buffer", false, 1, L"", ERROR_PATH_NOT_FOUND, L"########",
+       ERROR_PATH_NOT_FOUND, true},
       {"size 0", false, 0, L"abc", ERROR_SUCCESS, L"########", ERROR_INSUFFICIENT_BUFFER, false},
-      {"negative size", false, -5, L"abc", ERROR_SUCCESS, L"########", ERROR_INSUFFICIENT_BUFFER, false},
+      {"negative size", false, -5, L"abc", ERROR_SUCCESS, L"########", ERROR_INSUFFICIENT_BUFFER,
+       false},
       {"null buffer", true, 8, L"abc", ERROR_SUCCESS, L"########", ERROR_INVALID_PARAMETER, false},
   };
   for (const Case& c : cases) {

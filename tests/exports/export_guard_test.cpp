@@ -74,7 +74,7 @@ TEST_F(ExportGuardTest, AStatusExportLeavesItsOutcomeAsTheLastError) {
   QVNSIS_ExampleStatus([] { throw std::logic_error("odd"); });
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
   EXPECT_EQ(Log(), (std::vector<std::wstring>{L"QVNSIS_ExampleStatus: out of memory",
-                                               L"QVNSIS_ExampleStatus: exception: odd"}));
+                                              L"QVNSIS_ExampleStatus: exception: odd"}));
 }
 
 // The body may take the export's name for its own lines, so no export writes it by hand.
@@ -82,5 +82,7 @@ TEST_F(ExportGuardTest, TheBodyMayTakeTheExportsName) {
   std::wstring seen;
   GuardedExport("QVNSIS_Named", [&](const wchar_t* name) { seen = name; });
   EXPECT_EQ(seen, L"QVNSIS_Named");
-  EXPECT_EQ(GuardedExport("QVNSIS_Named", 0, [&](const wchar_t* name) { return name[0] == L'Q' ? 5 : 0; }), 5);
+  EXPECT_EQ(GuardedExport("QVNSIS_Named", 0,
+                          [&](const wchar_t* name) { return name[0] == L'Q' ? 5 : 0; }),
+            5);
 }

@@ -20,7 +20,6 @@ std::vector<std::wstring> Messages(const std::wstring& dir) {
 
 using qvtest::Library;
 
-
 }  // namespace
 
 TEST(Library, LoadingLogsOneStartedLineAndThreadsAddNothing) {
@@ -33,8 +32,8 @@ TEST(Library, LoadingLogsOneStartedLineAndThreadsAddNothing) {
   ASSERT_FALSE(atLoad.empty());
   EXPECT_EQ(atLoad.back(), L"DllMain: started") << "the language manager starts before it";
 
-  HANDLE thread = reinterpret_cast<HANDLE>(
-      _beginthreadex(nullptr, 0, [](void*) WINAPI -> unsigned { return 0; }, nullptr, 0, nullptr));
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(
+      nullptr, 0, [](void*) WINAPI -> unsigned { return 0; }, nullptr, 0, nullptr));
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
 
@@ -71,7 +70,8 @@ TEST(Library, LoadUnloadCyclesStartTheLanguageManagerEveryTimeAndLeaveNothingLoa
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
   wchar_t expected[96] = {};
-  swprintf(expected, 96, L"ThreadLocaleManager::Init: main thread id is %lu, langid initialized to %04x",
+  swprintf(expected, 96,
+           L"ThreadLocaleManager::Init: main thread id is %lu, langid initialized to %04x",
            GetCurrentThreadId(), static_cast<unsigned>(GetThreadUILanguage()));
   constexpr int kLoads = 5;
   for (int i = 0; i < kLoads; ++i) {
@@ -109,7 +109,7 @@ TEST(Library, QVNSIS_LogSurvivesAMissingTemporaryDirectory) {
   qvtest::ScopedTempEnv env(missing);
   Library library;
   ASSERT_TRUE(library);
-  QV_EXPORT(library, QVNSIS_Log)(L"nowhere");
+  QV_CALL(library, QVNSIS_Log, L"nowhere");
   EXPECT_FALSE(qvtest::FileExists(missing));
 }
 
@@ -146,7 +146,8 @@ int RedirectLibraryLoading(void* base) {
   const auto* image = static_cast<BYTE*>(base);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   if (!directory.VirtualAddress) return 0;
   const struct {
     const char* name;
@@ -159,11 +160,15 @@ int RedirectLibraryLoading(void* base) {
       {"FreeLibrary", reinterpret_cast<void*>(&RecordFreeLibrary)},
   };
   int found = 0;
-  for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + directory.VirtualAddress);
+  for (auto* import =
+           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + directory.VirtualAddress);
        import->Name; ++import) {
-    if (_stricmp(reinterpret_cast<const char*>(image + import->Name), "kernel32.dll") != 0) continue;
-    const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(image + import->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(const_cast<BYTE*>(image) + import->FirstThunk);
+    if (_stricmp(reinterpret_cast<const char*>(image + import->Name), "kernel32.dll") != 0)
+      continue;
+    const auto* names =
+        reinterpret_cast<const IMAGE_THUNK_DATA*>(image + import->OriginalFirstThunk);
+    auto* slots =
+        reinterpret_cast<IMAGE_THUNK_DATA*>(const_cast<BYTE*>(image) + import->FirstThunk);
     for (; names->u1.AddressOfData; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
       const char* name =
@@ -171,7 +176,8 @@ int RedirectLibraryLoading(void* base) {
       for (const auto& redirect : redirects) {
         if (strcmp(name, redirect.name) != 0) continue;
         DWORD protection = 0;
-        VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &protection);
+        VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE,
+                       &protection);
         slots->u1.Function = reinterpret_cast<ULONG_PTR>(redirect.recorder);
         VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protection, &protection);
         ++found;
@@ -191,8 +197,8 @@ struct DllNotificationData {
   ULONG imageSize;
 };
 using DllNotification = VOID(NTAPI*)(ULONG reason, const DllNotificationData* data, PVOID context);
-using RegisterDllNotification = NTSTATUS(NTAPI*)(ULONG flags, DllNotification callback, PVOID context,
-                                                 PVOID* cookie);
+using RegisterDllNotification = NTSTATUS(NTAPI*)(ULONG flags, DllNotification callback,
+                                                 PVOID context, PVOID* cookie);
 using UnregisterDllNotification = NTSTATUS(NTAPI*)(PVOID cookie);
 constexpr ULONG kDllLoaded = 1;
 
@@ -202,7 +208,8 @@ struct Redirection {
   LONG loadsBefore = -1;
 };
 
-VOID NTAPI RedirectWhenTheLibraryLoads(ULONG reason, const DllNotificationData* data, PVOID context) {
+VOID NTAPI RedirectWhenTheLibraryLoads(ULONG reason, const DllNotificationData* data,
+                                       PVOID context) {
   const UNICODE_STRING* name = data->baseName;
   if (reason != kDllLoaded || !name || name->Length != 10 * sizeof(wchar_t) ||
       _wcsnicmp(name->Buffer, L"qvnsis.dll", 10) != 0) {
@@ -223,10 +230,10 @@ TEST(Library, DllMainNeitherLoadsNorFreesALibrary) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  const auto registerNotification =
-      reinterpret_cast<RegisterDllNotification>(GetProcAddress(ntdll, "LdrRegisterDllNotification"));
-  const auto unregisterNotification =
-      reinterpret_cast<UnregisterDllNotification>(GetProcAddress(ntdll, "LdrUnregisterDllNotification"));
+  const auto registerNotification = reinterpret_cast<RegisterDllNotification>(
+      GetProcAddress(ntdll, "LdrRegisterDllNotification"));
+  const auto unregisterNotification = reinterpret_cast<UnregisterDllNotification>(
+      GetProcAddress(ntdll, "LdrUnregisterDllNotification"));
   ASSERT_TRUE(registerNotification && unregisterNotification);
   ASSERT_EQ(GetModuleHandleW(L"qvnsis.dll"), nullptr);
 
@@ -243,7 +250,8 @@ TEST(Library, DllMainNeitherLoadsNorFreesALibrary) {
   const LONG freesInUnloading = g_libraryFrees - freesInLoading;
 
   ASSERT_EQ(redirection.loadsBefore, 0) << "no notification before DllMain";
-  ASSERT_GT(redirection.redirected, 0) << "the library imports none of kernel32's loading functions";
+  ASSERT_GT(redirection.redirected, 0)
+      << "the library imports none of kernel32's loading functions";
   EXPECT_EQ(loadsInLoading, 0) << "DllMain loaded a library";
   EXPECT_EQ(freesInLoading, 0) << "DllMain freed a library";
   EXPECT_EQ(loadsInUnloading, 0) << "DllMain loaded a library while unloading";

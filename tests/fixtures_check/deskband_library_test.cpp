@@ -45,10 +45,10 @@ TEST(FakeDeskband, Regsvr32RegistersAndUnregistersEachBuild) {
     EXPECT_EQ(qvtest::RunRegsvr32(L"/s /u \"" + library + L"\""), 0u);
     EXPECT_EQ(RegisteredLibrary(number), L"");
   }
-  const auto registered = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder),
-                                                L"DllRegisterServer");
-  const auto unregistered = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder),
-                                                  L"DllUnregisterServer");
+  const auto registered =
+      qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder), L"DllRegisterServer");
+  const auto unregistered =
+      qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder), L"DllUnregisterServer");
   ASSERT_EQ(registered.size(), 5u);
   ASSERT_EQ(unregistered.size(), 5u);
   for (int number = 0; number < 5; ++number) {
@@ -79,11 +79,12 @@ TEST(FakeDeskband, PromptHelperSignalsTheReadyEvent) {
 
   EXPECT_EQ(WaitForSingleObject(ready.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
   EXPECT_EQ(WaitForSingleObject(process.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
-  const auto helper = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder),
-                                            L"RunExplorerPromptHelper");
+  const auto helper =
+      qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(folder), L"RunExplorerPromptHelper");
   ASSERT_EQ(helper.size(), 1u);
   EXPECT_EQ(helper[0][1], L"3");
   EXPECT_EQ(helper[0][2], L"1");
   ASSERT_EQ(helper[0].size(), 6u);
-  EXPECT_EQ(helper[0][5], std::to_wstring(sizeof(void*) * 8)) << "the library's bitness is its process's";
+  EXPECT_EQ(helper[0][5], std::to_wstring(sizeof(void*) * 8))
+      << "the library's bitness is its process's";
 }

@@ -24,7 +24,6 @@ ScopedHandle ShellStart(const std::wstring& exe, const std::wstring& parameters)
   return ScopedHandle(info.hProcess);
 }
 
-
 }  // namespace
 
 // The parameters reach the record exactly, leading space and non-ASCII text included.
@@ -32,8 +31,8 @@ TEST(FakeEngine, RecordsTheParametersOfEachShellStart) {
   qvtest::ScopedTempDir dir;
   FakeEngineInstall engine(dir.path() + L"Engine");
   engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
-  const std::vector<std::wstring> parameters = {
-      L"/PLATFORMINSTALLED /OPEN\"abc\"", L" /OPEN\"\"", L" /OPEN\"caf\u00e9\"", L"/SIDELOAD"};
+  const std::vector<std::wstring> parameters = {L"/PLATFORMINSTALLED /OPEN\"abc\"", L" /OPEN\"\"",
+                                                L" /OPEN\"caf\u00e9\"", L"/SIDELOAD"};
   for (const auto& text : parameters) {
     ScopedHandle process = ShellStart(engine.exePath(), text);
     ASSERT_TRUE(process) << GetLastError();
@@ -68,8 +67,7 @@ TEST(FakeEngine, AnswersQuitAsConfigured) {
     ScopedHandle quitter = ShellStart(engine.exePath(), L"/QUIT");
     ASSERT_TRUE(quitter);
     EXPECT_TRUE(qvtest::Ended(quitter, 10000));
-    const qvtest::Record close =
-        qvtest::WaitForRecord(engine.recordPath(), L"close-request");
+    const qvtest::Record close = qvtest::WaitForRecord(engine.recordPath(), L"close-request");
     ASSERT_EQ(close.size(), 3u);
     EXPECT_EQ(close[1], std::to_wstring(pid));
     EXPECT_EQ(close[2], c.answer);

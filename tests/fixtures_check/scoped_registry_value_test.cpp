@@ -35,7 +35,8 @@ TEST(ScopedRegistryValue, PutsTheEarlierValueBackExactly) {
     SCOPED_TRACE(c.what);
     qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kKey);
     if (c.present) {
-      ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kKey, L"InstallDir", c.type, c.bytes));
+      ASSERT_TRUE(
+          qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kKey, L"InstallDir", c.type, c.bytes));
     }
     {
       const qvtest::ScopedRegistryValue value(HKEY_CURRENT_USER, kKey, L"InstallDir", REG_SZ, ours);

@@ -16,11 +16,13 @@ void SetDword(const wchar_t* name, DWORD value) {
 ScopedAppVisibilityServer::ScopedAppVisibilityServer(const std::wstring& recordPath) {
   SetDword(L"LauncherVisible", 0);
   SetDword(L"AppVisibleMonitors", 0);
-  RegisterTestComServer(kClassKey, L"Application visibility service (test double)", L"qvappvisibility.dll",
-                        recordPath);
+  RegisterTestComServer(kClassKey, L"Application visibility service (test double)",
+                        L"qvappvisibility.dll", recordPath);
 }
 
-ScopedAppVisibilityServer::~ScopedAppVisibilityServer() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClassKey); }
+ScopedAppVisibilityServer::~ScopedAppVisibilityServer() {
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClassKey);
+}
 
 void ScopedAppVisibilityServer::setLauncherVisible(bool visible) const {
   SetDword(L"LauncherVisible", visible ? 1 : 0);

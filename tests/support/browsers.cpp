@@ -16,8 +16,8 @@ std::wstring CopyRecorder(const std::wstring& directory, const wchar_t* name) {
 
 std::wstring Widen(const std::string& utf8) {
   std::wstring wide(utf8.size(), L'\0');
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0],
-                                    static_cast<int>(wide.size()));
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    &wide[0], static_cast<int>(wide.size()));
   wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return wide;
 }
@@ -28,10 +28,13 @@ ScopedBrowsers::ScopedBrowsers()
     : chosen_(CopyRecorder(dir_.path(), L"chosen_browser.exe")),
       shell_(CopyRecorder(dir_.path(), L"shell_browser.exe")) {
   for (const wchar_t* scheme : kSchemes) {
-    saved_.push_back(std::make_unique<ScopedRegistryKey>(HKEY_CURRENT_USER, std::wstring(kChoices) + scheme));
-    const std::wstring command = std::wstring(L"Software\\Classes\\") + scheme + L"\\shell\\open\\command";
+    saved_.push_back(
+        std::make_unique<ScopedRegistryKey>(HKEY_CURRENT_USER, std::wstring(kChoices) + scheme));
+    const std::wstring command =
+        std::wstring(L"Software\\Classes\\") + scheme + L"\\shell\\open\\command";
     saved_.push_back(std::make_unique<ScopedRegistryKey>(HKEY_LOCAL_MACHINE, command));
-    WriteRegistryValue(HKEY_LOCAL_MACHINE, command, L"", REG_SZ, WideBytes(L"\"" + shell_ + L"\" \"%1\""));
+    WriteRegistryValue(HKEY_LOCAL_MACHINE, command, L"", REG_SZ,
+                       WideBytes(L"\"" + shell_ + L"\" \"%1\""));
   }
 }
 
@@ -40,13 +43,15 @@ ScopedBrowsers::~ScopedBrowsers() {
   while (!saved_.empty()) saved_.pop_back();
 }
 
-void ScopedBrowsers::setChoice(const std::wstring& scheme, const std::wstring& progId, const wchar_t* command) {
+void ScopedBrowsers::setChoice(const std::wstring& scheme, const std::wstring& progId,
+                               const wchar_t* command) {
   const std::wstring progIdKey = L"Software\\Classes\\" + progId;
   saved_.push_back(std::make_unique<ScopedRegistryKey>(HKEY_CURRENT_USER, progIdKey));
-  WriteRegistryValue(HKEY_CURRENT_USER, std::wstring(kChoices) + scheme + L"\\UserChoice", L"Progid", REG_SZ,
-                     WideBytes(progId));
+  WriteRegistryValue(HKEY_CURRENT_USER, std::wstring(kChoices) + scheme + L"\\UserChoice",
+                     L"Progid", REG_SZ, WideBytes(progId));
   if (command) {
-    WriteRegistryValue(HKEY_CURRENT_USER, progIdKey + L"\\shell\\open\\command", L"", REG_SZ, WideBytes(command));
+    WriteRegistryValue(HKEY_CURRENT_USER, progIdKey + L"\\shell\\open\\command", L"", REG_SZ,
+                       WideBytes(command));
   } else {
     WriteRegistryValue(HKEY_CURRENT_USER, progIdKey, L"", REG_SZ, WideBytes(L"no open command"));
   }
@@ -73,7 +78,8 @@ std::vector<std::wstring> RecordedArguments(const std::wstring& program) {
   return arguments;
 }
 
-std::vector<std::wstring> WaitForArguments(const std::wstring& program, size_t count, DWORD timeoutMs) {
+std::vector<std::wstring> WaitForArguments(const std::wstring& program, size_t count,
+                                           DWORD timeoutMs) {
   std::vector<std::wstring> records = RecordedArguments(program);
   for (DWORD waited = 0; records.size() < count && waited < timeoutMs; waited += 100) {
     Sleep(100);

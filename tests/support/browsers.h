@@ -49,6 +49,7 @@ class ScopedBrowsers {
 // The argument texts a copy of record_args.exe at `program` recorded, in order.
 std::vector<std::wstring> RecordedArguments(const std::wstring& program);
 // The same, once `count` have arrived or after `timeoutMs`.
-std::vector<std::wstring> WaitForArguments(const std::wstring& program, size_t count, DWORD timeoutMs = 30000);
+std::vector<std::wstring> WaitForArguments(const std::wstring& program, size_t count,
+                                           DWORD timeoutMs = 30000);
 
 }  // namespace qvtest

@@ -18,10 +18,9 @@ struct ChildRegistration {
   ChildRegistration(const wchar_t* name, ChildMain main);
 };
 
-#define QV_TEST_CHILD(name)                                                          \
-  static int name##_child_main(const ::qvtest::ChildArgs& args);                     \
-  static ::qvtest::ChildRegistration name##_child_registration(L## #name,            \
-                                                              &name##_child_main);  \
+#define QV_TEST_CHILD(name)                                                                    \
+  static int name##_child_main(const ::qvtest::ChildArgs& args);                               \
+  static ::qvtest::ChildRegistration name##_child_registration(L## #name, &name##_child_main); \
   static int name##_child_main([[maybe_unused]] const ::qvtest::ChildArgs& args)
 
 // Runs a registered child routine when the command line asks for one. Returns true and sets

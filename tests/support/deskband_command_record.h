@@ -9,7 +9,7 @@
 // 17412, zeros everywhere else. The texts fit: at most 8191 and 511 characters.
 namespace qvtest {
 
-std::string DeskbandCommandRecord(int32_t command, const std::wstring& text, const std::wstring& second,
-                                  int32_t value);
+std::string DeskbandCommandRecord(int32_t command, const std::wstring& text,
+                                  const std::wstring& second, int32_t value);
 
 }  // namespace qvtest

@@ -16,8 +16,8 @@ BOOL WINAPI OpenTokenNotingOthers(HANDLE process, DWORD access, HANDLE* token) {
   return opened;
 }
 
-BOOL WINAPI OthersAtMediumLevel(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* buffer, DWORD size,
-                                DWORD* needed) {
+BOOL WINAPI OthersAtMediumLevel(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* buffer,
+                                DWORD size, DWORD* needed) {
   if (kind != TokenIntegrityLevel || token != g_otherProcessToken) {
     return g_getTokenInformation(token, kind, buffer, size, needed);
   }
@@ -40,7 +40,8 @@ BOOL WINAPI OthersAtMediumLevel(HANDLE token, TOKEN_INFORMATION_CLASS kind, void
 }  // namespace
 
 ScopedElevatedInstaller::ScopedElevatedInstaller(HMODULE library)
-    : openToken_(library, "advapi32.dll", "OpenProcessToken", reinterpret_cast<void*>(&OpenTokenNotingOthers)),
+    : openToken_(library, "advapi32.dll", "OpenProcessToken",
+                 reinterpret_cast<void*>(&OpenTokenNotingOthers)),
       tokenInformation_(library, "advapi32.dll", "GetTokenInformation",
                         reinterpret_cast<void*>(&OthersAtMediumLevel)) {
   g_openProcessToken = reinterpret_cast<OpenProcessTokenFn>(openToken_.original());

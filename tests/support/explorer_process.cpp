@@ -11,9 +11,11 @@ constexpr DWORD kQuitMs = 2000;
 
 }  // namespace
 
-ScopedExplorerProcess::ScopedExplorerProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour) {
+ScopedExplorerProcess::ScopedExplorerProcess(const std::wstring& recordPath,
+                                             const Misbehaviour& misbehaviour) {
   if (!ForgetClassesOfEndedServers()) return;
-  server_.start(ExecutableDirectory() + L"qvexplorer.exe", recordPath, misbehaviour.hangIn, misbehaviour.dieIn);
+  server_.start(ExecutableDirectory() + L"qvexplorer.exe", recordPath, misbehaviour.hangIn,
+                misbehaviour.dieIn);
 }
 
 ScopedExplorerProcess::~ScopedExplorerProcess() {

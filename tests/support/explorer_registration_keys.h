@@ -11,8 +11,11 @@ namespace qvtest {
 
 // Every class key the registrations may create, from the top.
 inline constexpr const wchar_t* kExplorerClassKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects", L"Software\\Classes\\Directory",
-    L"Software\\Classes\\Drive", L"Software\\Classes\\lnkfile", L"Software\\Classes\\tovin",
+    L"Software\\Classes\\AllFileSystemObjects",
+    L"Software\\Classes\\Directory",
+    L"Software\\Classes\\Drive",
+    L"Software\\Classes\\lnkfile",
+    L"Software\\Classes\\tovin",
 };
 
 // The verb keys, each with a "command" subkey.

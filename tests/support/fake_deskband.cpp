@@ -34,7 +34,8 @@ CLSID DeskbandClsid(int number) {
 
 std::vector<std::wstring> DeskbandClassKeys() {
   std::vector<std::wstring> keys;
-  for (const wchar_t* clsid : kClsids) keys.push_back(std::wstring(L"Software\\Classes\\CLSID\\") + clsid);
+  for (const wchar_t* clsid : kClsids)
+    keys.push_back(std::wstring(L"Software\\Classes\\CLSID\\") + clsid);
   return keys;
 }
 
@@ -61,7 +62,8 @@ ScopedInstalledDeskband::ScopedInstalledDeskband(const std::wstring& folderName)
       installDir_(root_.path() + folderName) {
   library_ = InstallDeskbandLibrary(installDir_ + L"\\", 1);
   ok_ = RunRegsvr32(L"/s \"" + library_ + L"\"") == 0 &&
-        WriteRegistryValue(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"InstallDir", REG_SZ, WideBytes(installDir_));
+        WriteRegistryValue(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"InstallDir", REG_SZ,
+                           WideBytes(installDir_));
 }
 
 HWND FindDeskbandWindow() {
@@ -93,7 +95,8 @@ ScopedDeskbandCleanup::~ScopedDeskbandCleanup() {
     SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, &ignored);
   }
   for (const wchar_t* clsid : kClsids) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\CLSID\\") + clsid).c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER,
+                   (std::wstring(L"Software\\Classes\\CLSID\\") + clsid).c_str());
   }
 }
 

@@ -94,7 +94,6 @@ std::vector<DWORD> FakeEngineInstall::runningEngines() const {
   return pids;
 }
 
-
 void FakeEngineInstall::stop() const {
   // The stop file also ends restarting engines on their own; engines still starting appear in a
   // process list only later, so terminating goes on until the folder has been quiet a while.

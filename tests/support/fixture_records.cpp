@@ -15,10 +15,17 @@ std::wstring Unescape(const std::wstring& field) {
       continue;
     }
     switch (field[++i]) {
-      case L't': text += L'\t'; break;
-      case L'r': text += L'\r'; break;
-      case L'n': text += L'\n'; break;
-      default: text += field[i];
+      case L't':
+        text += L'\t';
+        break;
+      case L'r':
+        text += L'\r';
+        break;
+      case L'n':
+        text += L'\n';
+        break;
+      default:
+        text += field[i];
     }
   }
   return text;

@@ -16,6 +16,7 @@ std::vector<Record> ReadRecords(const std::wstring& path);
 std::vector<Record> RecordsOfKind(const std::wstring& path, const std::wstring& kind);
 
 // Polls the file until a record of `kind` appears; the first such record, or an empty one.
-Record WaitForRecord(const std::wstring& path, const std::wstring& kind, unsigned timeoutMs = 10000);
+Record WaitForRecord(const std::wstring& path, const std::wstring& kind,
+                     unsigned timeoutMs = 10000);
 
 }  // namespace qvtest

@@ -13,14 +13,17 @@ namespace qvtest {
 namespace {
 
 void AppendPng(png_structp png, png_bytep data, png_size_t length) {
-  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+  static_cast<std::string*>(png_get_io_ptr(png))
+      ->append(reinterpret_cast<const char*>(data), length);
 }
 void FlushPng(png_structp) {}
 
 void SetMetadata(png_structp png, png_infop info, const PngPicture& picture) {
-  char key[] = "Comment", latin[] = "plain", compressed[] = "compressed", international[] = "international";
+  char key[] = "Comment", latin[] = "plain", compressed[] = "compressed",
+       international[] = "international";
   png_text texts[3] = {};
-  const int kinds[3] = {PNG_TEXT_COMPRESSION_NONE, PNG_TEXT_COMPRESSION_zTXt, PNG_ITXT_COMPRESSION_NONE};
+  const int kinds[3] = {PNG_TEXT_COMPRESSION_NONE, PNG_TEXT_COMPRESSION_zTXt,
+                        PNG_ITXT_COMPRESSION_NONE};
   char* words[3] = {latin, compressed, international};
   for (int i = 0; i < 3; ++i) {
     texts[i].compression = kinds[i];
@@ -40,7 +43,8 @@ void SetMetadata(png_structp png, png_infop info, const PngPicture& picture) {
   png_color_16 background = {};
   png_set_bKGD(png, info, &background);
   png_color_8 bits = {};
-  bits.red = bits.green = bits.blue = bits.gray = static_cast<png_byte>(std::min(picture.bitDepth, 8));
+  bits.red = bits.green = bits.blue = bits.gray =
+      static_cast<png_byte>(std::min(picture.bitDepth, 8));
   if (picture.colorType & PNG_COLOR_MASK_ALPHA) bits.alpha = bits.red;
   png_set_sBIT(png, info, &bits);
   png_byte exif[] = {'M', 'M', 0, 42, 0, 0, 0, 8};
@@ -51,8 +55,8 @@ bool WritePng(png_structp png, png_infop info, const PngPicture& picture, std::s
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, out, AppendPng, FlushPng);
   png_set_IHDR(png, info, picture.width, picture.height, picture.bitDepth, picture.colorType,
-               picture.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
+               picture.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!picture.palette.empty()) {
     std::vector<png_color> colours(picture.palette.size() / 3);
     for (size_t i = 0; i < colours.size(); ++i) {
@@ -79,7 +83,8 @@ bool WritePng(png_structp png, png_infop info, const PngPicture& picture, std::s
   if (picture.metadata) SetMetadata(png, info, picture);
   png_write_info(png, info);
   std::vector<png_bytep> rows;
-  for (const auto& row : picture.rows) rows.push_back(reinterpret_cast<png_bytep>(const_cast<char*>(row.data())));
+  for (const auto& row : picture.rows)
+    rows.push_back(reinterpret_cast<png_bytep>(const_cast<char*>(row.data())));
   png_write_image(png, rows.data());
   png_write_end(png, info);
   return true;
@@ -89,7 +94,9 @@ struct JpegError {
   jpeg_error_mgr pub;
   jmp_buf jump;
 };
-void JpegErrorExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
+void JpegErrorExit(j_common_ptr cinfo) {
+  longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
+}
 
 }  // namespace
 
@@ -130,7 +137,8 @@ std::string EncodeJpeg(int width, int height, int components, int (*pixelAt)(int
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
     for (int x = 0; x < width; ++x) {
-      for (int c = 0; c < components; ++c) row[static_cast<size_t>(x) * components + c] = static_cast<JSAMPLE>(pixelAt(x, y, c));
+      for (int c = 0; c < components; ++c)
+        row[static_cast<size_t>(x) * components + c] = static_cast<JSAMPLE>(pixelAt(x, y, c));
     }
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);

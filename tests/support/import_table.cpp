@@ -12,7 +12,8 @@ const IMAGE_IMPORT_DESCRIPTOR* ImportDescriptors(HMODULE module) {
   if (!module || dos->e_magic != IMAGE_DOS_SIGNATURE) return nullptr;
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   if (nt->Signature != IMAGE_NT_SIGNATURE) return nullptr;
-  const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   if (directory.VirtualAddress == 0 || directory.Size == 0) return nullptr;
   return reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
 }
@@ -67,11 +68,12 @@ std::vector<ImportedFunction> ImportsOf(HMODULE module) {
   return imports;
 }
 
-ScopedImportPatch::ScopedImportPatch(HMODULE module, const char* importedModule, const char* function,
-                                     void* replacement) {
+ScopedImportPatch::ScopedImportPatch(HMODULE module, const char* importedModule,
+                                     const char* function, void* replacement) {
   ForEachImport(module, [&](const char* dll, const IMAGE_THUNK_DATA& entry, void** slot) {
     const char* name = ImportName(module, entry);
-    if (_stricmp(dll, importedModule) != 0 || !name || std::strcmp(name, function) != 0) return true;
+    if (_stricmp(dll, importedModule) != 0 || !name || std::strcmp(name, function) != 0)
+      return true;
     slot_ = slot;
     original_ = *slot;
     WriteSlot(slot, replacement);

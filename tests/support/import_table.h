@@ -26,7 +26,8 @@ std::vector<ImportedFunction> ImportsOf(HMODULE module);
 // `replacement` for the scope, and puts the original back at its end.
 class ScopedImportPatch {
  public:
-  ScopedImportPatch(HMODULE module, const char* importedModule, const char* function, void* replacement);
+  ScopedImportPatch(HMODULE module, const char* importedModule, const char* function,
+                    void* replacement);
   ~ScopedImportPatch();
   ScopedImportPatch(const ScopedImportPatch&) = delete;
   ScopedImportPatch& operator=(const ScopedImportPatch&) = delete;

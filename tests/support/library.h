@@ -42,3 +42,5 @@ F ExportOf(const Library& library, const char* name) {
 // exports/qvnsis_exports.h, so that a changed signature fails to compile here instead of
 // calling through a wrong pointer type.
 #define QV_EXPORT(library, name) ::qvtest::ExportOf<decltype(&name)>((library), #name)
+// Calls the export `name` of `library` with the arguments that follow.
+#define QV_CALL(library, name, ...) (QV_EXPORT(library, name)(__VA_ARGS__))

@@ -16,7 +16,9 @@ std::wstring TodayText() {
   return text;
 }
 
-std::wstring TodayLogFile(const std::wstring& directory) { return directory + L"Tovin-" + TodayText() + L".log"; }
+std::wstring TodayLogFile(const std::wstring& directory) {
+  return directory + L"Tovin-" + TodayText() + L".log";
+}
 
 std::vector<std::wstring> LogMessages(const std::wstring& file) {
   std::vector<std::wstring> messages;
@@ -30,14 +32,16 @@ std::vector<std::wstring> LogMessages(const std::wstring& file) {
 std::vector<std::wstring> LogMessagesOf(const std::wstring& file, const std::wstring& source) {
   std::vector<std::wstring> messages;
   for (const auto& message : LogMessages(file)) {
-    if (message.compare(0, source.size(), source) == 0) messages.push_back(message.substr(source.size()));
+    if (message.compare(0, source.size(), source) == 0)
+      messages.push_back(message.substr(source.size()));
   }
   return messages;
 }
 
 bool IsErrorLine(const std::wstring& message, const std::wstring& text) {
   const size_t close = message.find(L") ");
-  return message.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos && message.substr(close + 2) == text;
+  return message.rfind(L"(err: ", 0) == 0 && close != std::wstring::npos &&
+         message.substr(close + 2) == text;
 }
 
 std::vector<std::wstring> LogFiles(const std::wstring& directory) {
@@ -46,7 +50,8 @@ std::vector<std::wstring> LogFiles(const std::wstring& directory) {
   HANDLE search = FindFirstFileW((directory + L"Tovin-*.log").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return files;
   do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(directory + found.cFileName);
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      files.push_back(directory + found.cFileName);
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return files;

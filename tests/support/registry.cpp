@@ -65,7 +65,8 @@ void Recreate(HKEY root, const std::wstring& path, const RegistrySnapshot& snaps
 
 }  // namespace
 
-void RestoreRegistrySnapshot(HKEY root, const std::wstring& path, const RegistrySnapshot& snapshot) {
+void RestoreRegistrySnapshot(HKEY root, const std::wstring& path,
+                             const RegistrySnapshot& snapshot) {
   DeleteRegistryKey(root, path);
   Recreate(root, path, snapshot);
 }
@@ -93,8 +94,8 @@ bool WriteRegistryValue(HKEY root, const std::wstring& path, const std::wstring&
                         static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
 }
 
-ScopedRegistryValue::ScopedRegistryValue(HKEY root, std::wstring path, std::wstring name, DWORD type,
-                                         const std::string& bytes)
+ScopedRegistryValue::ScopedRegistryValue(HKEY root, std::wstring path, std::wstring name,
+                                         DWORD type, const std::string& bytes)
     : root_(root), path_(std::move(path)) {
   had_ = ReadRegistryValue(root_, path_, name, &saved_);
   saved_.name = std::move(name);
@@ -107,7 +108,8 @@ ScopedRegistryValue::~ScopedRegistryValue() {
     return;
   }
   QVRegKey key;
-  if (key.open(root_, path_.c_str(), KEY_SET_VALUE) == ERROR_SUCCESS) RegDeleteValueW(key.get(), saved_.name.c_str());
+  if (key.open(root_, path_.c_str(), KEY_SET_VALUE) == ERROR_SUCCESS)
+    RegDeleteValueW(key.get(), saved_.name.c_str());
 }
 
 bool ReadRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name,
@@ -120,8 +122,8 @@ bool ReadRegistryValue(HKEY root, const std::wstring& path, const std::wstring& 
     return false;
   }
   std::string bytes(size, '\0');
-  if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type,
-                       reinterpret_cast<BYTE*>(&bytes[0]), &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&bytes[0]),
+                       &size) != ERROR_SUCCESS) {
     return false;
   }
   bytes.resize(size);
@@ -149,7 +151,8 @@ void RegisterTestComServer(const std::wstring& classKey, const std::wstring& des
   const std::wstring server = classKey + L"\\InprocServer32";
   WriteRegistryValue(HKEY_LOCAL_MACHINE, classKey, L"", REG_SZ, WideBytes(description));
   WriteRegistryValue(HKEY_LOCAL_MACHINE, classKey, L"RecordFile", REG_SZ, WideBytes(recordPath));
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, server, L"", REG_SZ, WideBytes(ExecutableDirectory() + library));
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, server, L"", REG_SZ,
+                     WideBytes(ExecutableDirectory() + library));
   WriteRegistryValue(HKEY_LOCAL_MACHINE, server, L"ThreadingModel", REG_SZ, WideBytes(L"Both"));
 }
 

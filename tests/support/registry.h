@@ -47,7 +47,8 @@ class ScopedRegistryKey {
 // all its bytes, however long), or removed when there was none.
 class ScopedRegistryValue {
  public:
-  ScopedRegistryValue(HKEY root, std::wstring path, std::wstring name, DWORD type, const std::string& bytes);
+  ScopedRegistryValue(HKEY root, std::wstring path, std::wstring name, DWORD type,
+                      const std::string& bytes);
   ~ScopedRegistryValue();
   ScopedRegistryValue(const ScopedRegistryValue&) = delete;
   ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
@@ -71,8 +72,8 @@ bool ReadRegistryValue(HKEY root, const std::wstring& path, const std::wstring& 
                        RegistryValue* value, REGSAM view = 0);
 
 // Registers a test double's in-process COM class under HKEY_LOCAL_MACHINE (where Wine looks classes
-// up): `classKey` is "Software\\Classes\\CLSID\\{...}", `library` a DLL beside the test executables,
-// and "RecordFile" in the class key tells the double where to record.
+// up): `classKey` is "Software\\Classes\\CLSID\\{...}", `library` a DLL beside the test
+// executables, and "RecordFile" in the class key tells the double where to record.
 void RegisterTestComServer(const std::wstring& classKey, const std::wstring& description,
                            const std::wstring& library, const std::wstring& recordPath);
 

@@ -7,8 +7,8 @@ namespace {
 QV_TEST_CHILD(play_shell_window) {
   ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.at(0).c_str()));
   ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(1).c_str()));
-  const HWND window = CreateWindowExW(0, L"STATIC", L"shell", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                      nullptr, nullptr);
+  const HWND window = CreateWindowExW(0, L"STATIC", L"shell", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                      nullptr, nullptr, nullptr);
   if (!window || !SetShellWindow(window)) return 1;
   SetEvent(ready.get());
   WaitForSingleObject(done.get(), 120000);

@@ -10,14 +10,18 @@ constexpr ULONGLONG kServiceMs = 30000;
 
 }  // namespace
 
-ScopedTaskbarProcess::ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour) {
-  server_.start(ExecutableDirectory() + L"qvtrayprocess.exe", recordPath, misbehaviour.hangIn, misbehaviour.dieIn);
+ScopedTaskbarProcess::ScopedTaskbarProcess(const std::wstring& recordPath,
+                                           const Misbehaviour& misbehaviour) {
+  server_.start(ExecutableDirectory() + L"qvtrayprocess.exe", recordPath, misbehaviour.hangIn,
+                misbehaviour.dieIn);
 }
 
-ScopedTaskbarProcess::ScopedTaskbarProcess(const std::wstring& recordPath, const Misbehaviour& misbehaviour,
+ScopedTaskbarProcess::ScopedTaskbarProcess(const std::wstring& recordPath,
+                                           const Misbehaviour& misbehaviour,
                                            const std::wstring& nativeDirectory)
     : nativeProxy_(new ScopedTrayProxyRegistration(nativeDirectory, KEY_WOW64_64KEY)) {
-  server_.start(nativeDirectory + L"qvtrayprocess.exe", recordPath, misbehaviour.hangIn, misbehaviour.dieIn);
+  server_.start(nativeDirectory + L"qvtrayprocess.exe", recordPath, misbehaviour.hangIn,
+                misbehaviour.dieIn);
 }
 
 ScopedTaskbarProcess::~ScopedTaskbarProcess() {
@@ -28,7 +32,8 @@ ScopedTaskbarProcess::~ScopedTaskbarProcess() {
 bool ForgetClassesOfEndedServers() {
   SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
   if (!manager) return false;
-  SC_HANDLE service = OpenServiceW(manager, L"RpcSs", SERVICE_STOP | SERVICE_START | SERVICE_QUERY_STATUS);
+  SC_HANDLE service =
+      OpenServiceW(manager, L"RpcSs", SERVICE_STOP | SERVICE_START | SERVICE_QUERY_STATUS);
   bool running = false;
   if (service) {
     SERVICE_STATUS status = {};

@@ -41,7 +41,8 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // A file of `size` bytes holding `marker` at `offset` and zeros elsewhere. Its size is set by
 // moving its end, so that where the file system allows it (under Wine, the host's) the zeros
 // take no room on the disk: a file of gigabytes costs nothing. True when every step succeeded.
-bool WriteLargeFile(const std::wstring& path, int64_t size, int64_t offset, const std::string& marker);
+bool WriteLargeFile(const std::wstring& path, int64_t size, int64_t offset,
+                    const std::string& marker);
 // The file's UTF-16LE content after its byte-order mark, split at "\r\n" (the last, empty
 // piece dropped). Empty when the file does not exist.
 std::vector<std::wstring> ReadLogLines(const std::wstring& path);

@@ -68,7 +68,8 @@ HWND CreateTestDialog(bool consentControls, DLGPROC proc, LPARAM param) {
   t.item(ES_LEFT | WS_BORDER, 8, 22, 200, 12, kDialogEditId, L"EDIT", L"");
   t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 180, 100, 50, 14, IDOK, L"BUTTON", L"OK");
   if (consentControls) {
-    t.item(BS_AUTOCHECKBOX | WS_TABSTOP, 8, 60, 200, 10, kCheckBoxId, L"BUTTON", L"Send anonymous data");
+    t.item(BS_AUTOCHECKBOX | WS_TABSTOP, 8, 60, 200, 10, kCheckBoxId, L"BUTTON",
+           L"Send anonymous data");
     t.item(WS_TABSTOP, 8, 74, 200, 10, kLinkId, WC_LINK, L"<a>Terms</a>");
   }
   return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.get(), nullptr, proc, param);

@@ -5,10 +5,10 @@
 namespace qvtest {
 
 // Control ids of the installer dialog that CreateTestDialog builds.
-constexpr int kDialogTextId = 1000;   // STATIC
-constexpr int kDialogEditId = 1001;   // EDIT
-constexpr int kCheckBoxId = 2051;     // auto check box
-constexpr int kLinkId = 2052;         // SysLink
+constexpr int kDialogTextId = 1000;  // STATIC
+constexpr int kDialogEditId = 1001;  // EDIT
+constexpr int kCheckBoxId = 2051;    // auto check box
+constexpr int kLinkId = 2052;        // SysLink
 
 // A modeless dialog from an in-memory template, as an installer page would be: a static text, an
 // edit, OK (IDOK) and, when `consentControls`, the check box 2051 and the SysLink 2052. `proc`

@@ -27,10 +27,14 @@ ScopedTrayProxyRegistration::ScopedTrayProxyRegistration()
 
 ScopedTrayProxyRegistration::ScopedTrayProxyRegistration(const std::wstring& directory, REGSAM view)
     : view_(view) {
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey, L"", REG_SZ, WideBytes(L"ITrayDeskBand"), view);
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey + L"\\NumMethods", L"", REG_SZ, WideBytes(L"7"), view);
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey + L"\\ProxyStubClsid32", L"", REG_SZ, WideBytes(kIid), view);
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, kProxyKey, L"", REG_SZ, WideBytes(L"PSFactoryBuffer"), view);
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey, L"", REG_SZ, WideBytes(L"ITrayDeskBand"),
+                     view);
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey + L"\\NumMethods", L"", REG_SZ,
+                     WideBytes(L"7"), view);
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, kInterfaceKey + L"\\ProxyStubClsid32", L"", REG_SZ,
+                     WideBytes(kIid), view);
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, kProxyKey, L"", REG_SZ, WideBytes(L"PSFactoryBuffer"),
+                     view);
   WriteRegistryValue(HKEY_LOCAL_MACHINE, kProxyKey + L"\\InprocServer32", L"", REG_SZ,
                      WideBytes(directory + L"qvtrayproxy.dll"), view);
   WriteRegistryValue(HKEY_LOCAL_MACHINE, kProxyKey + L"\\InprocServer32", L"ThreadingModel", REG_SZ,

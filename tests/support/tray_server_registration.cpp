@@ -12,7 +12,8 @@ constexpr wchar_t kClassKey[] = L"Software\\Classes\\CLSID\\{E6442437-6C68-4F52-
 }  // namespace
 
 ScopedTrayDeskBandServer::ScopedTrayDeskBandServer(const std::wstring& recordPath) {
-  RegisterTestComServer(kClassKey, L"Taskbar deskband object (test double)", L"qvtraydeskband.dll", recordPath);
+  RegisterTestComServer(kClassKey, L"Taskbar deskband object (test double)", L"qvtraydeskband.dll",
+                        recordPath);
 }
 
 void ScopedTrayDeskBandServer::setCallDelay(DWORD ms) const {

@@ -32,7 +32,8 @@ std::string CompatibilityManifest(const std::vector<const char*>& supportedOs) {
       "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
       "  <compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">\n"
       "    <application>\n";
-  for (const char* id : supportedOs) manifest += std::string("      <supportedOS Id=\"") + id + "\"/>\n";
+  for (const char* id : supportedOs)
+    manifest += std::string("      <supportedOS Id=\"") + id + "\"/>\n";
   return manifest + "    </application>\n  </compatibility>\n</assembly>\n";
 }
 
@@ -59,14 +60,14 @@ ChildOptions UndeclaredChild() {
 ScopedSystemRelease::ScopedSystemRelease(DWORD major, DWORD minor, DWORD build) {
   const wchar_t kKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
   const std::wstring version = std::to_wstring(major) + L"." + std::to_wstring(minor);
-  values_.push_back(std::make_unique<ScopedRegistryValue>(HKEY_LOCAL_MACHINE, kKey, L"CurrentVersion", REG_SZ,
-                                                          WideBytes(version)));
-  values_.push_back(std::make_unique<ScopedRegistryValue>(HKEY_LOCAL_MACHINE, kKey, L"CurrentMajorVersionNumber",
-                                                          REG_DWORD, DwordBytes(major)));
-  values_.push_back(std::make_unique<ScopedRegistryValue>(HKEY_LOCAL_MACHINE, kKey, L"CurrentMinorVersionNumber",
-                                                          REG_DWORD, DwordBytes(minor)));
-  values_.push_back(std::make_unique<ScopedRegistryValue>(HKEY_LOCAL_MACHINE, kKey, L"CurrentBuildNumber", REG_SZ,
-                                                          WideBytes(std::to_wstring(build))));
+  values_.push_back(std::make_unique<ScopedRegistryValue>(
+      HKEY_LOCAL_MACHINE, kKey, L"CurrentVersion", REG_SZ, WideBytes(version)));
+  values_.push_back(std::make_unique<ScopedRegistryValue>(
+      HKEY_LOCAL_MACHINE, kKey, L"CurrentMajorVersionNumber", REG_DWORD, DwordBytes(major)));
+  values_.push_back(std::make_unique<ScopedRegistryValue>(
+      HKEY_LOCAL_MACHINE, kKey, L"CurrentMinorVersionNumber", REG_DWORD, DwordBytes(minor)));
+  values_.push_back(std::make_unique<ScopedRegistryValue>(
+      HKEY_LOCAL_MACHINE, kKey, L"CurrentBuildNumber", REG_SZ, WideBytes(std::to_wstring(build))));
 }
 
 ScopedSystemRelease::~ScopedSystemRelease() = default;

@@ -52,37 +52,62 @@ const Row kRows[] = {
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\OLE", Kind::kShared, 0},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\RAS", Kind::kShared, 0},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\RPC", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\SOFTWARE\\Microsoft\\Shared Tools\\MSInfo", Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\SOFTWARE\\Microsoft\\Shared Tools\\MSInfo",
+     Kind::kShared, 0},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\SystemCertificates", Kind::kShared, 0},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\TermServLicensing", Kind::kShared, 0},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\TransactionServer", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cursors\\Schemes",
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", Kind::kShared,
+     0},
+    {HKEY_LOCAL_MACHINE,
+     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cursors\\Schemes",
      Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\KindMap", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Group Policy", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers", Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE,
+     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers", Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\KindMap",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Group Policy",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies", Kind::kShared,
+     0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers",
+     Kind::kShared, 0},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Console", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontDpi", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontMapper", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Gre_Initialize", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations",
      Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\LanguagePack", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Perflib", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", Kind::kShared, 0},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones", Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Console", Kind::kShared,
+     0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontDpi", Kind::kShared,
+     0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontMapper",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", Kind::kShared,
+     0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Gre_Initialize",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE,
+     L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\LanguagePack",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Perflib", Kind::kShared,
+     0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", Kind::kShared,
+     0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print", Kind::kShared,
+     0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+     Kind::kShared, 0},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones",
+     Kind::kShared, 0},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies", Kind::kShared, 0},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", Kind::kShared, 0},
     {HKEY_CURRENT_USER, L"SOFTWARE\\Classes\\Appid", Kind::kShared, 0},
@@ -196,15 +221,15 @@ bool Resolve(const char* function, HKEY parent, LPCWSTR subKey, KeyPlace* place)
       return true;
     }
   }
-  AddFault(Widen(function) + L" on a key the model does not cover (" + Hex(reinterpret_cast<ULONG_PTR>(parent)) +
-           L"), subkey " + sub);
+  AddFault(Widen(function) + L" on a key the model does not cover (" +
+           Hex(reinterpret_cast<ULONG_PTR>(parent)) + L"), subkey " + sub);
   return false;
 }
 
 // Applies the view to `place` and records the call; false (with the result to return) when the
 // call must not go on.
-bool Redirect(const char* function, KeyPlace* place, REGSAM access, RegistryView view, bool viewChosen,
-              LONG* refusal) {
+bool Redirect(const char* function, KeyPlace* place, REGSAM access, RegistryView view,
+              bool viewChosen, LONG* refusal) {
   ModelledRegistryCall call;
   call.function = function;
   call.key = std::wstring(RootName(place->root)) + L"\\" + place->physical;
@@ -223,7 +248,8 @@ bool Redirect(const char* function, KeyPlace* place, REGSAM access, RegistryView
     call.redirected = key.redirected;
     place->physical = key.physical;
     if (key.redirected && view == RegistryView::k32) {
-      AddFault(Describe(call) + L": a redirected key in the 32-bit view, where no 64-bit reader looks");
+      AddFault(Describe(call) +
+               L": a redirected key in the 32-bit view, where no 64-bit reader looks");
     }
   }
   Lock lock;
@@ -244,43 +270,49 @@ void Remember(HKEY key, const KeyPlace& place) {
 // The registry underneath, 64-bit view: the physical path already says where.
 REGSAM Underneath(REGSAM access) { return (access & ~kViewFlags) | KEY_WOW64_64KEY; }
 
-LONG WINAPI ModelRegOpenKeyExW(HKEY parent, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
+LONG WINAPI ModelRegOpenKeyExW(HKEY parent, LPCWSTR subKey, DWORD options, REGSAM access,
+                               PHKEY result) {
   State& state = TheState();
   KeyPlace place;
-  if (!Resolve("RegOpenKeyExW", parent, subKey, &place)) return state.openKey(parent, subKey, options, access, result);
+  if (!Resolve("RegOpenKeyExW", parent, subKey, &place))
+    return state.openKey(parent, subKey, options, access, result);
   RegistryView view = RegistryView::k32;
   const bool viewChosen = ViewOfAccess(access, &view);
   LONG refusal = ERROR_SUCCESS;
   if (!Redirect("RegOpenKeyExW", &place, access, view, viewChosen, &refusal)) return refusal;
-  const LONG opened = state.openKey(place.root, place.physical.c_str(), options, Underneath(access), result);
+  const LONG opened =
+      state.openKey(place.root, place.physical.c_str(), options, Underneath(access), result);
   RecordResult(opened);
   if (opened == ERROR_SUCCESS) Remember(*result, place);
   return opened;
 }
 
-LONG WINAPI ModelRegCreateKeyExW(HKEY parent, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
-                                 REGSAM access, const SECURITY_ATTRIBUTES* security, PHKEY result,
-                                 LPDWORD disposition) {
+LONG WINAPI ModelRegCreateKeyExW(HKEY parent, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass,
+                                 DWORD options, REGSAM access, const SECURITY_ATTRIBUTES* security,
+                                 PHKEY result, LPDWORD disposition) {
   State& state = TheState();
   KeyPlace place;
   if (!Resolve("RegCreateKeyExW", parent, subKey, &place)) {
-    return state.createKey(parent, subKey, reserved, keyClass, options, access, security, result, disposition);
+    return state.createKey(parent, subKey, reserved, keyClass, options, access, security, result,
+                           disposition);
   }
   RegistryView view = RegistryView::k32;
   const bool viewChosen = ViewOfAccess(access, &view);
   LONG refusal = ERROR_SUCCESS;
   if (!Redirect("RegCreateKeyExW", &place, access, view, viewChosen, &refusal)) return refusal;
-  const LONG created = state.createKey(place.root, place.physical.c_str(), reserved, keyClass, options,
-                                       Underneath(access), security, result, disposition);
+  const LONG created = state.createKey(place.root, place.physical.c_str(), reserved, keyClass,
+                                       options, Underneath(access), security, result, disposition);
   RecordResult(created);
   if (created == ERROR_SUCCESS) Remember(*result, place);
   return created;
 }
 
-LONG Delete(const char* function, HKEY parent, LPCWSTR subKey, REGSAM access, RegistryView view, bool viewChosen) {
+LONG Delete(const char* function, HKEY parent, LPCWSTR subKey, REGSAM access, RegistryView view,
+            bool viewChosen) {
   State& state = TheState();
   KeyPlace place;
-  if (!Resolve(function, parent, subKey, &place)) return state.deleteKeyEx(parent, subKey, access, 0);
+  if (!Resolve(function, parent, subKey, &place))
+    return state.deleteKeyEx(parent, subKey, access, 0);
   LONG refusal = ERROR_SUCCESS;
   if (!Redirect(function, &place, access, view, viewChosen, &refusal)) return refusal;
   const LONG deleted = state.deleteKeyEx(place.root, place.physical.c_str(), KEY_WOW64_64KEY, 0);
@@ -322,8 +354,9 @@ const Modelled kModelled[] = {
 
 // Work on a key already open: the handle's key decides, the view plays no part.
 const char* const kOnOpenKey[] = {
-    "RegQueryValueExW", "RegSetValueExW", "RegQueryInfoKeyW", "RegDeleteValueW", "RegEnumKeyExW",
-    "RegEnumValueW",    "RegFlushKey",    "RegNotifyChangeKeyValue", "RegGetKeySecurity",
+    "RegQueryValueExW", "RegSetValueExW",          "RegQueryInfoKeyW",
+    "RegDeleteValueW",  "RegEnumKeyExW",           "RegEnumValueW",
+    "RegFlushKey",      "RegNotifyChangeKeyValue", "RegGetKeySecurity",
 };
 
 bool IsAdvapi32(const std::string& module) { return _stricmp(module.c_str(), "advapi32.dll") == 0; }
@@ -333,11 +366,24 @@ bool StartsWith(const std::string& text, const char* prefix) { return text.rfind
 // Registry functions of any library: advapi32's Reg*, shlwapi's SH* registry helpers, ntdll's
 // key functions.
 bool IsRegistryFunction(const std::string& name) {
-  static const char* const kPrefixes[] = {"Reg", "SHReg", "SHGetValue", "SHSetValue", "SHDeleteKey",
-                                          "SHDeleteValue", "SHDeleteEmptyKey", "SHCopyKey",
-                                          "SHQueryValueEx", "SHQueryInfoKey", "SHEnumKeyEx",
-                                          "SHEnumValue", "NtOpenKey", "NtCreateKey", "NtDeleteKey",
-                                          "ZwOpenKey", "ZwCreateKey", "ZwDeleteKey"};
+  static const char* const kPrefixes[] = {"Reg",
+                                          "SHReg",
+                                          "SHGetValue",
+                                          "SHSetValue",
+                                          "SHDeleteKey",
+                                          "SHDeleteValue",
+                                          "SHDeleteEmptyKey",
+                                          "SHCopyKey",
+                                          "SHQueryValueEx",
+                                          "SHQueryInfoKey",
+                                          "SHEnumKeyEx",
+                                          "SHEnumValue",
+                                          "NtOpenKey",
+                                          "NtCreateKey",
+                                          "NtDeleteKey",
+                                          "ZwOpenKey",
+                                          "ZwCreateKey",
+                                          "ZwDeleteKey"};
   for (const char* prefix : kPrefixes) {
     if (StartsWith(name, prefix)) return true;
   }
@@ -394,8 +440,10 @@ ScopedWow64RegistryModel::ScopedWow64RegistryModel(HMODULE module) : patches_(ne
   }
   const HMODULE advapi32 = GetModuleHandleW(L"advapi32.dll");
   state.openKey = reinterpret_cast<RegOpenKeyExWFn>(GetProcAddress(advapi32, "RegOpenKeyExW"));
-  state.createKey = reinterpret_cast<RegCreateKeyExWFn>(GetProcAddress(advapi32, "RegCreateKeyExW"));
-  state.deleteKeyEx = reinterpret_cast<RegDeleteKeyExWFn>(GetProcAddress(advapi32, "RegDeleteKeyExW"));
+  state.createKey =
+      reinterpret_cast<RegCreateKeyExWFn>(GetProcAddress(advapi32, "RegCreateKeyExW"));
+  state.deleteKeyEx =
+      reinterpret_cast<RegDeleteKeyExWFn>(GetProcAddress(advapi32, "RegDeleteKeyExW"));
   state.closeKey = reinterpret_cast<RegCloseKeyFn>(GetProcAddress(advapi32, "RegCloseKey"));
   BOOL wow64 = FALSE;
   if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
@@ -411,7 +459,8 @@ ScopedWow64RegistryModel::ScopedWow64RegistryModel(HMODULE module) : patches_(ne
     bool onOpenKey = false;
     for (const char* name : kOnOpenKey) onOpenKey = onOpenKey || import.name == name;
     if (!IsAdvapi32(import.module) || (!modelled && !onOpenKey)) {
-      AddFault(L"registry function the model does not cover: " + Widen(import.module) + L"!" + Widen(import.name));
+      AddFault(L"registry function the model does not cover: " + Widen(import.module) + L"!" +
+               Widen(import.name));
       continue;
     }
     if (!modelled) continue;
@@ -426,7 +475,9 @@ ScopedWow64RegistryModel::ScopedWow64RegistryModel(HMODULE module) : patches_(ne
 
 ScopedWow64RegistryModel::~ScopedWow64RegistryModel() = default;
 
-std::vector<std::string> ScopedWow64RegistryModel::patchedFunctions() const { return patches_->names; }
+std::vector<std::string> ScopedWow64RegistryModel::patchedFunctions() const {
+  return patches_->names;
+}
 
 std::vector<ModelledRegistryCall> ScopedWow64RegistryModel::calls() const {
   Lock lock;

@@ -26,7 +26,8 @@ Read UpdatedList(QVObjectDatabase& db, const std::string& where, const std::stri
   if (selected != QVObjectDatabase::kOk) return Read::kFailed;
   // A NULL cell leaves no property: the app has no list yet.
   const auto* cell = dynamic_cast<const QVVariantString*>(row.getProperty("feature_list"));
-  return QVSetFeatureInList(cell ? &cell->text : nullptr, feature, list) ? Read::kToWrite : Read::kSet;
+  return QVSetFeatureInList(cell ? &cell->text : nullptr, feature, list) ? Read::kToWrite
+                                                                         : Read::kSet;
 }
 
 // Logs why the row of `appId` was left alone and answers false.

@@ -6,8 +6,7 @@
 #include <boost/algorithm/string/join.hpp>
 #include <boost/algorithm/string/split.hpp>
 
-bool QVSetFeatureInList(const std::string* list, const std::string& feature,
-                        std::string* updated) {
+bool QVSetFeatureInList(const std::string* list, const std::string& feature, std::string* updated) {
   std::vector<std::string> entries;
   if (list) {
     // An empty text is one empty entry, kept as it is.

@@ -9,5 +9,4 @@
 // exactly gets "+" as its state; without one, "+feature" is appended. Other entries, empty ones
 // included, keep their text and order. False, leaving `updated` alone, when the feature was
 // already set.
-bool QVSetFeatureInList(const std::string* list, const std::string& feature,
-                        std::string* updated);
+bool QVSetFeatureInList(const std::string* list, const std::string& feature, std::string* updated);

@@ -21,8 +21,8 @@ void AddStrings(QVObject& object, std::initializer_list<const char*> names) {
 // Creates one table; a failure is a log line with SQLite's reason. True when it was created.
 bool Create(QVObjectDatabase& db, const char* table, const QVObject& columns) {
   if (db.createTableFromObjectProperties(table, &columns) == QVObjectDatabase::kOk) return true;
-  Log::Stream() << kSource << L": could not create table " << table << L" in " << db.path()
-                << L": " << db.lastError();
+  Log::Stream() << kSource << L": could not create table " << table << L" in " << db.path() << L": "
+                << db.lastError();
   return false;
 }
 

@@ -47,16 +47,16 @@ QVNSIS_EXPORT int QVNSIS_PinAppStore() {
       // No installation: SQLite would take the empty name for a private temporary database.
       Log::Stream() << name << L": installation directory not found";
     } else {
-      done = QVPrepareInstalledAppsSchema(
-                 db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, Expansion::kExpanded); },
-                 budget.remainingMs()) &&
-             QVSetAppFeature(db, kPinnedFeature, kAppStoreId, budget.remainingMs());
+      done =
+          QVPrepareInstalledAppsSchema(
+              db, [] { return QVPaths::getPath(PathKind::InstalledAppsDb, Expansion::kExpanded); },
+              budget.remainingMs()) &&
+          QVSetAppFeature(db, kPinnedFeature, kAppStoreId, budget.remainingMs());
     }
     if (db.isOpen()) {
       // The connection never outlives the call, mutex or not: closing writes nothing that
       // SQLite's own file locks do not guard.
-      QVDatabaseMutexLock lock(name, budget.remainingMs(),
-                               L"closing the database without it");
+      QVDatabaseMutexLock lock(name, budget.remainingMs(), L"closing the database without it");
       db.close();
     }
     return done ? 1 : 0;

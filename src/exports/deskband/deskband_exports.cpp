@@ -21,9 +21,7 @@ QVNSIS_EXPORT int QVNSIS_ShowDeskband() {
 }
 
 QVNSIS_EXPORT int QVNSIS_IsDeskbandRegistered() {
-  return GuardedExport(__func__, 0, [&] {
-    return QVDeskbandUtil::LoadInstalledCLSID() ? 1 : 0;
-  });
+  return GuardedExport(__func__, 0, [&] { return QVDeskbandUtil::LoadInstalledCLSID() ? 1 : 0; });
 }
 
 QVNSIS_EXPORT int QVNSIS_RegisterDeskband() {

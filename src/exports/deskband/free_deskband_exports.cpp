@@ -43,7 +43,5 @@ void FreeDeskband() {
 // rundll32.exe "<path>\qvnsis.dll",RunFreeDeskbandW
 QVNSIS_RUNDLL_EXPORT void RunFreeDeskbandW(HWND /*window*/, HINSTANCE /*instance*/,
                                            wchar_t* /*commandLine*/, int /*show*/) {
-  GuardedExport(__func__, [&] {
-    FreeDeskband();
-  });
+  GuardedExport(__func__, [&] { FreeDeskband(); });
 }

@@ -7,7 +7,8 @@ std::wstring FindEngineExecutable() {
   if (QVPaths::fileExists(engine)) return engine;
 
   // Older layouts keep the engine directly in the installation directory.
-  const std::wstring direct = QVPaths::getFilePath(PathKind::InstallDir, L"tovin.exe", Expansion::kExpanded);
+  const std::wstring direct =
+      QVPaths::getFilePath(PathKind::InstallDir, L"tovin.exe", Expansion::kExpanded);
   if (QVPaths::fileExists(direct)) return direct;
   return std::wstring();
 }

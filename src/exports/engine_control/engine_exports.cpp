@@ -75,7 +75,8 @@ QVNSIS_EXPORT void QVNSIS_SendUninstallingStats() {
   GuardedStatusExport(__func__, [&](const wchar_t* name) -> DWORD {
     const std::wstring engine = EngineToStart(name);
     if (engine.empty()) return ERROR_PATH_NOT_FOUND;
-    const DWORD started = StartEngineAndWait(engine, kEngineSwitchUninstalling, kUninstallingWaitMs);
+    const DWORD started =
+        StartEngineAndWait(engine, kEngineSwitchUninstalling, kUninstallingWaitMs);
     // Engines that outlast the sweep's five seconds.
     const DWORD swept = UltimateTerminateAllTovinProcesses() ? ERROR_SUCCESS : ERROR_TIMEOUT;
     return started != ERROR_SUCCESS ? started : swept;

@@ -52,11 +52,13 @@ EngineCheck CheckEngineProcess(HANDLE process, DWORD session) {
   // to no other process, so asking about the id is asking about this process.
   const DWORD processId = GetProcessId(process);
   DWORD processSession = 0;
-  if (processId == 0 || !g_sessionOfProcess(processId, &processSession)) return EngineCheck::kUnreadable;
+  if (processId == 0 || !g_sessionOfProcess(processId, &processSession))
+    return EngineCheck::kUnreadable;
   return processSession == session ? EngineCheck::kEngine : EngineCheck::kOtherProgram;
 }
 
-ScopedHandle OpenSessionEngine(DWORD processId, DWORD session, EngineCheck* check, DWORD* openError) {
+ScopedHandle OpenSessionEngine(DWORD processId, DWORD session, EngineCheck* check,
+                               DWORD* openError) {
   ScopedHandle process(
       OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | QVOS::processImageAccess(), FALSE, processId));
   if (!process) {
@@ -90,7 +92,8 @@ SessionEngines TerminateTovinProcessesInSession(const wchar_t** failure, DWORD* 
     if (!g_sessionOfProcess(entry.th32ProcessID, &session) || session != ownSession) continue;
     // Listed, so counted even when it turns out to be gone: the next round looks again.
     found = true;
-    const ScopedHandle process = OpenSessionEngine(entry.th32ProcessID, ownSession, nullptr, nullptr);
+    const ScopedHandle process =
+        OpenSessionEngine(entry.th32ProcessID, ownSession, nullptr, nullptr);
     if (process) TerminateProcess(process.get(), 0);
   } while (Process32NextW(snapshot.get(), &entry));
   return found ? SessionEngines::kFound : SessionEngines::kNone;

@@ -11,15 +11,16 @@
 
 // What one look at the session's engines found.
 enum class SessionEngines {
-  kNone,      // the list was read and holds no engine of the session
-  kFound,     // at least one, ended or not
-  kUnknown,   // the list could not be read
+  kNone,     // the list was read and holds no engine of the session
+  kFound,    // at least one, ended or not
+  kUnknown,  // the list could not be read
 };
 
 // One round of the sweep: terminates (exit code 0) every "tovin.exe" of the caller's session.
 // When the caller's session, the process list or its first entry cannot be read, says kUnknown
 // and, when given, which of them in `failure` and the system's error in `error`.
-SessionEngines TerminateTovinProcessesInSession(const wchar_t** failure = nullptr, DWORD* error = nullptr);
+SessionEngines TerminateTovinProcessesInSession(const wchar_t** failure = nullptr,
+                                                DWORD* error = nullptr);
 
 // Terminates the session's engines in rounds 50 ms apart until none is found or 5000 ms have
 // passed; a list that cannot be read is asked for again in the next round. True only when the
@@ -43,7 +44,8 @@ EngineCheck CheckEngineProcess(HANDLE process, DWORD session);
 // Opens `processId` with SYNCHRONIZE, PROCESS_TERMINATE and the right to read its image, and
 // keeps the handle only when CheckEngineProcess says kEngine. `check` tells what was found when
 // it opened, `openError` the system's error when it did not.
-ScopedHandle OpenSessionEngine(DWORD processId, DWORD session, EngineCheck* check, DWORD* openError);
+ScopedHandle OpenSessionEngine(DWORD processId, DWORD session, EngineCheck* check,
+                               DWORD* openError);
 
 namespace detail {
 

@@ -48,13 +48,17 @@ void QuitEngine(const std::wstring& engineExe, const std::wstring& source) {
   }
 
   if (!sessionKnown) {
-    Log::Stream() << source << L": " << Log::OsError{sessionError} << L"could not look up this process's session";
+    Log::Stream() << source << L": " << Log::OsError{sessionError}
+                  << L"could not look up this process's session";
   } else if (openError != ERROR_SUCCESS) {
-    Log::Stream() << source << L": " << Log::OsError{openError} << L"could not get tovin's process handle";
+    Log::Stream() << source << L": " << Log::OsError{openError}
+                  << L"could not get tovin's process handle";
   } else if (check == EngineCheck::kOtherProgram) {
-    Log::Stream() << source << L": process " << processId << L" of tovin's window is not tovin any more";
+    Log::Stream() << source << L": process " << processId
+                  << L" of tovin's window is not tovin any more";
   } else {
-    Log::Stream() << source << L": could not tell whether process " << processId << L" of tovin's window is tovin";
+    Log::Stream() << source << L": could not tell whether process " << processId
+                  << L" of tovin's window is tovin";
   }
   for (int round = 0; round < kWindowWaitRounds && QVPaths::findEngineWindow(); ++round) {
     Sleep(kWindowWaitRoundMs);

@@ -32,7 +32,8 @@ bool DecodeUtf8(const std::vector<char>& bytes, size_t offset, std::wstring* tex
   const size_t available = bytes.size() - offset;
   if (available >= 2 && first[0] != '\0' && first[1] == '\0') return false;
   const void* zero = std::memchr(first, '\0', available);
-  const size_t size = zero ? static_cast<size_t>(static_cast<const char*>(zero) - first) : available;
+  const size_t size =
+      zero ? static_cast<size_t>(static_cast<const char*>(zero) - first) : available;
   return QVUtf8::toWideStrict(first, size, text);
 }
 
@@ -62,7 +63,8 @@ bool DecodeFavorites(const std::vector<char>& bytes, std::wstring* text) {
   // Only a marked file is UTF-16: read as code units, any other text (a single-byte code page,
   // say) would turn pairs of bytes into unrelated characters and store those as favourites.
   if (!StartsWith(bytes, "\xFF\xFE", 2)) {
-    Log::Stream() << kSource << L"data is neither UTF8 nor UTF16 with a byte-order "
+    Log::Stream() << kSource
+                  << L"data is neither UTF8 nor UTF16 with a byte-order "
                      L"mark, nothing stored";
     return false;
   }

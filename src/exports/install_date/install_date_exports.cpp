@@ -64,7 +64,8 @@ DWORD SetInstallDate() {
                 << static_cast<long long>(date.seconds);
   const bool text = key.setString(QVSettings::kInstallDate, date.text);
   const bool seconds = key.setQword(QVSettings::kInstallDate2, static_cast<uint64_t>(date.seconds));
-  if (!text || !seconds) return opened != ERROR_SUCCESS ? static_cast<DWORD>(opened) : ERROR_CANTWRITE;
+  if (!text || !seconds)
+    return opened != ERROR_SUCCESS ? static_cast<DWORD>(opened) : ERROR_CANTWRITE;
   // The folder's creation date could not be read: the empty date stored counts as none, and
   // the next call records one.
   if (date.text.empty()) return ERROR_INVALID_DATA;

@@ -49,7 +49,8 @@ std::wstring commandSafeUrl(const std::string& url) {
 std::wstring fillCommand(const std::wstring& command, const std::wstring& url) {
   std::wstring result;
   size_t start = 0;
-  for (size_t found; (found = command.find(L"%1", start)) != std::wstring::npos; start = found + 2) {
+  for (size_t found; (found = command.find(L"%1", start)) != std::wstring::npos;
+       start = found + 2) {
     result.append(command, start, found - start);
     result += url;
   }
@@ -59,7 +60,8 @@ std::wstring fillCommand(const std::wstring& command, const std::wstring& url) {
 
 bool shellOpen(const std::wstring& url) {
   // ShellExecuteW answers a number above 32 when it started something.
-  const HINSTANCE result = ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  const HINSTANCE result =
+      ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
@@ -68,7 +70,8 @@ bool shellOpen(const std::wstring& url) {
 bool startChosenBrowser(const std::wstring& scheme, const std::wstring& url) {
   QVRegKey choice;
   const std::wstring choicePath =
-      L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\" + scheme + L"\\UserChoice";
+      L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\" + scheme +
+      L"\\UserChoice";
   if (choice.open(HKEY_CURRENT_USER, choicePath.c_str(), KEY_READ) != ERROR_SUCCESS) return false;
   std::wstring progId;
   choice.getString(L"Progid", &progId);
@@ -86,7 +89,8 @@ bool startChosenBrowser(const std::wstring& scheme, const std::wstring& url) {
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE,
-                      CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process)) {
+                      CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
+                      &process)) {
     return false;
   }
   ScopedHandle processHandle(process.hProcess);

@@ -22,7 +22,9 @@ constexpr UINT_PTR kSubclassId = 0;
 // destroyed on the installer's user-interface thread.
 std::vector<HWND> g_prepared;
 
-bool Known(HWND dialog) { return std::find(g_prepared.begin(), g_prepared.end(), dialog) != g_prepared.end(); }
+bool Known(HWND dialog) {
+  return std::find(g_prepared.begin(), g_prepared.end(), dialog) != g_prepared.end();
+}
 
 void Forget(HWND dialog) {
   g_prepared.erase(std::remove(g_prepared.begin(), g_prepared.end(), dialog), g_prepared.end());
@@ -41,7 +43,8 @@ void StoreConsentOnOk(HWND dialog) {
 bool IsTermsLinkActivation(LPARAM lParam) {
   const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
   if (!header || header->idFrom != static_cast<UINT_PTR>(kTermsLinkId)) return false;
-  return header->code == static_cast<UINT>(NM_CLICK) || header->code == static_cast<UINT>(NM_RETURN);
+  return header->code == static_cast<UINT>(NM_CLICK) ||
+         header->code == static_cast<UINT>(NM_RETURN);
 }
 
 }  // namespace
@@ -49,7 +52,8 @@ bool IsTermsLinkActivation(LPARAM lParam) {
 AnalyticsMode ModeFor(int flag) {
   if (flag == 0) return kWhiteOnly;
   if (QVSettings::isInstallMode() &&
-      QVSettings::getDword(QVSettings::kAnalyticsAccepted, QVSettings::kAnalyticsAcceptedDefault) == 0) {
+      QVSettings::getDword(QVSettings::kAnalyticsAccepted, QVSettings::kAnalyticsAcceptedDefault) ==
+          0) {
     return kOfferConsent;
   }
   return kOfferNotNeeded;
@@ -62,7 +66,8 @@ bool Prepare(HWND dialog, int flag) {
   }
   const AnalyticsMode mode = ModeFor(flag);
   if (!Known(dialog)) g_prepared.push_back(dialog);
-  const bool subclassed = QVOS::setWindowSubclass(dialog, &UiWindowProc, kSubclassId, mode) != FALSE;
+  const bool subclassed =
+      QVOS::setWindowSubclass(dialog, &UiWindowProc, kSubclassId, mode) != FALSE;
   const DWORD error = GetLastError();
   if (subclassed) {
     HoldModuleLoaded();

@@ -32,6 +32,6 @@ QVNSIS_EXPORT void QVNSIS_OpenUninstallSurvey() {
     for (wchar_t c : QVPaths::getClientId(false)) clientId.push_back(static_cast<char>(c & 0xFF));
     if (clientId.empty()) return ERROR_INVALID_DATA;
     return OpenUrlInDefaultBrowser(QVPages::uninstallSurveyUrl(clientId)) ? ERROR_SUCCESS
-                                                                           : ERROR_NO_ASSOCIATION;
+                                                                          : ERROR_NO_ASSOCIATION;
   });
 }

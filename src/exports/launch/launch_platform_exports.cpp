@@ -5,7 +5,5 @@
 // rundll32.exe "<path>\qvnsis.dll",RunLaunchPlatformW
 QVNSIS_RUNDLL_EXPORT void RunLaunchPlatformW(HWND /*window*/, HINSTANCE instance,
                                              wchar_t* /*commandLine*/, int /*show*/) {
-  GuardedExport(__func__, [&] {
-    LaunchPlatform(instance);
-  });
+  GuardedExport(__func__, [&] { LaunchPlatform(instance); });
 }

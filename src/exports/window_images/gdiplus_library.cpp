@@ -28,7 +28,8 @@ const GdiplusLibrary* LoadGdiplus() {
   // Never freed: GDI+ is never shut down, and its background thread must not outlive its code.
   const HMODULE module = QVOS::loadSystemLibrary(L"gdiplus.dll", kGdiplusManifestId);
   if (!module) {
-    Log::Stream() << L"LoadGdiplus: " << Log::OsError{GetLastError()} << L"gdiplus.dll not found in the system folders";
+    Log::Stream() << L"LoadGdiplus: " << Log::OsError{GetLastError()}
+                  << L"gdiplus.dll not found in the system folders";
     return nullptr;
   }
   GdiplusLibrary& l = g_library;

@@ -10,7 +10,7 @@ namespace {
 // One path for both formats: the codec's C steps, with the decoder and the pixels owned here.
 bool Decode(const QVImageCodec& codec, const void* bytes, size_t size, DecodedImage* image) {
   const std::unique_ptr<void, void (*)(void*)> decoder(codec.open(bytes, size, kMaxImagePixelBytes),
-                                                        codec.close);
+                                                       codec.close);
   if (!decoder) return false;
   uint32_t width = 0, height = 0;
   if (!codec.read_header(decoder.get(), &width, &height)) return false;

@@ -123,7 +123,9 @@ static int ReadPixels(void* opaque, uint8_t* pixels) {
   const JDIMENSION width = cinfo->image_width;
   const JDIMENSION height = cinfo->image_height;
   if (!jpeg_start_decompress(cinfo)) return 0;
-  if (cinfo->output_components != 3 || cinfo->output_width != width || cinfo->output_height != height) return 0;
+  if (cinfo->output_components != 3 || cinfo->output_width != width ||
+      cinfo->output_height != height)
+    return 0;
   /* The scan-line buffer comes from libjpeg's own pool, released with the decompressor. */
   JSAMPARRAY line = (*cinfo->mem->alloc_sarray)((j_common_ptr)cinfo, JPOOL_IMAGE, width * 3, 1);
   while (cinfo->output_scanline < height) {

@@ -38,14 +38,17 @@ static void ReadFn(png_structp png, png_bytep data, png_size_t length) {
 static void Close(void* opaque) {
   PngDecoder* decoder = (PngDecoder*)opaque;
   if (!decoder) return;
-  if (decoder->png) png_destroy_read_struct(&decoder->png, decoder->info ? &decoder->info : NULL, NULL);
+  if (decoder->png)
+    png_destroy_read_struct(&decoder->png, decoder->info ? &decoder->info : NULL, NULL);
   free(decoder->rows);
   free(decoder);
 }
 
 static void* Open(const void* bytes, size_t size, uint64_t max_pixel_bytes) {
   (void)max_pixel_bytes; /* the caller checks the header's size before any pixel is read */
-  if (!bytes || size < kSignatureSize || png_sig_cmp((png_const_bytep)bytes, 0, kSignatureSize) != 0) return NULL;
+  if (!bytes || size < kSignatureSize ||
+      png_sig_cmp((png_const_bytep)bytes, 0, kSignatureSize) != 0)
+    return NULL;
   PngDecoder* decoder = (PngDecoder*)calloc(1, sizeof(PngDecoder));
   if (!decoder) return NULL;
   decoder->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, ErrorFn, WarningFn);
@@ -76,7 +79,8 @@ static int ReadHeader(void* opaque, uint32_t* width, uint32_t* height) {
   if (color_type == PNG_COLOR_TYPE_GRAY && bit_depth < 8) png_set_expand_gray_1_2_4_to_8(png);
   if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
   if (bit_depth == 16) png_set_strip_16(png);
-  if (color_type == PNG_COLOR_TYPE_GRAY || color_type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+  if (color_type == PNG_COLOR_TYPE_GRAY || color_type == PNG_COLOR_TYPE_GRAY_ALPHA)
+    png_set_gray_to_rgb(png);
   /* RGB to BGR, and an opaque fourth byte where the image has no alpha of its own. */
   png_set_bgr(png);
   png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
@@ -86,7 +90,8 @@ static int ReadHeader(void* opaque, uint32_t* width, uint32_t* height) {
   decoder->width = png_get_image_width(png, info);
   decoder->height = png_get_image_height(png, info);
   /* Any layout other than four bytes a pixel would have rows longer or shorter than ours. */
-  if (png_get_channels(png, info) != 4 || png_get_rowbytes(png, info) != (size_t)decoder->width * 4) return 0;
+  if (png_get_channels(png, info) != 4 || png_get_rowbytes(png, info) != (size_t)decoder->width * 4)
+    return 0;
   *width = decoder->width;
   *height = decoder->height;
   return 1;
@@ -96,7 +101,8 @@ static int ReadPixels(void* opaque, uint8_t* pixels) {
   PngDecoder* decoder = (PngDecoder*)opaque;
   decoder->rows = (png_bytepp)malloc(sizeof(png_bytep) * (decoder->height ? decoder->height : 1));
   if (!decoder->rows) return 0;
-  for (png_uint_32 y = 0; y < decoder->height; ++y) decoder->rows[y] = pixels + (size_t)decoder->width * 4 * y;
+  for (png_uint_32 y = 0; y < decoder->height; ++y)
+    decoder->rows[y] = pixels + (size_t)decoder->width * 4 * y;
   if (setjmp(png_jmpbuf(decoder->png))) return 0;
   png_read_image(decoder->png, decoder->rows);
   png_read_end(decoder->png, decoder->info);

@@ -24,7 +24,9 @@ struct AttributesDeleter {
   }
 };
 
-Gdiplus::GpGraphics* AsGraphics(void* graphics) { return static_cast<Gdiplus::GpGraphics*>(graphics); }
+Gdiplus::GpGraphics* AsGraphics(void* graphics) {
+  return static_cast<Gdiplus::GpGraphics*>(graphics);
+}
 
 }  // namespace
 
@@ -44,7 +46,8 @@ bool EnsureGdiplusStarted() {
   // gdiplus.dll loaded even after the installer unloads this library.
   HMODULE pinned = nullptr;
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                     reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(gdiplus->GdiplusStartup)), &pinned);
+                     reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(gdiplus->GdiplusStartup)),
+                     &pinned);
   g_gdiplus = gdiplus;
   g_started = true;
   return true;
@@ -53,8 +56,8 @@ bool EnsureGdiplusStarted() {
 QVGraphics::QVGraphics(uint8_t* pixels, int width, int height) : width_(width), height_(height) {
   if (!pixels || width <= 0 || height <= 0 || !EnsureGdiplusStarted()) return;
   Gdiplus::GpBitmap* target = nullptr;
-  if (g_gdiplus->GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB, pixels, &target) !=
-      Gdiplus::Ok) {
+  if (g_gdiplus->GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB, pixels,
+                                           &target) != Gdiplus::Ok) {
     return;
   }
   target_ = target;
@@ -91,7 +94,7 @@ bool QVGraphics::drawStretched(const uint8_t* pixels, int width, int height) {
   // GDI+ only reads the pixels it wraps here.
   Gdiplus::GpBitmap* rawBitmap = nullptr;
   if (g_gdiplus->GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
-                                      const_cast<BYTE*>(pixels), &rawBitmap) != Gdiplus::Ok) {
+                                           const_cast<BYTE*>(pixels), &rawBitmap) != Gdiplus::Ok) {
     return false;
   }
   std::unique_ptr<Gdiplus::GpBitmap, BitmapDeleter> bitmap(rawBitmap);
@@ -101,10 +104,12 @@ bool QVGraphics::drawStretched(const uint8_t* pixels, int width, int height) {
   if (g_gdiplus->GdipCreateImageAttributes(&rawAttributes) != Gdiplus::Ok) return false;
   std::unique_ptr<Gdiplus::GpImageAttributes, AttributesDeleter> attributes(rawAttributes);
   // Mirrored edges keep the filter from pulling transparent or black borders into the picture.
-  g_gdiplus->GdipSetImageAttributesWrapMode(attributes.get(), Gdiplus::WrapModeTileFlipXY, 0xFF000000, FALSE);
+  g_gdiplus->GdipSetImageAttributesWrapMode(attributes.get(), Gdiplus::WrapModeTileFlipXY,
+                                            0xFF000000, FALSE);
 
-  return g_gdiplus->GdipDrawImageRectRect(graphics, bitmap.get(), 0, 0, static_cast<Gdiplus::REAL>(width_),
-                                     static_cast<Gdiplus::REAL>(height_), 0, 0,
-                                     static_cast<Gdiplus::REAL>(width), static_cast<Gdiplus::REAL>(height),
-                                     Gdiplus::UnitPixel, attributes.get(), nullptr, nullptr) == Gdiplus::Ok;
+  return g_gdiplus->GdipDrawImageRectRect(
+             graphics, bitmap.get(), 0, 0, static_cast<Gdiplus::REAL>(width_),
+             static_cast<Gdiplus::REAL>(height_), 0, 0, static_cast<Gdiplus::REAL>(width),
+             static_cast<Gdiplus::REAL>(height), Gdiplus::UnitPixel, attributes.get(), nullptr,
+             nullptr) == Gdiplus::Ok;
 }

@@ -15,7 +15,8 @@ std::shared_ptr<QVImage> QVImage::loadFromFile(const std::wstring& path) {
   // Held whole in memory: nothing larger than the pixel limit is read.
   if (size <= 0 || static_cast<uint64_t>(size) > kMaxImagePixelBytes) return nullptr;
   std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
-  if (!bytes || file.read(bytes.get(), static_cast<uint32_t>(size)) != static_cast<uint32_t>(size)) return nullptr;
+  if (!bytes || file.read(bytes.get(), static_cast<uint32_t>(size)) != static_cast<uint32_t>(size))
+    return nullptr;
   auto image = std::make_shared<QVImage>();
   return image->loadFromMemory(bytes.get(), static_cast<size_t>(size)) ? image : nullptr;
 }

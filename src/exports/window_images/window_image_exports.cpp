@@ -37,7 +37,8 @@ DWORD Paint(const wchar_t* source, HWND control, const QVImage& image) {
       SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(ours)));
   // A control that copies the bitmap (common controls 6 do, for one with alpha) shows its copy
   // and leaves ours to us; otherwise it holds ours from now on.
-  const HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  const HBITMAP shown =
+      reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
   if (shown == ours) bitmap.release();
   // The picture replaced is released only when this library made it: any other belongs to the
   // installer.

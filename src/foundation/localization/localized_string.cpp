@@ -12,8 +12,8 @@ bool LoadStringResource(int id, StringResource* resource) {
   if (id < 0 || id > 0xFFFF) return false;
   const wchar_t* text = nullptr;
   // A zero buffer size asks for a pointer into the resource itself.
-  const int length = LoadStringW(GetModuleInstance(), static_cast<UINT>(id),
-                                 reinterpret_cast<LPWSTR>(&text), 0);
+  const int length =
+      LoadStringW(GetModuleInstance(), static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
   if (length <= 0 || !text) return false;
   resource->text = text;
   resource->length = length;

@@ -48,8 +48,8 @@ void Init() noexcept {
       return;
     }
     const auto getUILanguage = Kernel32Optional::getThreadUILanguage();
-    const LANGID language = UsesUILanguage() && getUILanguage ? getUILanguage()
-                                                              : LANGIDFROMLCID(GetThreadLocale());
+    const LANGID language =
+        UsesUILanguage() && getUILanguage ? getUILanguage() : LANGIDFROMLCID(GetThreadLocale());
     // Stored before the slots are published, so no thread sees the manager on without it.
     g_mainLanguage.store(language, std::memory_order_release);
 
@@ -102,6 +102,7 @@ LANGID MainLangId() { return g_mainLanguage.load(std::memory_order_acquire); }
 void SyncThreadLangId() {
   using namespace ThreadLocaleManager;
   if (!Initialised() || OnMainThread()) return;
-  const LANGID applied = static_cast<LANGID>(reinterpret_cast<ULONG_PTR>(TlsGetValue(ThreadLanguageSlot())));
+  const LANGID applied =
+      static_cast<LANGID>(reinterpret_cast<ULONG_PTR>(TlsGetValue(ThreadLanguageSlot())));
   if (applied != MainLangId()) SetThreadLangId(MainLangId());
 }

@@ -1,8 +1,6 @@
 #include "foundation/locks/qv_crit_sec.h"
 
-QVCritSec::QVCritSec() : section_(new CRITICAL_SECTION()) {
-  InitializeCriticalSection(section_);
-}
+QVCritSec::QVCritSec() : section_(new CRITICAL_SECTION()) { InitializeCriticalSection(section_); }
 
 QVCritSec::~QVCritSec() {
   DeleteCriticalSection(section_);

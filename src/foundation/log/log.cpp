@@ -64,8 +64,9 @@ void AppendToFile(const std::wstring& path, const std::wstring& line) {
   QVMutexLock lock(kLogMutexName, kLogMutexTimeoutMs);
   if (!lock.held()) return;
 
-  ScopedFileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
 
@@ -96,11 +97,11 @@ void CleanupIfDue(const SYSTEMTIME& now) {
 
 namespace detail {
 
-std::wstring FormatLine(const std::wstring& processName, uint32_t processId,
-                        const SYSTEMTIME& t, const std::wstring& message) {
+std::wstring FormatLine(const std::wstring& processName, uint32_t processId, const SYSTEMTIME& t,
+                        const std::wstring& message) {
   wchar_t head[96] = {};
-  swprintf(head, 96, L"%-10ls %05u [%d-%02d-%02d %02d:%02d:%02d] ", processName.c_str(),
-           processId, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  swprintf(head, 96, L"%-10ls %05u [%d-%02d-%02d %02d:%02d:%02d] ", processName.c_str(), processId,
+           t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
   std::wstring line;
   line.reserve(wcslen(head) + message.size() + 2);
   line += head;
@@ -266,7 +267,8 @@ Stream& Stream::operator<<(std::ios_base& (*manipulator)(std::ios_base&)) {
 
 Stream& Stream::operator<<(const char* text) {
   if (!text) return *this;
-  for (const char* p = text; *p; ++p) text_.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
+  for (const char* p = text; *p; ++p)
+    text_.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
   return *this;
 }
 

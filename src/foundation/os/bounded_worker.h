@@ -31,7 +31,7 @@ class BoundedTask {
   static DWORD WINAPI WorkerMain(void* task);
 
   volatile LONG references_ = 1;
-  HMODULE module_ = nullptr;  // the worker's reference, given back as it exits
+  HMODULE module_ = nullptr;   // the worker's reference, given back as it exits
   HANDLE finished_ = nullptr;  // set by the worker once run() has returned
 };
 

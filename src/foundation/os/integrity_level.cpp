@@ -27,7 +27,8 @@ bool queryIntegrityLevel(HANDLE process, uint32_t* level) {
   if (size < sizeof(TOKEN_MANDATORY_LABEL)) return false;
 
   std::vector<BYTE> buffer(size);
-  if (!GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size)) return false;
+  if (!GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size))
+    return false;
   const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
   PSID sid = label->Label.Sid;
   if (!sid || !IsValidSid(sid) || *GetSidSubAuthorityCount(sid) == 0) return false;

@@ -3,7 +3,8 @@
 #include <windows.h>
 
 // kernel32 functions that Windows XP lacks, looked up in the loaded kernel32 when asked for; null
-// where the system has none. Calling them through these pointers keeps them out of the import table.
+// where the system has none. Calling them through these pointers keeps them out of the import
+// table.
 namespace Kernel32Optional {
 
 using GetThreadUILanguageFn = LANGID(WINAPI*)();

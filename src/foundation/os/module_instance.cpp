@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-
 namespace {
 HINSTANCE g_instance = nullptr;
 LONG g_held = 0;  // 1 while HoldModuleLoaded's reference is the library's
@@ -15,8 +14,8 @@ void SetModuleInstance(HINSTANCE instance) { g_instance = instance; }
 void HoldModuleLoaded() {
   if (InterlockedCompareExchange(&g_held, 1, 0) != 0) return;
   HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&HoldModuleLoaded),
-                          &module)) {
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCWSTR>(&HoldModuleLoaded), &module)) {
     InterlockedExchange(&g_held, 0);
   }
 }

@@ -20,7 +20,8 @@ using NtQueryInformationProcessFn = LONG(NTAPI*)(HANDLE, ULONG, void*, ULONG, UL
 }  // namespace
 
 DWORD processImageAccess() {
-  // PROCESS_QUERY_LIMITED_INFORMATION is unknown to Windows XP, which refuses a handle asking for it.
+  // PROCESS_QUERY_LIMITED_INFORMATION is unknown to Windows XP, which refuses a handle asking for
+  // it.
   return getWindowsVersion() >= WindowsVersion::WinVista ? PROCESS_QUERY_LIMITED_INFORMATION
                                                          : PROCESS_QUERY_INFORMATION;
 }
@@ -35,7 +36,8 @@ bool processImageName(HANDLE process, std::wstring* name) {
   if (!query || !process) return false;
   std::vector<unsigned char> buffer(kImageBufferBytes);
   ULONG written = 0;
-  if (query(process, kProcessImageFileName, buffer.data(), static_cast<ULONG>(buffer.size()), &written) < 0) {
+  if (query(process, kProcessImageFileName, buffer.data(), static_cast<ULONG>(buffer.size()),
+            &written) < 0) {
     return false;
   }
   const auto* path = reinterpret_cast<const UNICODE_STRING*>(buffer.data());

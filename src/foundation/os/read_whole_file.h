@@ -9,4 +9,3 @@
 // buffer of that size can be had (2 GiB and more in a 32-bit process, or less when memory is
 // short), the read fails, or fewer bytes arrive than the size said.
 bool ReadWholeFile(const std::wstring& path, std::vector<char>* bytes);
-

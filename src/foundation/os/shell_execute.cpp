@@ -21,7 +21,8 @@ bool explorerWanted(bool forceExplorer) {
   if (forceExplorer) return true;
   // Our own level unreadable (no integrity levels) or already medium: start directly.
   uint32_t ownLevel = 0;
-  if (!getIntegrityLevel(GetCurrentProcess(), &ownLevel) || ownLevel == kMediumIntegrity) return false;
+  if (!getIntegrityLevel(GetCurrentProcess(), &ownLevel) || ownLevel == kMediumIntegrity)
+    return false;
   return true;
 }
 
@@ -98,8 +99,8 @@ bool shellExecute(const std::wstring& file, const std::wstring& parameters,
   info.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) {
     const DWORD error = GetLastError();
-    Log::Stream() << kSource << Log::OsError{error} << L"failed to execute '" << file
-                  << L"' with " << parameters;
+    Log::Stream() << kSource << Log::OsError{error} << L"failed to execute '" << file << L"' with "
+                  << parameters;
     return false;
   }
 

@@ -18,15 +18,24 @@ namespace detail {
 namespace {
 
 // Spelled out here so the route depends on no import library's list of identifiers.
-const CLSID kClsidShellWindows = {0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
-const IID kIidShellWindows = {0x85CB6900, 0x4D95, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
-const GUID kSidTopLevelBrowser = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
-const IID kIidShellBrowser = {0x000214E2, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID kIidDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID kIidShellFolderViewDual = {0xE7A1AF80, 0x4D96, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
-const IID kIidShellDispatch2 = {0xA4C6892C, 0x3BA9, 0x11D2, {0x9D, 0xEA, 0x00, 0xC0, 0x4F, 0xB1, 0x61, 0x62}};
-const IID kIidServiceProvider = {0x6D5140C1, 0x7436, 0x11CE, {0x80, 0x34, 0x00, 0xAA, 0x00, 0x60, 0x09, 0xFA}};
-const IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const CLSID kClsidShellWindows = {
+    0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
+const IID kIidShellWindows = {
+    0x85CB6900, 0x4D95, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
+const GUID kSidTopLevelBrowser = {
+    0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
+const IID kIidShellBrowser = {
+    0x000214E2, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kIidDispatch = {
+    0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kIidShellFolderViewDual = {
+    0xE7A1AF80, 0x4D96, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
+const IID kIidShellDispatch2 = {
+    0xA4C6892C, 0x3BA9, 0x11D2, {0x9D, 0xEA, 0x00, 0xC0, 0x4F, 0xB1, 0x61, 0x62}};
+const IID kIidServiceProvider = {
+    0x6D5140C1, 0x7436, 0x11CE, {0x80, 0x34, 0x00, 0xAA, 0x00, 0x60, 0x09, 0xFA}};
+const IID kIidUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // The calls into Explorer, in their order, and their names in the log.
 enum Call : LONG {
@@ -103,15 +112,16 @@ class ExplorerStart : public BoundedTask {
     long desktopWindow = 0;
     QVComPtr<IDispatch> desktop;
     at(kFindDesktop);
-    if (!got(windows->FindWindowSW(location.get(), root.get(), SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH,
-                                   desktop.put()),
+    if (!got(windows->FindWindowSW(location.get(), root.get(), SWC_DESKTOP, &desktopWindow,
+                                   SWFO_NEEDDISPATCH, desktop.put()),
              desktop)) {
       return;
     }
 
     QVComPtr<IShellBrowser> browser;
     at(kQueryTopLevelBrowser);
-    if (!got(queryService(desktop.get(), kSidTopLevelBrowser, kIidShellBrowser, browser.putVoid()), browser)) {
+    if (!got(queryService(desktop.get(), kSidTopLevelBrowser, kIidShellBrowser, browser.putVoid()),
+             browser)) {
       return;
     }
 
@@ -121,11 +131,13 @@ class ExplorerStart : public BoundedTask {
 
     QVComPtr<IDispatch> background;
     at(kGetViewBackground);
-    if (!got(view->GetItemObject(SVGIO_BACKGROUND, kIidDispatch, background.putVoid()), background)) return;
+    if (!got(view->GetItemObject(SVGIO_BACKGROUND, kIidDispatch, background.putVoid()), background))
+      return;
 
     QVComPtr<IShellFolderViewDual> folderView;
     at(kQueryFolderView);
-    if (!got(background->QueryInterface(kIidShellFolderViewDual, folderView.putVoid()), folderView)) return;
+    if (!got(background->QueryInterface(kIidShellFolderViewDual, folderView.putVoid()), folderView))
+      return;
 
     QVComPtr<IDispatch> application;
     at(kGetApplication);
@@ -152,8 +164,8 @@ class ExplorerStart : public BoundedTask {
       return;
     }
     // shellapi.h maps ShellExecute to ShellExecuteW for this method's name too.
-    result = shell->ShellExecute(fileText.get(), arguments.value(), directory.value(), operation.value(),
-                                 show.value());
+    result = shell->ShellExecute(fileText.get(), arguments.value(), directory.value(),
+                                 operation.value(), show.value());
   }
 
  private:
@@ -177,7 +189,8 @@ class ExplorerStart : public BoundedTask {
 // apartment), without initialising it.
 bool threadHasCom() {
   IUnknown* context = nullptr;
-  if (FAILED(CoGetObjectContext(kIidUnknown, reinterpret_cast<void**>(&context))) || !context) return false;
+  if (FAILED(CoGetObjectContext(kIidUnknown, reinterpret_cast<void**>(&context))) || !context)
+    return false;
   context->Release();
   return true;
 }
@@ -203,7 +216,8 @@ bool mayHaveRun(HRESULT result) {
   }
 }
 
-ExplorerRoute startThroughExplorer(const std::wstring& file, const std::wstring& parameters, bool runAs) {
+ExplorerRoute startThroughExplorer(const std::wstring& file, const std::wstring& parameters,
+                                   bool runAs) {
   if (!threadHasCom()) {
     ExplorerRoute route;
     route.outcome = ExplorerRoute::Outcome::kNotTried;
@@ -216,8 +230,10 @@ ExplorerRoute startThroughExplorer(const std::wstring& file, const std::wstring&
     // No answer in time. ShellExecute not yet made is now never made, and the program is the
     // caller's to start; made, it is Explorer's, which may start it yet.
     const Call call = static_cast<Call>(task->call());
-    if (task->giveUp()) return ended(ExplorerRoute::Outcome::kNotAnswered, call, HRESULT_FROM_WIN32(ERROR_TIMEOUT));
-    return ended(ExplorerRoute::Outcome::kOutcomeUnknown, kShellExecute, HRESULT_FROM_WIN32(ERROR_TIMEOUT));
+    if (task->giveUp())
+      return ended(ExplorerRoute::Outcome::kNotAnswered, call, HRESULT_FROM_WIN32(ERROR_TIMEOUT));
+    return ended(ExplorerRoute::Outcome::kOutcomeUnknown, kShellExecute,
+                 HRESULT_FROM_WIN32(ERROR_TIMEOUT));
   }
   const Call call = static_cast<Call>(task->call());
   if (call == kShellExecute && SUCCEEDED(task->result)) {

@@ -28,13 +28,14 @@ struct ExplorerRoute {
   };
   Outcome outcome = Outcome::kFailed;
   const wchar_t* call = L"";  // the call that ended the attempt (none when not tried)
-  HRESULT result = E_FAIL;    // its result (kFailed, and kOutcomeUnknown when the process went away)
+  HRESULT result = E_FAIL;  // its result (kFailed, and kOutcomeUnknown when the process went away)
 };
 
 // Asks the running Explorer to start `file` with `parameters` (none when empty), with the
 // "runas" operation when `runAs`. The calling thread must have COM initialised, as a caller of
 // the shell's automation objects would: without it the route is not tried.
-ExplorerRoute startThroughExplorer(const std::wstring& file, const std::wstring& parameters, bool runAs);
+ExplorerRoute startThroughExplorer(const std::wstring& file, const std::wstring& parameters,
+                                   bool runAs);
 
 // Whether a failed call may still have been carried out in the server's process: COM says so
 // for a server that went away during the call, and says "did not execute" where it knows.

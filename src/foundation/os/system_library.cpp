@@ -56,29 +56,34 @@ std::wstring sideBySideLibraryPath(const ACTCTXW& manifest, const wchar_t* fileN
   found.cbSize = sizeof(found);
   ULONG_PTR cookie = 0;
   if (!ActivateActCtx(context.get(), &cookie)) return std::wstring();
-  const BOOL redirected = FindActCtxSectionStringW(FIND_ACTCTX_SECTION_KEY_RETURN_HACTCTX, nullptr,
-                                                   ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, fileName, &found);
+  const BOOL redirected =
+      FindActCtxSectionStringW(FIND_ACTCTX_SECTION_KEY_RETURN_HACTCTX, nullptr,
+                               ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, fileName, &found);
   DeactivateActCtx(0, cookie);
   if (!redirected) return std::wstring();
   const ActivationContext owner(found.hActCtx);
 
   DWORD index = found.ulAssemblyRosterIndex;
   SIZE_T needed = 0;
-  QueryActCtxW(0, owner.get(), &index, AssemblyDetailedInformationInActivationContext, nullptr, 0, &needed);
+  QueryActCtxW(0, owner.get(), &index, AssemblyDetailedInformationInActivationContext, nullptr, 0,
+               &needed);
   if (needed < sizeof(ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION)) return std::wstring();
   std::vector<BYTE> buffer(needed);
-  if (!QueryActCtxW(0, owner.get(), &index, AssemblyDetailedInformationInActivationContext, buffer.data(),
-                    buffer.size(), &needed)) {
+  if (!QueryActCtxW(0, owner.get(), &index, AssemblyDetailedInformationInActivationContext,
+                    buffer.data(), buffer.size(), &needed)) {
     return std::wstring();
   }
-  const auto* assembly = reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(buffer.data());
-  if (!assembly->lpAssemblyDirectoryName || assembly->ulAssemblyDirectoryNameLength == 0) return std::wstring();
+  const auto* assembly =
+      reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(buffer.data());
+  if (!assembly->lpAssemblyDirectoryName || assembly->ulAssemblyDirectoryNameLength == 0)
+    return std::wstring();
   std::wstring directory(assembly->lpAssemblyDirectoryName,
                          assembly->ulAssemblyDirectoryNameLength / sizeof(wchar_t));
   // A system assembly's folder is named relative to the side-by-side store.
   const bool relative = directory.size() < 2 || (directory[1] != L':' && directory[0] != L'\\');
-  std::wstring path = relative ? InFolder(GetSystemWindowsDirectoryW, L"WinSxS\\" + directory, fileName)
-                               : directory + (directory.back() == L'\\' ? L"" : L"\\") + fileName;
+  std::wstring path = relative
+                          ? InFolder(GetSystemWindowsDirectoryW, L"WinSxS\\" + directory, fileName)
+                          : directory + (directory.back() == L'\\' ? L"" : L"\\") + fileName;
   return IsFile(path) ? path : std::wstring();
 }
 

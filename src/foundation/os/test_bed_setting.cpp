@@ -23,7 +23,8 @@ DWORD testBedMilliseconds(const wchar_t* name, DWORD fallback) {
   DWORD value = 0;
   DWORD size = sizeof(value);
   DWORD type = 0;
-  if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+          ERROR_SUCCESS ||
       type != REG_DWORD) {
     return fallback;
   }

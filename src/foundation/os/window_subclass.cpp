@@ -16,7 +16,8 @@ struct Entries {
     if (!module) return;
     set = reinterpret_cast<SetWindowSubclassFn>(GetProcAddress(module, MAKEINTRESOURCEA(410)));
     get = reinterpret_cast<GetWindowSubclassFn>(GetProcAddress(module, MAKEINTRESOURCEA(411)));
-    remove = reinterpret_cast<RemoveWindowSubclassFn>(GetProcAddress(module, MAKEINTRESOURCEA(412)));
+    remove =
+        reinterpret_cast<RemoveWindowSubclassFn>(GetProcAddress(module, MAKEINTRESOURCEA(412)));
     def = reinterpret_cast<DefSubclassProcFn>(GetProcAddress(module, MAKEINTRESOURCEA(413)));
   }
   // comctl32 is kept loaded: windows subclassed through it may outlive this library's statics.
@@ -54,7 +55,8 @@ BOOL removeWindowSubclass(HWND window, SUBCLASSPROC proc, UINT_PTR id) {
 
 LRESULT defSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const Entries& e = entries();
-  return e.def ? e.def(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+  return e.def ? e.def(window, message, wParam, lParam)
+               : DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace QVOS

@@ -16,7 +16,8 @@ std::atomic<detail::VersionQuery> g_query{nullptr};
 // The one line the first query writes.
 void logVersion(const OSVERSIONINFOW& reported, WindowsVersion version) {
   Log::Stream line;
-  line << L"QVOS::getWindowsVersion: " << reported.dwMajorVersion << L"." << reported.dwMinorVersion;
+  line << L"QVOS::getWindowsVersion: " << reported.dwMajorVersion << L"."
+       << reported.dwMinorVersion;
   const bool tenWithoutBuild = version == WindowsVersion::Win10 && reported.dwBuildNumber == 0;
   if (tenWithoutBuild) {
     line << L" without a build number";
@@ -33,21 +34,30 @@ namespace detail {
 WindowsVersion windowsVersionFor(DWORD major, DWORD minor, DWORD build) {
   if (major == 4) {
     switch (minor) {
-      case 0: return WindowsVersion::Win95;
-      case 10: return WindowsVersion::Win98;
-      case 90: return WindowsVersion::WinME;
+      case 0:
+        return WindowsVersion::Win95;
+      case 10:
+        return WindowsVersion::Win98;
+      case 90:
+        return WindowsVersion::WinME;
     }
   } else if (major == 5) {
     switch (minor) {
-      case 0: return WindowsVersion::Win2K;
-      case 1: return WindowsVersion::WinXP;
+      case 0:
+        return WindowsVersion::Win2K;
+      case 1:
+        return WindowsVersion::WinXP;
     }
   } else if (major == 6) {
     switch (minor) {
-      case 0: return WindowsVersion::WinVista;
-      case 1: return WindowsVersion::Win7;
-      case 2: return WindowsVersion::Win8;
-      case 3: return WindowsVersion::Win81;
+      case 0:
+        return WindowsVersion::WinVista;
+      case 1:
+        return WindowsVersion::Win7;
+      case 2:
+        return WindowsVersion::Win8;
+      case 3:
+        return WindowsVersion::Win81;
     }
   } else if (major == 10 && minor == 0) {
     // Without a build number the taskbar is taken to be one that still hosts deskbands.
@@ -87,10 +97,12 @@ WindowsVersion getWindowsVersion() {
   const detail::VersionQuery query = g_query.load();
   const bool answered = (query ? query : detail::queryVersion)(&info);
   const WindowsVersion version =
-      answered ? detail::windowsVersionFor(info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber)
-               : WindowsVersion::Unknown;
+      answered
+          ? detail::windowsVersionFor(info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber)
+          : WindowsVersion::Unknown;
   int expected = kNotAsked;
-  if (!g_version.compare_exchange_strong(expected, static_cast<int>(version), std::memory_order_acq_rel)) {
+  if (!g_version.compare_exchange_strong(expected, static_cast<int>(version),
+                                         std::memory_order_acq_rel)) {
     return static_cast<WindowsVersion>(expected);  // another thread answered first
   }
   if (answered) {
@@ -103,18 +115,30 @@ WindowsVersion getWindowsVersion() {
 
 const wchar_t* windowsVersionName(WindowsVersion version) {
   switch (version) {
-    case WindowsVersion::Win95: return L"Win95";
-    case WindowsVersion::Win98: return L"Win98";
-    case WindowsVersion::WinME: return L"WinME";
-    case WindowsVersion::Win2K: return L"Win2K";
-    case WindowsVersion::WinXP: return L"WinXP";
-    case WindowsVersion::WinVista: return L"WinVista";
-    case WindowsVersion::Win7: return L"Win7";
-    case WindowsVersion::Win8: return L"Win8";
-    case WindowsVersion::Win81: return L"Win8.1";
-    case WindowsVersion::Win10: return L"Win10";
-    case WindowsVersion::Win11: return L"Win11";
-    case WindowsVersion::Unknown: break;
+    case WindowsVersion::Win95:
+      return L"Win95";
+    case WindowsVersion::Win98:
+      return L"Win98";
+    case WindowsVersion::WinME:
+      return L"WinME";
+    case WindowsVersion::Win2K:
+      return L"Win2K";
+    case WindowsVersion::WinXP:
+      return L"WinXP";
+    case WindowsVersion::WinVista:
+      return L"WinVista";
+    case WindowsVersion::Win7:
+      return L"Win7";
+    case WindowsVersion::Win8:
+      return L"Win8";
+    case WindowsVersion::Win81:
+      return L"Win8.1";
+    case WindowsVersion::Win10:
+      return L"Win10";
+    case WindowsVersion::Win11:
+      return L"Win11";
+    case WindowsVersion::Unknown:
+      break;
   }
   return L"Unknown";
 }

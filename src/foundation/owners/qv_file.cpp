@@ -46,10 +46,17 @@ int64_t QVFile::seek(int64_t distance, int origin) {
   if (!handle_) return -1;
   DWORD method;
   switch (origin) {
-    case kFromStart: method = FILE_BEGIN; break;
-    case kFromCurrent: method = FILE_CURRENT; break;
-    case kFromEnd: method = FILE_END; break;
-    default: return -1;
+    case kFromStart:
+      method = FILE_BEGIN;
+      break;
+    case kFromCurrent:
+      method = FILE_CURRENT;
+      break;
+    case kFromEnd:
+      method = FILE_END;
+      break;
+    default:
+      return -1;
   }
   LARGE_INTEGER move;
   move.QuadPart = distance;

@@ -86,8 +86,8 @@ namespace {
 bool SetText(HKEY key, const wchar_t* name, DWORD type, const std::wstring& value) {
   if (!key) return false;
   const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
-                        bytes) == ERROR_SUCCESS;
+  return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()), bytes) ==
+         ERROR_SUCCESS;
 }
 
 }  // namespace

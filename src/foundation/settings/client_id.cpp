@@ -37,7 +37,8 @@ std::wstring getClientId(bool store) {
   if (g_clientIdKnown.load(std::memory_order_acquire)) return g_clientId;
   QVCritLock lock(&g_clientIdLock);
   if (!g_clientIdKnown.load(std::memory_order_relaxed)) {
-    std::wstring id = QVSettings::getString(QVSettings::kClientId, std::wstring(), Expansion::kAsStored);
+    std::wstring id =
+        QVSettings::getString(QVSettings::kClientId, std::wstring(), Expansion::kAsStored);
     if (id.empty()) {
       id = NewGuidText();
       if (store && !id.empty()) QVSettings::setString(QVSettings::kClientId, id);

@@ -10,18 +10,18 @@
 // Each kind is its base kind plus a fixed suffix, appended to the installation directory exactly
 // as stored (no normalisation). An empty installation directory makes every path empty.
 enum class PathKind : int {
-  InstallDir = 0,              // the "InstallDir" setting
-  EngineDir = 1,               // InstallDir + "\Engine"
-  EngineExe = 2,               // EngineDir + "\tovin.exe"
-  AppsDir = 3,                 // InstallDir + "\Tovines"
-  SystemAppsDir = 4,           // EngineDir + "\sysapps"
-  InstalledAppsDb = 5,         // AppsDir + "\installed_tovines.db"
-  EngineUpdateDb = 6,          // InstallDir + "\engine_update.db"
-  AnalyticsDb = 7,             // InstallDir + "\analytics.db"
-  NotificationsDb = 8,         // InstallDir + "\notifications.db"
-  IconCacheDir = 9,            // InstallDir + "\IconCache"
-  PersistentIconCacheDir = 10, // IconCacheDir + "\persistent"
-  UserDataDir = 11,            // InstallDir + "\UserData"
+  InstallDir = 0,               // the "InstallDir" setting
+  EngineDir = 1,                // InstallDir + "\Engine"
+  EngineExe = 2,                // EngineDir + "\tovin.exe"
+  AppsDir = 3,                  // InstallDir + "\Tovines"
+  SystemAppsDir = 4,            // EngineDir + "\sysapps"
+  InstalledAppsDb = 5,          // AppsDir + "\installed_tovines.db"
+  EngineUpdateDb = 6,           // InstallDir + "\engine_update.db"
+  AnalyticsDb = 7,              // InstallDir + "\analytics.db"
+  NotificationsDb = 8,          // InstallDir + "\notifications.db"
+  IconCacheDir = 9,             // InstallDir + "\IconCache"
+  PersistentIconCacheDir = 10,  // IconCacheDir + "\persistent"
+  UserDataDir = 11,             // InstallDir + "\UserData"
 };
 
 namespace QVPaths {

@@ -22,7 +22,8 @@ std::wstring getString(const wchar_t* name, const std::wstring& defaultValue, Ex
   if (!onSettingsKey([&](HKEY key) { return QVRegKey::getString(key, name, &text, &type); })) {
     return defaultValue;
   }
-  if (type == REG_EXPAND_SZ && expansion == Expansion::kExpanded) return QVPaths::expandEnvironment(text);
+  if (type == REG_EXPAND_SZ && expansion == Expansion::kExpanded)
+    return QVPaths::expandEnvironment(text);
   return text;
 }
 
@@ -38,7 +39,9 @@ bool isMenuEnabled() { return getDword(kMenuEnabled, kMenuEnabledDefault) == 1; 
 
 bool isInstallMode() { return getDword(kInstallMode, kInstallModeDefault) == 1; }
 
-std::wstring getInstallDate() { return getString(kInstallDate, std::wstring(), Expansion::kAsStored); }
+std::wstring getInstallDate() {
+  return getString(kInstallDate, std::wstring(), Expansion::kAsStored);
+}
 
 uint64_t getInstallDate2() {
   uint64_t value = 0;

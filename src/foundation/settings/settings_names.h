@@ -13,14 +13,14 @@ inline constexpr wchar_t kKeyPath[] = L"SOFTWARE\\Tovin";
 inline constexpr REGSAM kKeyAccess = KEY_READ | KEY_WRITE;
 
 // Values the library reads or writes.
-inline constexpr wchar_t kInstallDir[] = L"InstallDir";                  // REG_SZ or REG_EXPAND_SZ
-inline constexpr wchar_t kClientId[] = L"ClientId";                      // REG_SZ
-inline constexpr wchar_t kMenuEnabled[] = L"MenuEnabled";                // REG_DWORD, 1 = enabled
-inline constexpr wchar_t kInstallMode[] = L"InstallMode";                // REG_DWORD, 1 = on
-inline constexpr wchar_t kInstallDate[] = L"InstallDate";                // REG_SZ
-inline constexpr wchar_t kInstallDate2[] = L"InstallDate2";              // REG_QWORD
-inline constexpr wchar_t kLaunchPlatformDelayMs[] = L"LaunchPlatformDelayMs";  // REG_DWORD
-inline constexpr wchar_t kAnalyticsAccepted[] = L"AnalyticsAccepted";    // REG_DWORD
+inline constexpr wchar_t kInstallDir[] = L"InstallDir";      // REG_SZ or REG_EXPAND_SZ
+inline constexpr wchar_t kClientId[] = L"ClientId";          // REG_SZ
+inline constexpr wchar_t kMenuEnabled[] = L"MenuEnabled";    // REG_DWORD, 1 = enabled
+inline constexpr wchar_t kInstallMode[] = L"InstallMode";    // REG_DWORD, 1 = on
+inline constexpr wchar_t kInstallDate[] = L"InstallDate";    // REG_SZ
+inline constexpr wchar_t kInstallDate2[] = L"InstallDate2";  // REG_QWORD
+inline constexpr wchar_t kLaunchPlatformDelayMs[] = L"LaunchPlatformDelayMs";        // REG_DWORD
+inline constexpr wchar_t kAnalyticsAccepted[] = L"AnalyticsAccepted";                // REG_DWORD
 inline constexpr wchar_t kRegisterDeskbandFilename[] = L"RegisterDeskbandFilename";  // REG_SZ
 inline constexpr wchar_t kOutputDebug[] = L"OutputDebug";  // 4-byte number, read by the log
 

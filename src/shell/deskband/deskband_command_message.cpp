@@ -26,7 +26,8 @@ bool InThisProcess(HWND window) {
 int SendDeskbandCommand(HWND target, WPARAM wParam, int command, const std::wstring& text,
                         uint64_t* result, const std::wstring& secondText, int value) {
   constexpr size_t kTextCapacity = sizeof(DeskbandCommandMessage::text) / sizeof(wchar_t);
-  constexpr size_t kSecondTextCapacity = sizeof(DeskbandCommandMessage::secondText) / sizeof(wchar_t);
+  constexpr size_t kSecondTextCapacity =
+      sizeof(DeskbandCommandMessage::secondText) / sizeof(wchar_t);
   // Each text keeps room for its terminator.
   if (text.size() >= kTextCapacity) return kDeskbandCommandTextTooLong;
   if (secondText.size() >= kSecondTextCapacity) return kDeskbandCommandSecondTextTooLong;

@@ -11,8 +11,8 @@
 // every field at a fixed offset, 17416 bytes in all.
 struct DeskbandCommandMessage {
   int32_t command;
-  wchar_t text[8192];        // terminated; all zero when empty
-  wchar_t secondText[512];   // terminated; all zero when empty
+  wchar_t text[8192];       // terminated; all zero when empty
+  wchar_t secondText[512];  // terminated; all zero when empty
   int32_t value;
 };
 
@@ -35,7 +35,8 @@ enum DeskbandCommandResult : int {
   kDeskbandCommandTextTooLong = 2,        // 8192 characters or more
   kDeskbandCommandSecondTextTooLong = 3,  // 512 characters or more
   kDeskbandCommandNoMemory = 4,
-  kDeskbandCommandNotAnswered = 5,  // the window did not handle it in time (hung, or gone meanwhile)
+  kDeskbandCommandNotAnswered =
+      5,  // the window did not handle it in time (hung, or gone meanwhile)
 };
 
 // How long a command may take the deskband window: a small part of the 5 s in which the deskband

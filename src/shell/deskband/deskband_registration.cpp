@@ -76,7 +76,8 @@ bool QVDeskbandUtil::LoadInstalledCLSID() {
 
 bool QVDeskbandUtil::IsRegisteredMachineWide() {
   if (!LoadInstalledCLSID()) return false;
-  const std::wstring path = std::wstring(kClassesKey) + L"\\" + QVOS::guidToString(InstalledClassId());
+  const std::wstring path =
+      std::wstring(kClassesKey) + L"\\" + QVOS::guidToString(InstalledClassId());
   QVRegKey key;
   return key.open(HKEY_LOCAL_MACHINE, path.c_str(), kReadAccess64) == ERROR_SUCCESS;
 }
@@ -87,15 +88,16 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
     return true;
   }
 
-  const std::wstring fileName =
-      QVSettings::getString(QVSettings::kRegisterDeskbandFilename, std::wstring(), Expansion::kAsStored);
+  const std::wstring fileName = QVSettings::getString(QVSettings::kRegisterDeskbandFilename,
+                                                      std::wstring(), Expansion::kAsStored);
   if (fileName.empty()) {
     Log::Stream() << kRegisterIfRequiredSource
                   << L"RegisterDeskbandFilename not present in registry";
     return false;
   }
 
-  const std::wstring library = QVPaths::getFilePath(PathKind::InstallDir, fileName, Expansion::kExpanded);
+  const std::wstring library =
+      QVPaths::getFilePath(PathKind::InstallDir, fileName, Expansion::kExpanded);
   if (library.empty()) {
     Log::Stream() << kRegisterIfRequiredSource << L"installation directory not found";
     return false;
@@ -134,8 +136,8 @@ bool QVDeskbandUtil::RegisterIfRequired(bool force) {
 
 std::wstring QVDeskbandUtil::GetDeskBandDllPath() {
   const int number = InstalledNumber();
-  const std::wstring path =
-      QVPaths::getFilePath(PathKind::InstallDir, DeskbandLibraryFileName(number < 0 ? 0 : number), Expansion::kExpanded);
+  const std::wstring path = QVPaths::getFilePath(
+      PathKind::InstallDir, DeskbandLibraryFileName(number < 0 ? 0 : number), Expansion::kExpanded);
   if (path.empty()) {
     Log::Stream() << kGetDeskBandDllPathSource << L"installation directory not found";
     return std::wstring();

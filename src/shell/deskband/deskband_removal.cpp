@@ -12,7 +12,8 @@
 namespace {
 
 // The class the taskbar knows the platform's deskband by.
-const CLSID kClsidPlatformDeskband = {0xDB5B5FAB, 0x8F4D, 0x4E27, {0x9D, 0xA1, 0x49, 0x4C, 0x73, 0xCF, 0x25, 0x6D}};
+const CLSID kClsidPlatformDeskband = {
+    0xDB5B5FAB, 0x8F4D, 0x4E27, {0x9D, 0xA1, 0x49, 0x4C, 0x73, 0xCF, 0x25, 0x6D}};
 
 constexpr DWORD kRemovalMs = 5000;
 constexpr DWORD kRoundSleepMs = 500;
@@ -34,8 +35,9 @@ bool RemoveDeskBandFromTaskBar() {
       const bool haveTray = tray.create();
       // What the Wine test bed lets a creation take beyond Windows's limit is not the rounds'.
       const DWORD created = GetTickCount() - start;
-      const DWORD budget =
-          kRemovalMs + (created > TaskbarDeskBand::kCreateTimeoutMs ? created - TaskbarDeskBand::kCreateTimeoutMs : 0);
+      const DWORD budget = kRemovalMs + (created > TaskbarDeskBand::kCreateTimeoutMs
+                                             ? created - TaskbarDeskBand::kCreateTimeoutMs
+                                             : 0);
       auto left = [&]() -> DWORD {
         const DWORD elapsed = GetTickCount() - start;
         return elapsed >= budget ? 0 : budget - elapsed;
@@ -43,7 +45,8 @@ bool RemoveDeskBandFromTaskBar() {
       for (bool first = true; first || left() > 0; first = false) {
         if (haveTray) tray.hideDeskBand(kClsidPlatformDeskband, left());
         if (const HWND deskband = QVDeskbandUtil::GetDeskBandHWND()) {
-          SendDeskbandCommand(deskband, 0, kDeskbandCommandClose, std::wstring(), nullptr, std::wstring(), 0);
+          SendDeskbandCommand(deskband, 0, kDeskbandCommandClose, std::wstring(), nullptr,
+                              std::wstring(), 0);
         }
         const DWORD sleepMs = left();
         Sleep(sleepMs < kRoundSleepMs ? sleepMs : kRoundSleepMs);

@@ -76,7 +76,8 @@ bool QVDeskbandUtil::GetBandIndex(int* index, int* count) {
   DWORD owner = 0;
   GetWindowThreadProcessId(container, &owner);
   if (owner != GetCurrentProcessId()) {
-    Log::Stream() << L"QVDeskbandUtil::GetBandIndex: " << L"band container belongs to another process";
+    Log::Stream() << L"QVDeskbandUtil::GetBandIndex: "
+                  << L"band container belongs to another process";
     return false;
   }
 

@@ -12,8 +12,10 @@
 namespace {
 
 // Spelled out here so this depends on no import library's list of identifiers.
-const CLSID kClsidTrayDeskBand = {0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
-const IID kIidTrayDeskBand = {0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
+const CLSID kClsidTrayDeskBand = {
+    0xE6442437, 0x6C68, 0x4F52, {0x94, 0xDD, 0x2C, 0xFE, 0xD2, 0x67, 0xEF, 0xB9}};
+const IID kIidTrayDeskBand = {
+    0x6D67E846, 0x5B9C, 0x4DB8, {0x9C, 0xBC, 0xDD, 0xE1, 0x2F, 0x42, 0x54, 0xF1}};
 
 // What COM answers for a call whose server process has ended or dropped the connection.
 bool ServerGone(HRESULT result) {
@@ -45,16 +47,24 @@ class TaskbarCall : public QVOS::BoundedTask {
     // before COM is uninitialised.
     const ComInitializer com(COINIT_APARTMENTTHREADED);
     QVComPtr<ITrayDeskBand> tray;
-    result = CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand, tray.putVoid());
+    result =
+        CoCreateInstance(kClsidTrayDeskBand, nullptr, CLSCTX_ALL, kIidTrayDeskBand, tray.putVoid());
     if (FAILED(result) || !tray) {
       if (SUCCEEDED(result)) result = E_NOINTERFACE;
       return;
     }
     switch (method_) {
-      case Method::None: break;
-      case Method::Show: result = tray->ShowDeskBand(classId_); break;
-      case Method::Hide: result = tray->HideDeskBand(classId_); break;
-      case Method::RegistrationChanged: result = tray->DeskBandRegistrationChanged(); break;
+      case Method::None:
+        break;
+      case Method::Show:
+        result = tray->ShowDeskBand(classId_);
+        break;
+      case Method::Hide:
+        result = tray->HideDeskBand(classId_);
+        break;
+      case Method::RegistrationChanged:
+        result = tray->DeskBandRegistrationChanged();
+        break;
     }
   }
 
@@ -69,7 +79,9 @@ TaskbarDeskBand::TaskbarDeskBand(std::wstring source) : source_(std::move(source
 
 DWORD TaskbarDeskBand::creationLimitMs() {
   const DWORD testBed = QVOS::testBedMilliseconds(L"TaskbarCreationLimitMs", kCreateTimeoutMs);
-  return testBed < kCreateTimeoutMs ? kCreateTimeoutMs : testBed > kTestBedCreateLimitMaxMs ? kTestBedCreateLimitMaxMs : testBed;
+  return testBed < kCreateTimeoutMs           ? kCreateTimeoutMs
+         : testBed > kTestBedCreateLimitMaxMs ? kTestBedCreateLimitMaxMs
+                                              : testBed;
 }
 
 bool TaskbarDeskBand::create() {
@@ -82,19 +94,22 @@ HRESULT TaskbarDeskBand::showDeskBand(const CLSID& classId) {
 
 HRESULT TaskbarDeskBand::hideDeskBand(const CLSID& classId, DWORD limitMs) {
   if (limitMs == 0) return kNotAnswered;
-  return call(Method::Hide, classId, L"HideDeskBand", limitMs < kCallTimeoutMs ? limitMs : kCallTimeoutMs);
+  return call(Method::Hide, classId, L"HideDeskBand",
+              limitMs < kCallTimeoutMs ? limitMs : kCallTimeoutMs);
 }
 
 HRESULT TaskbarDeskBand::deskBandRegistrationChanged() {
   return call(Method::RegistrationChanged, CLSID(), L"DeskBandRegistrationChanged", kCallTimeoutMs);
 }
 
-HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t* name, DWORD timeoutMs) {
+HRESULT TaskbarDeskBand::call(Method method, const CLSID& classId, const wchar_t* name,
+                              DWORD timeoutMs) {
   if (unanswered()) return kNotAnswered;
   QVOS::BoundedTaskHolder<TaskbarCall> task(new TaskbarCall(method, classId));
   if (!task->runWithin(timeoutMs)) {
     hung_ = true;
-    Log::Stream() << source_ << L"taskbar did not answer " << name << L" within " << timeoutMs << L" ms";
+    Log::Stream() << source_ << L"taskbar did not answer " << name << L" within " << timeoutMs
+                  << L" ms";
     return kNotAnswered;
   }
   if (ServerGone(task->result)) {

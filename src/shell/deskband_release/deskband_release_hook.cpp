@@ -4,7 +4,8 @@
 #include "shell/deskband_release/deskband_release.h"
 
 QVDeskbandReleaseHook::QVDeskbandReleaseHook() {
-  const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, GetModuleInstance(), 0);
+  const HHOOK hook =
+      SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, GetModuleInstance(), 0);
   // A failed installation leaves nothing to remove.
   if (hook) SetSharedDeskbandHook(hook);
 }
@@ -20,8 +21,8 @@ HHOOK g_sharedHook __attribute__((section(".shared"), shared)) = nullptr;
 }  // namespace
 
 HHOOK GetSharedDeskbandHook() {
-  return static_cast<HHOOK>(
-      InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_sharedHook), nullptr, nullptr));
+  return static_cast<HHOOK>(InterlockedCompareExchangePointer(
+      reinterpret_cast<PVOID volatile*>(&g_sharedHook), nullptr, nullptr));
 }
 
 void SetSharedDeskbandHook(HHOOK hook) {

@@ -61,8 +61,8 @@ bool CreateKey(QVRegKey& key, const wchar_t* path, const wchar_t* source, DWORD*
   key.reset();
   const LONG result = key.create(HKEY_CURRENT_USER, path, kKeyAccess);
   if (result == ERROR_SUCCESS) return true;
-  Log::Stream() << source << L": " << Log::OsError{static_cast<unsigned long>(result)} << L"could not create key "
-                << path;
+  Log::Stream() << source << L": " << Log::OsError{static_cast<unsigned long>(result)}
+                << L"could not create key " << path;
   Note(status, static_cast<DWORD>(result));
   return false;
 }

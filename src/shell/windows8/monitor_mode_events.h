@@ -26,9 +26,9 @@ class MonitorModeEvents : public AppVisibility::IAppVisibilityEvents {
   ULONG STDMETHODCALLTYPE Release() override;
 
   // No effect: only the Start screen is forwarded.
-  HRESULT STDMETHODCALLTYPE AppVisibilityOnMonitorChanged(
-      HMONITOR monitor, AppVisibility::MonitorAppVisibility previousMode,
-      AppVisibility::MonitorAppVisibility currentMode) override;
+  HRESULT STDMETHODCALLTYPE
+  AppVisibilityOnMonitorChanged(HMONITOR monitor, AppVisibility::MonitorAppVisibility previousMode,
+                                AppVisibility::MonitorAppVisibility currentMode) override;
   HRESULT STDMETHODCALLTYPE LauncherVisibilityChange(BOOL visible) override;
 
  private:

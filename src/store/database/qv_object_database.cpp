@@ -69,7 +69,8 @@ int32_t QVObjectDatabase::close() {
 
 int32_t QVObjectDatabase::exec(const std::string& sql) {
   if (!db_) return failed(kNotOpen);
-  if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) return failed(kExecFailed);
+  if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    return failed(kExecFailed);
   return kOk;
 }
 

@@ -204,8 +204,9 @@ void QVObject::removeObserver(QVObject* observer, const std::string& name) {
     }
   }
   if (removed.empty()) return;
-  const bool stillObserving = std::any_of(observers_.begin(), observers_.end(),
-                                          [&](const Observer& entry) { return entry.object == observer; });
+  const bool stillObserving =
+      std::any_of(observers_.begin(), observers_.end(),
+                  [&](const Observer& entry) { return entry.object == observer; });
   if (!stillObserving) Erase(&observer->subjects_, this);
   for (QVObject* object : removed) object->release();
 }

@@ -44,19 +44,32 @@ bool CopyItems(QVVariant& to, const QVVariant& from) {
 // The payload of `from` into `to`, both of the same code. Localizable targets keep their keys.
 bool CopyPayload(QVVariant& to, const QVVariant& from) {
   switch (from.type()) {
-    case QVVariantType::Bool: return CopyValue<QVVariantBool>(to, from);
-    case QVVariantType::Int64: return CopyValue<QVVariantInt64>(to, from);
-    case QVVariantType::Int32: return CopyValue<QVVariantInt32>(to, from);
-    case QVVariantType::Int16: return CopyValue<QVVariantInt16>(to, from);
-    case QVVariantType::Int8: return CopyValue<QVVariantInt8>(to, from);
-    case QVVariantType::UInt64: return CopyValue<QVVariantUInt64>(to, from);
-    case QVVariantType::UInt32: return CopyValue<QVVariantUInt32>(to, from);
-    case QVVariantType::UInt16: return CopyValue<QVVariantUInt16>(to, from);
-    case QVVariantType::UInt8: return CopyValue<QVVariantUInt8>(to, from);
-    case QVVariantType::Double: return CopyValue<QVVariantDouble>(to, from);
-    case QVVariantType::VoidP: return CopyValue<QVVariantVoidP>(to, from);
-    case QVVariantType::String: return CopyText<QVVariantString>(to, from);
-    case QVVariantType::WString: return CopyText<QVVariantWString>(to, from);
+    case QVVariantType::Bool:
+      return CopyValue<QVVariantBool>(to, from);
+    case QVVariantType::Int64:
+      return CopyValue<QVVariantInt64>(to, from);
+    case QVVariantType::Int32:
+      return CopyValue<QVVariantInt32>(to, from);
+    case QVVariantType::Int16:
+      return CopyValue<QVVariantInt16>(to, from);
+    case QVVariantType::Int8:
+      return CopyValue<QVVariantInt8>(to, from);
+    case QVVariantType::UInt64:
+      return CopyValue<QVVariantUInt64>(to, from);
+    case QVVariantType::UInt32:
+      return CopyValue<QVVariantUInt32>(to, from);
+    case QVVariantType::UInt16:
+      return CopyValue<QVVariantUInt16>(to, from);
+    case QVVariantType::UInt8:
+      return CopyValue<QVVariantUInt8>(to, from);
+    case QVVariantType::Double:
+      return CopyValue<QVVariantDouble>(to, from);
+    case QVVariantType::VoidP:
+      return CopyValue<QVVariantVoidP>(to, from);
+    case QVVariantType::String:
+      return CopyText<QVVariantString>(to, from);
+    case QVVariantType::WString:
+      return CopyText<QVVariantWString>(to, from);
     case QVVariantType::Point:
       return CopyAs<QVVariantPoint>(to, from, [](QVVariantPoint& t, const QVVariantPoint& s) {
         t.x = s.x;
@@ -76,12 +89,18 @@ bool CopyPayload(QVVariant& to, const QVVariant& from) {
         t.c2 = s.c2;
         t.c3 = s.c3;
       });
-    case QVVariantType::StringList: return CopyItems<QVVariantStringList>(to, from);
-    case QVVariantType::WStringList: return CopyItems<QVVariantWStringList>(to, from);
-    case QVVariantType::Int32Range: return CopyRange<QVVariantInt32Range>(to, from);
-    case QVVariantType::Int64Range: return CopyRange<QVVariantInt64Range>(to, from);
-    case QVVariantType::DoubleRange: return CopyRange<QVVariantDoubleRange>(to, from);
-    case QVVariantType::None: break;
+    case QVVariantType::StringList:
+      return CopyItems<QVVariantStringList>(to, from);
+    case QVVariantType::WStringList:
+      return CopyItems<QVVariantWStringList>(to, from);
+    case QVVariantType::Int32Range:
+      return CopyRange<QVVariantInt32Range>(to, from);
+    case QVVariantType::Int64Range:
+      return CopyRange<QVVariantInt64Range>(to, from);
+    case QVVariantType::DoubleRange:
+      return CopyRange<QVVariantDoubleRange>(to, from);
+    case QVVariantType::None:
+      break;
   }
   return false;
 }
@@ -93,7 +112,8 @@ bool AssignLocalizableText(QVProperty& property, const QVVariantWStringI18N& inc
   const auto* current = dynamic_cast<const QVVariantWString*>(property.value());
   if (!current) return false;
   std::wstring text = incoming.text;
-  if (text.size() > kAssignMarkerLength && text.compare(0, kAssignMarkerLength, kAssignMarker) == 0) {
+  if (text.size() > kAssignMarkerLength &&
+      text.compare(0, kAssignMarkerLength, kAssignMarker) == 0) {
     text.erase(0, kAssignMarkerLength);
   }
   std::wstring key;

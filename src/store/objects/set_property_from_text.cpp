@@ -89,8 +89,8 @@ bool IsTrue(const std::string& text) {
 template <typename Text>
 std::vector<Text> SplitAtCommas(const Text& text) {
   std::vector<Text> parts;
-  boost::algorithm::split(parts, text, [](auto c) { return c == ','; },
-                          boost::algorithm::token_compress_off);
+  boost::algorithm::split(
+      parts, text, [](auto c) { return c == ','; }, boost::algorithm::token_compress_off);
   return parts;
 }
 
@@ -138,8 +138,8 @@ Conversion WideText(const std::string& text) {
 
 Conversion WideList(const std::string& text) {
   if (HasStoredMarker(text)) {
-    const std::wstring translated =
-        QVTranslationCatalog::instance().translate(QVUtf8::widenBytes(text.substr(kStoredMarkerLength)));
+    const std::wstring translated = QVTranslationCatalog::instance().translate(
+        QVUtf8::widenBytes(text.substr(kStoredMarkerLength)));
     const std::vector<std::wstring> items = SplitAtCommas(translated);
     return Made(QVVariantWStringListI18N::create(items, items));
   }
@@ -152,19 +152,28 @@ Conversion Convert(QVVariantType type, const std::string& text) {
   switch (type) {
     case QVVariantType::Bool:
       return Made(QVVariantBool::create(IsTrue(text)));
-    case QVVariantType::Int32: return Made(QVVariantInt32::create(StrictInt32(text)));
+    case QVVariantType::Int32:
+      return Made(QVVariantInt32::create(StrictInt32(text)));
     case QVVariantType::Int16:
       return Made(QVVariantInt16::create(static_cast<int16_t>(StrictInt32(text))));
     case QVVariantType::Int8:
       return Made(QVVariantInt8::create(static_cast<int8_t>(StrictInt32(text))));
-    case QVVariantType::UInt32: return FromLeading<QVVariantUInt32>(text, &ToUInt32);
-    case QVVariantType::UInt16: return FromLeading<QVVariantUInt16>(text, &ToUInt32);
-    case QVVariantType::UInt8: return FromLeading<QVVariantUInt8>(text, &ToUInt32);
-    case QVVariantType::Int64: return FromLeading<QVVariantInt64>(text, &ToInt64);
-    case QVVariantType::UInt64: return FromLeading<QVVariantUInt64>(text, &ToUInt64);
-    case QVVariantType::Double: return FromLeading<QVVariantDouble>(text, &ToFloat);
-    case QVVariantType::String: return Made(QVVariantString::create(text));
-    case QVVariantType::WString: return WideText(text);
+    case QVVariantType::UInt32:
+      return FromLeading<QVVariantUInt32>(text, &ToUInt32);
+    case QVVariantType::UInt16:
+      return FromLeading<QVVariantUInt16>(text, &ToUInt32);
+    case QVVariantType::UInt8:
+      return FromLeading<QVVariantUInt8>(text, &ToUInt32);
+    case QVVariantType::Int64:
+      return FromLeading<QVVariantInt64>(text, &ToInt64);
+    case QVVariantType::UInt64:
+      return FromLeading<QVVariantUInt64>(text, &ToUInt64);
+    case QVVariantType::Double:
+      return FromLeading<QVVariantDouble>(text, &ToFloat);
+    case QVVariantType::String:
+      return Made(QVVariantString::create(text));
+    case QVVariantType::WString:
+      return WideText(text);
     case QVVariantType::Point:
     case QVVariantType::Int32Range: {
       const std::vector<std::string> parts = SplitAtCommas(text);
@@ -183,16 +192,22 @@ Conversion Convert(QVVariantType type, const std::string& text) {
     case QVVariantType::Color: {
       const std::vector<std::string> parts = SplitAtCommas(text);
       if (parts.size() != 4) return Fail(QVTextParseResult::Ignored);
-      return Made(QVVariantColor::create(
-          static_cast<uint8_t>(StrictInt32(parts[0])), static_cast<uint8_t>(StrictInt32(parts[1])),
-          static_cast<uint8_t>(StrictInt32(parts[2])), static_cast<uint8_t>(StrictInt32(parts[3]))));
+      return Made(QVVariantColor::create(static_cast<uint8_t>(StrictInt32(parts[0])),
+                                         static_cast<uint8_t>(StrictInt32(parts[1])),
+                                         static_cast<uint8_t>(StrictInt32(parts[2])),
+                                         static_cast<uint8_t>(StrictInt32(parts[3]))));
     }
-    case QVVariantType::StringList: return Made(QVVariantStringList::create(SplitAtCommas(text)));
-    case QVVariantType::WStringList: return WideList(text);
-    case QVVariantType::Int64Range: return PairFromLeading<QVVariantInt64Range>(text, &ToInt64);
-    case QVVariantType::DoubleRange: return PairFromLeading<QVVariantDoubleRange>(text, &ToFloat);
+    case QVVariantType::StringList:
+      return Made(QVVariantStringList::create(SplitAtCommas(text)));
+    case QVVariantType::WStringList:
+      return WideList(text);
+    case QVVariantType::Int64Range:
+      return PairFromLeading<QVVariantInt64Range>(text, &ToInt64);
+    case QVVariantType::DoubleRange:
+      return PairFromLeading<QVVariantDoubleRange>(text, &ToFloat);
     case QVVariantType::None:
-    case QVVariantType::VoidP: break;
+    case QVVariantType::VoidP:
+      break;
   }
   return Fail(QVTextParseResult::Ignored);
 }

@@ -1,8 +1,6 @@
 #include "store/variants/qv_variant_geometry.h"
 
-std::string QVVariantPoint::toString() const {
-  return std::to_string(x) + "," + std::to_string(y);
-}
+std::string QVVariantPoint::toString() const { return std::to_string(x) + "," + std::to_string(y); }
 
 std::string QVVariantRect::toString() const {
   return std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(width) + "," +

@@ -9,8 +9,8 @@ namespace QVUtf8 {
 std::string fromWide(const std::wstring& text) {
   if (text.empty()) return std::string();
   const int length = static_cast<int>(text.size());
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr,
-                                       nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return std::string();
   std::string result(static_cast<size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &result[0], size, nullptr, nullptr);
@@ -60,9 +60,9 @@ bool toWideStrict(const char* bytes, size_t count, std::wstring* text) {
   for (size_t done = 0; done < count;) {
     const size_t piece = PieceLength(bytes + done, count - done);
     const size_t room = length - written;
-    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes + done,
-                                          static_cast<int>(piece), &result[written],
-                                          static_cast<int>(room < INT_MAX ? room : INT_MAX));
+    const int units =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes + done, static_cast<int>(piece),
+                            &result[written], static_cast<int>(room < INT_MAX ? room : INT_MAX));
     if (units <= 0) return false;
     written += static_cast<size_t>(units);
     done += piece;

@@ -22,13 +22,13 @@ const uint32_t kMutexWaitMs = 10000;
 class AppFeaturesTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(sql_.exec(
-        "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
-        "CREATE TABLE audit (what TEXT);"
-        "CREATE TRIGGER on_delete AFTER DELETE ON features BEGIN"
-        " INSERT INTO audit VALUES ('delete ' || old.id_or_folder); END;"
-        "CREATE TRIGGER on_insert AFTER INSERT ON features BEGIN"
-        " INSERT INTO audit VALUES ('insert ' || new.id_or_folder); END;"));
+    ASSERT_TRUE(
+        sql_.exec("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+                  "CREATE TABLE audit (what TEXT);"
+                  "CREATE TRIGGER on_delete AFTER DELETE ON features BEGIN"
+                  " INSERT INTO audit VALUES ('delete ' || old.id_or_folder); END;"
+                  "CREATE TRIGGER on_insert AFTER INSERT ON features BEGIN"
+                  " INSERT INTO audit VALUES ('insert ' || new.id_or_folder); END;"));
     ASSERT_EQ(db_.open(path_), QVObjectDatabase::kOk);
   }
 
@@ -38,13 +38,14 @@ class AppFeaturesTest : public testing::Test {
                           (list ? qvtest::SqlText(list) : "NULL") + ");"));
   }
   qvtest::SqlRows Rows(const std::string& app) {
-    return sql_.rows("SELECT feature_list FROM features WHERE id_or_folder = " + qvtest::SqlText(app) +
-                     " ORDER BY ROWID;");
+    return sql_.rows("SELECT feature_list FROM features WHERE id_or_folder = " +
+                     qvtest::SqlText(app) + " ORDER BY ROWID;");
   }
   bool Set(const std::string& app) { return QVSetAppFeature(db_, "pinned", app, kMutexWaitMs); }
   Names Log() const {
     Names messages;
-    for (const auto& line : qvtest::TodaysLogMessages(dir_.path())) messages.push_back(qvtest::Utf8(line));
+    for (const auto& line : qvtest::TodaysLogMessages(dir_.path()))
+      messages.push_back(qvtest::Utf8(line));
     return messages;
   }
   // The log line of a row left alone.
@@ -54,7 +55,8 @@ class AppFeaturesTest : public testing::Test {
   }
   std::vector<std::string> Audit() {
     std::vector<std::string> lines;
-    for (const auto& row : sql_.rows("SELECT what FROM audit ORDER BY ROWID")) lines.push_back(row[0]);
+    for (const auto& row : sql_.rows("SELECT what FROM audit ORDER BY ROWID"))
+      lines.push_back(row[0]);
     sql_.exec("DELETE FROM audit;");
     return lines;
   }
@@ -127,8 +129,9 @@ TEST_F(AppFeaturesTest, AnAppIdentifierWithQuotesIsOneLiteral) {
 TEST_F(AppFeaturesTest, AFailedInsertKeepsTheOldRow) {
   Insert(kApp, "-pinned,+other");
   Audit();
-  ASSERT_TRUE(sql_.exec("CREATE TRIGGER refuse BEFORE INSERT ON features BEGIN"
-                        " SELECT RAISE(ABORT, 'refused'); END;"));
+  ASSERT_TRUE(
+      sql_.exec("CREATE TRIGGER refuse BEFORE INSERT ON features BEGIN"
+                " SELECT RAISE(ABORT, 'refused'); END;"));
   EXPECT_FALSE(Set(kApp));
   EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"-pinned,+other"}}))
       << "the delete is rolled back with the insert";
@@ -143,9 +146,10 @@ TEST_F(AppFeaturesTest, AFailedInsertKeepsTheOldRow) {
 TEST_F(AppFeaturesTest, ARowThatCannotBeReadIsNotOverwritten) {
   // Without a row id the select cannot run, while delete and insert still could: writing then
   // would replace "+other" by a list that never saw it.
-  ASSERT_TRUE(sql_.exec("DROP TABLE features;"
-                        "CREATE TABLE features (id_or_folder TEXT PRIMARY KEY, feature_list TEXT)"
-                        " WITHOUT ROWID;"));
+  ASSERT_TRUE(
+      sql_.exec("DROP TABLE features;"
+                "CREATE TABLE features (id_or_folder TEXT PRIMARY KEY, feature_list TEXT)"
+                " WITHOUT ROWID;"));
   Insert(kApp, "+other");
   EXPECT_FALSE(Set(kApp));
   EXPECT_EQ(sql_.rows("SELECT * FROM features"), (qvtest::SqlRows{{kApp, "+other"}}));
@@ -158,7 +162,8 @@ TEST_F(AppFeaturesTest, NothingIsWrittenWithoutAnOpenDatabase) {
   EXPECT_FALSE(Set(kApp));
   EXPECT_EQ(Rows(kApp), (qvtest::SqlRows{{"+other"}}));
   EXPECT_FALSE(db_.isOpen());
-  EXPECT_EQ(Log(), Names{"QVSetAppFeature: the installed-apps database is not open; nothing written"});
+  EXPECT_EQ(Log(),
+            Names{"QVSetAppFeature: the installed-apps database is not open; nothing written"});
 }
 
 // Another program that ignores the mutex and holds a read transaction: the library waits for

@@ -22,15 +22,20 @@ namespace {
 
 const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
 const std::string kAppStore = "6cad4a268d116ece1738f7d93d9c172411e20b8f";
-const std::string kAppRow = "INSERT INTO features (id_or_folder, feature_list) VALUES ('" + kAppStore + "', ";
+const std::string kAppRow =
+    "INSERT INTO features (id_or_folder, feature_list) VALUES ('" + kAppStore + "', ";
 
 // The engine's tables as its SQLite of the 3.7.3 era made them, with rows of its own.
 const std::string kEngineTables =
     "CREATE TABLE tovines (tovin_id TEXT,hash TEXT,hashcheck TEXT,disabled TEXT,install_time INT,"
     "install_source TEXT,install_campaign TEXT);"
-    "INSERT INTO tovines VALUES ('" + kAppStore + "', 'h', 'c', 'false', 1300000000, 'web', '');"
+    "INSERT INTO tovines VALUES ('" +
+    kAppStore +
+    "', 'h', 'c', 'false', 1300000000, 'web', '');"
     "CREATE TABLE tovinstate (tovin_id TEXT,state_id TEXT,value TEXT);"
-    "INSERT INTO tovinstate VALUES ('" + kAppStore + "', 'window', 'max');"
+    "INSERT INTO tovinstate VALUES ('" +
+    kAppStore +
+    "', 'window', 'max');"
     "CREATE TABLE settings (id_or_folder TEXT,name TEXT,value TEXT,type TEXT);"
     "INSERT INTO settings VALUES ('global', 'theme', 'dark', 'string');";
 const std::string kOtherApps =
@@ -61,8 +66,10 @@ Contents Read(qvtest::StockSqlite& sqlite) {
   EXPECT_TRUE(sqlite.dump(&dump, &error)) << error;
   Contents contents;
   for (const auto& row : dump) {
-    if (row.at(0) == "schema") contents.schema[row.at(1)] = row.at(2);
-    else contents.rows[row.at(1)].insert(row.at(2));
+    if (row.at(0) == "schema")
+      contents.schema[row.at(1)] = row.at(2);
+    else
+      contents.rows[row.at(1)].insert(row.at(2));
   }
   return contents;
 }
@@ -107,8 +114,10 @@ class EngineDatabasesTest : public testing::Test {
     std::string error;
     ASSERT_TRUE(reader.rows("PRAGMA integrity_check", &rows, &error)) << error;
     EXPECT_EQ(rows, (qvtest::SqlRows{{"ok"}}));
-    ASSERT_TRUE(reader.rows("SELECT feature_list FROM features WHERE id_or_folder = '" + kAppStore + "'",
-                            &rows, &error)) << error;
+    ASSERT_TRUE(
+        reader.rows("SELECT feature_list FROM features WHERE id_or_folder = '" + kAppStore + "'",
+                    &rows, &error))
+        << error;
     EXPECT_EQ(rows, (qvtest::SqlRows{{c.pinned}})) << Log(logged);
 
     // Nothing else changed: every schema entry (but what the export adds), every row of every
@@ -140,7 +149,8 @@ class EngineDatabasesTest : public testing::Test {
       if (table.first == "features") {
         for (auto* rows : {&expected, &found}) {
           for (auto it = rows->begin(); it != rows->end();) {
-            it = it->find("'" + kAppStore + "'") != std::string::npos ? rows->erase(it) : std::next(it);
+            it = it->find("'" + kAppStore + "'") != std::string::npos ? rows->erase(it)
+                                                                      : std::next(it);
           }
         }
       }
@@ -166,15 +176,32 @@ class EngineDatabasesTest : public testing::Test {
 TEST_F(EngineDatabasesTest, EachIsPinnedWithNothingElseChanged) {
   const std::string features = "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);";
   const Case cases[] = {
-      {"the engine's own schema", kEngineTables + features + kOtherApps + kAppRow + "'-pinned,+search');",
-       nullptr, "", "+pinned,+search", {}, {}, false},
+      {"the engine's own schema",
+       kEngineTables + features + kOtherApps + kAppRow + "'-pinned,+search');",
+       nullptr,
+       "",
+       "+pinned,+search",
+       {},
+       {},
+       false},
       {"an older file: settings without its type column, no tovinstate, no features",
        "CREATE TABLE tovines (tovin_id TEXT);INSERT INTO tovines VALUES ('x');"
        "CREATE TABLE settings (id_or_folder TEXT,name TEXT,value TEXT);"
        "INSERT INTO settings VALUES ('global', 'theme', 'dark');",
-       nullptr, "", "+pinned", {}, {"features", "tovinstate"}, true},
+       nullptr,
+       "",
+       "+pinned",
+       {},
+       {"features", "tovinstate"},
+       true},
       {"no file: the library creates it",
-       "", nullptr, "", "+pinned", {}, {"features", "settings", "tovines", "tovinstate"}, false},
+       "",
+       nullptr,
+       "",
+       "+pinned",
+       {},
+       {"features", "settings", "tovines", "tovinstate"},
+       false},
       {"foreign keys, parsed but not enforced (no tovines row names the apps)",
        "CREATE TABLE tovines (tovin_id TEXT PRIMARY KEY, hash TEXT);"
        "CREATE TABLE tovinstate (tovin_id TEXT REFERENCES tovines(tovin_id) ON DELETE CASCADE"
@@ -184,62 +211,116 @@ TEST_F(EngineDatabasesTest, EachIsPinnedWithNothingElseChanged) {
        " feature_list TEXT, FOREIGN KEY (id_or_folder) REFERENCES tovines (tovin_id) MATCH SIMPLE"
        " ON DELETE SET NULL NOT DEFERRABLE);" +
            kOtherApps + kAppRow + "'+search');",
-       nullptr, "", "+search,+pinned", {}, {}, false},
+       nullptr,
+       "",
+       "+search,+pinned",
+       {},
+       {},
+       false},
       {"date and time defaults, and extra columns",
        kEngineTables +
            "CREATE TABLE features (id_or_folder TEXT NOT NULL, feature_list TEXT,"
-           " changed INTEGER NOT NULL DEFAULT (strftime('%s','now')), made TEXT DEFAULT CURRENT_TIMESTAMP,"
-           " day TEXT DEFAULT (date('now', 'localtime', 'start of month', '+1 day')), flags INT DEFAULT 0x10);" +
+           " changed INTEGER NOT NULL DEFAULT (strftime('%s','now')), made TEXT DEFAULT "
+           "CURRENT_TIMESTAMP,"
+           " day TEXT DEFAULT (date('now', 'localtime', 'start of month', '+1 day')), flags INT "
+           "DEFAULT 0x10);" +
            kOtherApps,
-       nullptr, "", "+pinned", {}, {}, false},
+       nullptr,
+       "",
+       "+pinned",
+       {},
+       {},
+       false},
       {"triggers that log with the date functions",
        kEngineTables + features + kOtherApps + kAppRow + "'+a');" +
            "CREATE TABLE audit (what TEXT, at TEXT, julian REAL);"
            "CREATE TRIGGER features_deleted AFTER DELETE ON features BEGIN"
-           " INSERT INTO audit VALUES ('delete ' || old.id_or_folder, datetime('now'), julianday('now')); END;"
-           "CREATE TRIGGER features_inserted AFTER INSERT ON features WHEN new.feature_list LIKE '%+%' BEGIN"
-           " INSERT INTO audit VALUES ('insert ' || new.id_or_folder, strftime('%Y-%m-%dT%H:%M:%S', 'now'), NULL); END;",
-       nullptr, "", "+a,+pinned", {"audit"}, {}, false},
+           " INSERT INTO audit VALUES ('delete ' || old.id_or_folder, datetime('now'), "
+           "julianday('now')); END;"
+           "CREATE TRIGGER features_inserted AFTER INSERT ON features WHEN new.feature_list LIKE "
+           "'%+%' BEGIN"
+           " INSERT INTO audit VALUES ('insert ' || new.id_or_folder, "
+           "strftime('%Y-%m-%dT%H:%M:%S', 'now'), NULL); END;",
+       nullptr,
+       "",
+       "+a,+pinned",
+       {"audit"},
+       {},
+       false},
       {"checks, collations, autoincrement, indexes and views",
        kEngineTables +
-           "CREATE TABLE features (id_or_folder TEXT NOT NULL COLLATE NOCASE CHECK (length(id_or_folder) > 0),"
-           " feature_list TEXT CHECK (feature_list IS NULL OR instr(feature_list, ' ') = 0) COLLATE RTRIM,"
+           "CREATE TABLE features (id_or_folder TEXT NOT NULL COLLATE NOCASE CHECK "
+           "(length(id_or_folder) > 0),"
+           " feature_list TEXT CHECK (feature_list IS NULL OR instr(feature_list, ' ') = 0) "
+           "COLLATE RTRIM,"
            " UNIQUE (id_or_folder) ON CONFLICT REPLACE);"
            "CREATE INDEX features_by_list ON features (feature_list COLLATE BINARY DESC);"
            "CREATE TABLE history (id INTEGER PRIMARY KEY AUTOINCREMENT, note TEXT);"
            "INSERT INTO history (note) VALUES ('installed');"
-           "CREATE VIEW pinned_apps AS SELECT id_or_folder FROM features WHERE feature_list GLOB '*+pinned*'"
+           "CREATE VIEW pinned_apps AS SELECT id_or_folder FROM features WHERE feature_list GLOB "
+           "'*+pinned*'"
            " UNION SELECT tovin_id FROM tovines WHERE disabled = 'true';" +
            kOtherApps + kAppRow + "'-pinned');",
-       nullptr, "", "+pinned", {}, {}, false},
+       nullptr,
+       "",
+       "+pinned",
+       {},
+       {},
+       false},
       {"what later SQLite releases added to the grammar of a schema",
        kEngineTables +
            "CREATE TABLE features (id_or_folder TEXT, feature_list TEXT,"
-           " entries INT GENERATED ALWAYS AS (length(feature_list) - length(replace(feature_list, ',', '')) + 1) VIRTUAL,"
+           " entries INT GENERATED ALWAYS AS (length(feature_list) - length(replace(feature_list, "
+           "',', '')) + 1) VIRTUAL,"
            " kind TEXT AS (iif(feature_list LIKE '%+pinned%', 'pinned', 'plain')) STORED);"
-           "CREATE TABLE counts (app TEXT PRIMARY KEY, n INT NOT NULL, meta TEXT) STRICT, WITHOUT ROWID;"
+           "CREATE TABLE counts (app TEXT PRIMARY KEY, n INT NOT NULL, meta TEXT) STRICT, WITHOUT "
+           "ROWID;"
            "CREATE TRIGGER count_writes AFTER INSERT ON features BEGIN"
-           " INSERT INTO counts (app, n, meta) VALUES (new.id_or_folder, 1, json_object('list', new.feature_list))"
+           " INSERT INTO counts (app, n, meta) VALUES (new.id_or_folder, 1, json_object('list', "
+           "new.feature_list))"
            " ON CONFLICT (app) DO UPDATE SET n = n + 1, meta = excluded.meta; END;"
            "CREATE VIEW ranked AS WITH listed AS (SELECT id_or_folder, feature_list FROM features)"
            " SELECT id_or_folder, row_number() OVER (ORDER BY id_or_folder) AS place,"
            " json_object('l', feature_list) ->> '$.l' AS list FROM listed;" +
            kOtherApps + kAppRow + "'-pinned,+x');",
-       nullptr, "", "+pinned,+x", {"counts"}, {}, false},
+       nullptr,
+       "",
+       "+pinned,+x",
+       {"counts"},
+       {},
+       false},
       {"UTF-16 text",
        "PRAGMA encoding = 'UTF-16le';" + kEngineTables + features + kOtherApps +
-           "INSERT INTO features VALUES ('\xE6\x97\xA5\xE6\x9C\xAC', '+\xC3\xA9t\xC3\xA9');" + kAppRow + "'+b');",
-       nullptr, "", "+b,+pinned", {}, {}, false},
+           "INSERT INTO features VALUES ('\xE6\x97\xA5\xE6\x9C\xAC', '+\xC3\xA9t\xC3\xA9');" +
+           kAppRow + "'+b');",
+       nullptr,
+       "",
+       "+b,+pinned",
+       {},
+       {},
+       false},
       {"1 KB pages, auto-vacuum, and more rows than one page holds",
-       "PRAGMA page_size = 1024; PRAGMA auto_vacuum = FULL;" + kEngineTables + features + kOtherApps +
+       "PRAGMA page_size = 1024; PRAGMA auto_vacuum = FULL;" + kEngineTables + features +
+           kOtherApps +
            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300)"
            " INSERT INTO features SELECT printf('app%03d', i), printf('+f%d,-pinned', i) FROM n;" +
-           kAppRow + "'-pinned');" + "DELETE FROM features WHERE id_or_folder BETWEEN 'app000' AND 'app099';",
-       nullptr, "", "+pinned", {}, {}, false},
+           kAppRow + "'-pinned');" +
+           "DELETE FROM features WHERE id_or_folder BETWEEN 'app000' AND 'app099';",
+       nullptr,
+       "",
+       "+pinned",
+       {},
+       {},
+       false},
       {"a write-ahead log whose frames were never merged (the writer died)",
-       "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;" + kEngineTables + features + kOtherApps +
-           kAppRow + "'+late');",
-       "-wal", "", "+late,+pinned", {}, {}, false},
+       "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;" + kEngineTables + features +
+           kOtherApps + kAppRow + "'+late');",
+       "-wal",
+       "",
+       "+late,+pinned",
+       {},
+       {},
+       false},
       {"a hot rollback journal (the writer died in a transaction)",
        kEngineTables + features + kOtherApps + kAppRow + "'-pinned,+kept');",
        "-journal",
@@ -247,7 +328,10 @@ TEST_F(EngineDatabasesTest, EachIsPinnedWithNothingElseChanged) {
        "CREATE TABLE spill (x TEXT);"
        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)"
        " INSERT INTO spill SELECT printf('%0500d', i) FROM n;",
-       "+pinned,+kept", {}, {}, false},
+       "+pinned,+kept",
+       {},
+       {},
+       false},
   };
   for (const Case& c : cases) Check(c);
 }

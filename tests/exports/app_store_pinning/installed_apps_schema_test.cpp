@@ -29,10 +29,14 @@ const std::string kCreateFeatures = "CREATE TABLE features (id_or_folder TEXT,fe
 
 class InstalledAppsSchemaTest : public testing::Test {
  protected:
-  bool Prepare() { return QVPrepareInstalledAppsSchema(db_, [this] { return path_; }, 10000); }
+  bool Prepare() {
+    return QVPrepareInstalledAppsSchema(
+        db_, [this] { return path_; }, 10000);
+  }
   Names Log() const {
     Names messages;
-    for (const auto& line : qvtest::TodaysLogMessages(dir_.path())) messages.push_back(qvtest::Utf8(line));
+    for (const auto& line : qvtest::TodaysLogMessages(dir_.path()))
+      messages.push_back(qvtest::Utf8(line));
     return messages;
   }
 
@@ -104,7 +108,8 @@ TEST_F(InstalledAppsSchemaTest, ACompleteFileIsOnlyOpened) {
   {
     qvtest::SqliteFile setup(path_);
     ASSERT_TRUE(setup.exec(kCreateFeatures + kCreateSettings +
-                           "INSERT INTO settings VALUES ('app', 'n', 'v', 't');" + kCreateTovinState));
+                           "INSERT INTO settings VALUES ('app', 'n', 'v', 't');" +
+                           kCreateTovinState));
   }
   const std::string before = qvtest::ReadFileBytes(path_);
   EXPECT_TRUE(Prepare());
@@ -117,10 +122,13 @@ TEST_F(InstalledAppsSchemaTest, ACompleteFileIsOnlyOpened) {
 TEST_F(InstalledAppsSchemaTest, AnOpenDatabaseIsLeftAsItIs) {
   ASSERT_EQ(db_.openOrCreate(dir_.path() + L"other.db"), QVObjectDatabase::kOk);
   bool asked = false;
-  EXPECT_TRUE(QVPrepareInstalledAppsSchema(db_, [&] {
-    asked = true;
-    return path_;
-  }, 10000));
+  EXPECT_TRUE(QVPrepareInstalledAppsSchema(
+      db_,
+      [&] {
+        asked = true;
+        return path_;
+      },
+      10000));
   EXPECT_FALSE(asked);
   EXPECT_FALSE(qvtest::FileExists(path_));
   EXPECT_FALSE(db_.tableExists("features"));
@@ -165,8 +173,9 @@ TEST_F(InstalledAppsSchemaTest, UnusableFilesAreNotChanged) {
 // of claiming to create them.
 TEST_F(InstalledAppsSchemaTest, ALockedFileGetsNoTableItMayAlreadyHave) {
   qvtest::SqliteFile other(path_);
-  ASSERT_TRUE(other.exec("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT);"
-                         "BEGIN EXCLUSIVE; INSERT INTO settings VALUES ('a', 'b', 'c');"));
+  ASSERT_TRUE(
+      other.exec("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT);"
+                 "BEGIN EXCLUSIVE; INSERT INTO settings VALUES ('a', 'b', 'c');"));
   EXPECT_FALSE(Prepare());
   EXPECT_FALSE(db_.isOpen());
   EXPECT_EQ(Log(), Names{"QVPrepareInstalledAppsSchema: could not read the tables of " +
@@ -180,11 +189,12 @@ TEST_F(InstalledAppsSchemaTest, ALockedFileGetsNoTableItMayAlreadyHave) {
 TEST_F(InstalledAppsSchemaTest, ACreationRefusedIsLoggedWithItsReason) {
   {
     qvtest::SqliteFile setup(path_);
-    ASSERT_TRUE(setup.exec("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT, type TEXT);"));
+    ASSERT_TRUE(
+        setup.exec("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT, type TEXT);"));
   }
   const std::string before = qvtest::ReadFileBytes(path_);
-  HANDLE reader = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE reader = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(Prepare()) << "no features table";
   db_.close();

@@ -90,8 +90,9 @@ class PinAppStoreTest : public testing::Test {
                                                   L"QVOS::getWindowsVersion: "};
     Names messages;
     for (const auto& line : qvtest::TodaysLogMessages(dir_.path())) {
-      const bool atLoad = std::any_of(std::begin(kLoadSources), std::end(kLoadSources),
-                                      [&](const wchar_t* source) { return line.rfind(source, 0) == 0; });
+      const bool atLoad =
+          std::any_of(std::begin(kLoadSources), std::end(kLoadSources),
+                      [&](const wchar_t* source) { return line.rfind(source, 0) == 0; });
       if (!atLoad) messages.push_back(qvtest::Utf8(line));
     }
     return messages;
@@ -113,8 +114,9 @@ class PinAppStoreTest : public testing::Test {
 };
 
 size_t CountCreations(const Names& log) {
-  return std::count_if(log.begin(), log.end(),
-                       [](const std::string& m) { return m.compare(0, kCreated.size(), kCreated) == 0; });
+  return std::count_if(log.begin(), log.end(), [](const std::string& m) {
+    return m.compare(0, kCreated.size(), kCreated) == 0;
+  });
 }
 
 }  // namespace
@@ -142,15 +144,18 @@ TEST_F(PinAppStoreTest, AMissingDatabaseIsCreatedAndTheAppStorePinnedOnce) {
 }
 
 TEST_F(PinAppStoreTest, AnOlderDatabaseGainsTheTypeColumnButNoTovinesTable) {
-  Setup("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT);"
-        "INSERT INTO settings VALUES ('x', 'y', 'z');"
-        "CREATE TABLE features (id_or_folder TEXT, feature_list TEXT);"
-        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
+  Setup(
+      "CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT);"
+      "INSERT INTO settings VALUES ('x', 'y', 'z');"
+      "CREATE TABLE features (id_or_folder TEXT, feature_list TEXT);"
+      "INSERT INTO features VALUES ('" +
+      std::string(kAppStore) + "', '-pinned,+other');");
   EXPECT_EQ(Pin(), 1u);
   qvtest::SqliteFile file(dbPath_);
   EXPECT_EQ(file.tables(), (Names{"features", "settings", "tovinstate"}));
   EXPECT_EQ(file.columns("settings"), (Names{"id_or_folder", "name", "value", "type"}));
-  EXPECT_EQ(file.rows("SELECT * FROM settings"), (qvtest::SqlRows{{"x", "y", "z", qvtest::kNullCell}}));
+  EXPECT_EQ(file.rows("SELECT * FROM settings"),
+            (qvtest::SqlRows{{"x", "y", "z", qvtest::kNullCell}}));
   EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned,+other"}}));
   EXPECT_EQ(CountCreations(Log()), 1u) << "only tovinstate";
 }
@@ -192,15 +197,19 @@ TEST_F(PinAppStoreTest, AMutexLeftByAKilledProcessIsTakenOver) {
 }
 
 TEST_F(PinAppStoreTest, FourInstallersAtOnceLeaveOneRowPinnedOnce) {
-  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
-        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '+other');"
-        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '+duplicate');");
+  Setup(
+      "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+      "INSERT INTO features VALUES ('" +
+      std::string(kAppStore) +
+      "', '+other');"
+      "INSERT INTO features VALUES ('" +
+      std::string(kAppStore) + "', '+duplicate');");
   const std::wstring startName = qvtest::UniqueName(L"start");
   ScopedHandle start(CreateEventW(nullptr, TRUE, FALSE, startName.c_str()));
   std::vector<std::unique_ptr<qvtest::RunningChild>> installers;
   for (int i = 0; i < 4; ++i) {
-    installers.push_back(std::make_unique<qvtest::RunningChild>(L"pin_app_store",
-                                                                qvtest::ChildArgs{startName}));
+    installers.push_back(
+        std::make_unique<qvtest::RunningChild>(L"pin_app_store", qvtest::ChildArgs{startName}));
   }
   SetEvent(start.get());
   for (auto& installer : installers) EXPECT_EQ(installer->wait(), 1u);
@@ -223,10 +232,13 @@ TEST_F(PinAppStoreTest, QuotesCommasAndLongListsLeaveOtherRowsIntact) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.after.substr(0, 40));
     DeleteFileW(dbPath_.c_str());
-    Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
-          "INSERT INTO features VALUES ('another app', '-pinned,+o''ther');"
-          "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '" + c.list + "');"
-          "INSERT INTO features VALUES ('zz', NULL);");
+    Setup(
+        "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+        "INSERT INTO features VALUES ('another app', '-pinned,+o''ther');"
+        "INSERT INTO features VALUES ('" +
+        std::string(kAppStore) + "', '" + c.list +
+        "');"
+        "INSERT INTO features VALUES ('zz', NULL);");
     EXPECT_EQ(Pin(), 1u);
     const qvtest::SqlRows rows = Features();
     EXPECT_TRUE(rows == (qvtest::SqlRows{{kAppStore, c.after},
@@ -243,15 +255,18 @@ TEST_F(PinAppStoreTest, UnusableDatabasesAreLeftAsTheyAreAndTheMutexFree) {
   EXPECT_EQ(Pin(), 0u);
   EXPECT_TRUE(qvtest::ReadFileBytes(dbPath_) == text) << "the file was changed";
   EXPECT_EQ(Log(), (Names{kPinning, "QVPrepareInstalledAppsSchema: could not read the tables of " +
-                                        qvtest::Utf8(dbPath_) + ": file is not a database; nothing written"}));
+                                        qvtest::Utf8(dbPath_) +
+                                        ": file is not a database; nothing written"}));
   EXPECT_TRUE(MutexIsFree());
   ASSERT_TRUE(DeleteFileW(dbPath_.c_str()));
 
   // Locked by a program that ignores the mutex, past what a statement waits: the row survives.
-  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
-        "CREATE TABLE tovinstate (tovin_id TEXT,state_id TEXT,value TEXT);"
-        "CREATE TABLE settings (id_or_folder TEXT,name TEXT,value TEXT,type TEXT);"
-        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
+  Setup(
+      "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+      "CREATE TABLE tovinstate (tovin_id TEXT,state_id TEXT,value TEXT);"
+      "CREATE TABLE settings (id_or_folder TEXT,name TEXT,value TEXT,type TEXT);"
+      "INSERT INTO features VALUES ('" +
+      std::string(kAppStore) + "', '-pinned,+other');");
   {
     qvtest::SqliteFile locker(dbPath_);
     ASSERT_TRUE(locker.exec("BEGIN EXCLUSIVE; UPDATE features SET feature_list = feature_list;"));
@@ -260,8 +275,8 @@ TEST_F(PinAppStoreTest, UnusableDatabasesAreLeftAsTheyAreAndTheMutexFree) {
     ASSERT_TRUE(locker.exec("ROLLBACK;"));
   }
   EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "-pinned,+other"}}));
-  EXPECT_EQ(Log().back(), "QVPrepareInstalledAppsSchema: could not read the tables of " + qvtest::Utf8(dbPath_) +
-                              ": database is locked; nothing written");
+  EXPECT_EQ(Log().back(), "QVPrepareInstalledAppsSchema: could not read the tables of " +
+                              qvtest::Utf8(dbPath_) + ": database is locked; nothing written");
   // Once the lock is gone the next call pins.
   EXPECT_EQ(Pin(), 1u);
   EXPECT_EQ(Features(), (qvtest::SqlRows{{kAppStore, "+pinned,+other"}}));
@@ -269,8 +284,10 @@ TEST_F(PinAppStoreTest, UnusableDatabasesAreLeftAsTheyAreAndTheMutexFree) {
 
 // A lock that another program gives up within what a statement waits is waited for.
 TEST_F(PinAppStoreTest, ALockGivenUpWithinTheBusyWaitIsWaitedFor) {
-  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
-        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned');");
+  Setup(
+      "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+      "INSERT INTO features VALUES ('" +
+      std::string(kAppStore) + "', '-pinned');");
   qvtest::SqliteFile locker(dbPath_);
   ASSERT_TRUE(locker.exec("BEGIN EXCLUSIVE; UPDATE features SET feature_list = feature_list;"));
   qvtest::RunningChild pin(L"pin_app_store", {});
@@ -289,40 +306,50 @@ TEST_F(PinAppStoreTest, ALockGivenUpWithinTheBusyWaitIsWaitedFor) {
 // its Tovines folder gives the file nowhere to be created. Either way nothing is written or
 // created, the log says why, and the mutex is free again.
 TEST_F(PinAppStoreTest, ADatabaseThatCannotBeOpenedOrCreatedIsLeftAlone) {
-  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
-        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
+  Setup(
+      "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+      "INSERT INTO features VALUES ('" +
+      std::string(kAppStore) + "', '-pinned,+other');");
   const std::string before = qvtest::ReadFileBytes(dbPath_);
   const std::string cannot = ": unable to open database file; nothing written";
   {
-    const ScopedFileHandle held(CreateFileW(dbPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ScopedFileHandle held(CreateFileW(dbPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr));
     ASSERT_TRUE(held);
     EXPECT_EQ(Pin(), 0u);
     EXPECT_TRUE(MutexIsFree());
   }
   EXPECT_TRUE(qvtest::ReadFileBytes(dbPath_) == before) << "the file was changed";
-  EXPECT_EQ(Log(), (Names{kPinning, "QVPrepareInstalledAppsSchema: could not open " + qvtest::Utf8(dbPath_) + cannot}));
+  EXPECT_EQ(Log(), (Names{kPinning, "QVPrepareInstalledAppsSchema: could not open " +
+                                        qvtest::Utf8(dbPath_) + cannot}));
 
   const std::wstring appsDir = installDir_ + L"\\Tovines";
   ASSERT_TRUE(DeleteFileW(dbPath_.c_str()));
   ASSERT_TRUE(RemoveDirectoryW(appsDir.c_str()));
   EXPECT_EQ(Pin(), 0u);
   EXPECT_FALSE(qvtest::FileExists(appsDir));
-  EXPECT_EQ(Log().back(), "QVPrepareInstalledAppsSchema: could not create " + qvtest::Utf8(dbPath_) + cannot);
+  EXPECT_EQ(Log().back(),
+            "QVPrepareInstalledAppsSchema: could not create " + qvtest::Utf8(dbPath_) + cannot);
   EXPECT_TRUE(MutexIsFree());
 }
 
 // An "InstallDir" that reads as empty text (an empty string, or a REG_DWORD 0 whose bytes are
 // taken as text) is no installation: it is said, and nothing is opened, on the disk or off it.
 TEST_F(PinAppStoreTest, AnInstallDirThatReadsAsEmptyLeavesTheDiskAlone) {
-  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+  struct Case {
+    const char* what;
+    DWORD type;
+    std::string bytes;
+  } cases[] = {
       {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
       {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
   };
   Names expected;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
+    ASSERT_TRUE(
+        qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     EXPECT_EQ(Pin(), 0u);
     expected.insert(expected.end(), {kPinning, kNoInstallation});
     EXPECT_EQ(Log(), expected);
@@ -336,8 +363,10 @@ TEST_F(PinAppStoreTest, AnInstallDirThatReadsAsEmptyLeavesTheDiskAlone) {
 // engine: each step says so and writes nothing, neither into an existing file nor a new one.
 TEST_F(PinAppStoreTest, WithoutItsMutexNothingIsWritten) {
   const std::string refused = ": (err: 6) could not open TOVIN_DB_MUTEX; nothing written";
-  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
-        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned,+other');");
+  Setup(
+      "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+      "INSERT INTO features VALUES ('" +
+      std::string(kAppStore) + "', '-pinned,+other');");
   const std::string before = qvtest::ReadFileBytes(dbPath_);
   {
     const ScopedHandle squatter(CreateEventA(nullptr, TRUE, FALSE, kDbMutex));
@@ -357,16 +386,20 @@ TEST_F(PinAppStoreTest, WithoutItsMutexNothingIsWritten) {
 // An engine that hangs while it holds the mutex: each step waits a bounded time (two minutes in
 // the export; shorter here), then says so and writes nothing.
 TEST_F(PinAppStoreTest, AMutexHeldPastTheWaitEndsEachStepWithoutWriting) {
-  Setup("CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
-        "INSERT INTO features VALUES ('" + std::string(kAppStore) + "', '-pinned');");
+  Setup(
+      "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);"
+      "INSERT INTO features VALUES ('" +
+      std::string(kAppStore) + "', '-pinned');");
   const std::string before = qvtest::ReadFileBytes(dbPath_);
-  const std::string held = ": TOVIN_DB_MUTEX still held by another process after 2 s; nothing written";
+  const std::string held =
+      ": TOVIN_DB_MUTEX still held by another process after 2 s; nothing written";
   QVObjectDatabase db;
   {
     HoldingChild holder(L"hold_db_mutex", {});
     ASSERT_TRUE(holder.holding());
     const DWORD start = GetTickCount();
-    EXPECT_FALSE(QVPrepareInstalledAppsSchema(db, [&] { return dbPath_; }, 2000));
+    EXPECT_FALSE(QVPrepareInstalledAppsSchema(
+        db, [&] { return dbPath_; }, 2000));
     EXPECT_FALSE(db.isOpen());
     ASSERT_EQ(db.open(dbPath_), QVObjectDatabase::kOk);
     EXPECT_FALSE(QVSetAppFeature(db, "pinned", kAppStore, 2000));

@@ -60,23 +60,26 @@ TEST(DeskbandExports, RegisterRunsTheSystemsRegsvr32OnTheNamedLibrary) {
 
   // Build 3 already registered: registration is forced all the same, and the search that follows
   // finds the lower build 1 the library registered.
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuildKeys[3], L"", REG_SZ, qvtest::WideBytes(L"x")));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuildKeys[3], L"", REG_SZ,
+                                         qvtest::WideBytes(L"x")));
   EXPECT_EQ(isRegistered(), 1);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
-                                         qvtest::WideBytes(L"qv deskband 1.dll")));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename",
+                                         REG_SZ, qvtest::WideBytes(L"qv deskband 1.dll")));
   EXPECT_EQ(registerDeskband(), 1);
   EXPECT_EQ(isRegistered(), 1);
 
   qvtest::RegistryValue server;
-  ASSERT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, std::wstring(kBuildKeys[1]) + L"\\InprocServer32",
-                                        L"", &server));
+  ASSERT_TRUE(qvtest::ReadRegistryValue(
+      HKEY_CURRENT_USER, std::wstring(kBuildKeys[1]) + L"\\InprocServer32", L"", &server));
   EXPECT_EQ(server.bytes, qvtest::WideBytes(library));
 
-  EXPECT_EQ(qvtest::LogMessagesOf(log, kRegisterSource),
-            (std::vector<std::wstring>{L"RegisterDeskbandFilename not present in registry", L"success"}));
+  EXPECT_EQ(
+      qvtest::LogMessagesOf(log, kRegisterSource),
+      (std::vector<std::wstring>{L"RegisterDeskbandFilename not present in registry", L"success"}));
   // Started by its full path in the system directory, never found by a search for its bare name.
   EXPECT_EQ(qvtest::LogMessagesOf(log, kExecuteSource),
-            std::vector<std::wstring>{L"executed '" + qvtest::SystemProgram(L"regsvr32.exe") + L"' with /s \"" + library + L"\""});
+            std::vector<std::wstring>{L"executed '" + qvtest::SystemProgram(L"regsvr32.exe") +
+                                      L"' with /s \"" + library + L"\""});
   EXPECT_EQ(qvtest::LogMessagesOf(log, kLoadSource),
             (std::vector<std::wstring>{L"NOT FOUND", L"{36F675CC-81E7-4EF5-A8E2-5D940ED90475}",
                                        L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}"}));
@@ -90,10 +93,11 @@ TEST(DeskbandExports, AFailedRegistrationAndAMissingLibraryAnswerZero) {
   qvtest::ScopedTempEnv logEnv(logDir.path());
   // A file that is no library: regsvr32 runs and fails, and the search finds nothing.
   qvtest::WriteFileBytes(installDir.path() + L"qvdeskband_0.txt", "not a library");
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
-                                         qvtest::WideBytes(installDir.path().substr(0, installDir.path().size() - 1))));
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
-                                         qvtest::WideBytes(L"qvdeskband_0.txt")));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(
+      HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+      qvtest::WideBytes(installDir.path().substr(0, installDir.path().size() - 1))));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename",
+                                         REG_SZ, qvtest::WideBytes(L"qvdeskband_0.txt")));
 
   qvtest::Library dll;
   auto registerDeskband = QV_EXPORT(dll, QVNSIS_RegisterDeskband);
@@ -105,9 +109,11 @@ TEST(DeskbandExports, AFailedRegistrationAndAMissingLibraryAnswerZero) {
   EXPECT_EQ(show(), 0);
 
   const std::wstring log = qvtest::TodayLogFile(logDir.path());
-  EXPECT_EQ(qvtest::LogMessagesOf(log, kRegisterSource), std::vector<std::wstring>{L"registration failed"});
+  EXPECT_EQ(qvtest::LogMessagesOf(log, kRegisterSource),
+            std::vector<std::wstring>{L"registration failed"});
   EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVDeskbandUtil::GetDeskBandDllPath: "),
-            std::vector<std::wstring>{L"could not find deskband at " + installDir.path() + L"qvdeskband_0.dll"});
+            std::vector<std::wstring>{L"could not find deskband at " + installDir.path() +
+                                      L"qvdeskband_0.dll"});
   EXPECT_TRUE(qvtest::LogMessagesOf(log, L"QVDeskbandUtil::Show: ").empty());
 }
 
@@ -125,7 +131,8 @@ class LibrariesAtTheDriveRoot {
     SetCurrentDirectoryW(windows);
     for (int number : {0, 1}) {
       const std::wstring path = root_ + L"qvdeskband_" + std::to_wstring(number) + L".dll";
-      if (!qvtest::FileExists(path)) planted_.push_back(qvtest::InstallDeskbandLibrary(root_, number));
+      if (!qvtest::FileExists(path))
+        planted_.push_back(qvtest::InstallDeskbandLibrary(root_, number));
     }
   }
   ~LibrariesAtTheDriveRoot() {
@@ -155,7 +162,11 @@ TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
   qvtest::ScopedDeskbandCleanup cleanup;
   LibrariesAtTheDriveRoot planted;
   ASSERT_TRUE(planted.planted());
-  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+  struct Case {
+    const char* what;
+    DWORD type;
+    std::string bytes;
+  } cases[] = {
       {"no InstallDir", REG_NONE, ""},
       {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
       {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
@@ -165,17 +176,21 @@ TEST(DeskbandExports, WithoutAnInstallationNothingIsRegisteredOrShown) {
     qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
     qvtest::ScopedTempDir logDir;
     qvtest::ScopedTempEnv logEnv(logDir.path());
-    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey,
+                                           L"RegisterDeskbandFilename", REG_SZ,
                                            qvtest::WideBytes(L"qvdeskband_1.dll")));
     if (c.type != REG_NONE) {
-      ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
+      ASSERT_TRUE(
+          qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     }
     qvtest::Library dll;
-    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_RegisterDeskband)(), 0);
-    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_ShowDeskband)(), 0);
+    EXPECT_EQ(QV_CALL(dll, QVNSIS_RegisterDeskband), 0);
+    EXPECT_EQ(QV_CALL(dll, QVNSIS_ShowDeskband), 0);
 
-    EXPECT_FALSE(qvtest::FileExists(qvtest::DeskbandRecordPath(planted.root()))) << "a planted library ran";
-    for (const std::wstring& key : kBuildKeys) EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << key;
+    EXPECT_FALSE(qvtest::FileExists(qvtest::DeskbandRecordPath(planted.root())))
+        << "a planted library ran";
+    for (const std::wstring& key : kBuildKeys)
+      EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << key;
     const std::wstring log = qvtest::TodayLogFile(logDir.path());
     const std::vector<std::wstring> notFound = {L"installation directory not found"};
     EXPECT_EQ(qvtest::LogMessagesOf(log, kRegisterSource), notFound);
@@ -197,10 +212,11 @@ TEST(DeskbandExports, OnWindows11ShowAndRegisterAnswerZeroAtOnce) {
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
   const std::wstring library = qvtest::InstallDeskbandLibrary(installDir.path(), 1);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
-                                         qvtest::WideBytes(installDir.path().substr(0, installDir.path().size() - 1))));
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
-                                         qvtest::WideBytes(L"qvdeskband_1.dll")));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(
+      HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+      qvtest::WideBytes(installDir.path().substr(0, installDir.path().size() - 1))));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename",
+                                         REG_SZ, qvtest::WideBytes(L"qvdeskband_1.dll")));
   ASSERT_EQ(qvtest::RunRegsvr32(L"/s \"" + library + L"\""), 0u);
   const std::wstring record = qvtest::DeskbandRecordPath(installDir.path());
   ASSERT_EQ(qvtest::RecordsOfKind(record, L"DllRegisterServer").size(), 1u);
@@ -256,10 +272,11 @@ TEST(DeskbandExports, AnUndeclaredWindows11OrWindows10IsTakenForWhatItIs) {
   qvtest::ScopedRegistryKey settings(HKEY_CURRENT_USER, kTovinKey);
   qvtest::ScopedTempDir installDir;
   const std::wstring library = qvtest::InstallDeskbandLibrary(installDir.path(), 1);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
-                                         qvtest::WideBytes(installDir.path().substr(0, installDir.path().size() - 1))));
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename", REG_SZ,
-                                         qvtest::WideBytes(L"qvdeskband_1.dll")));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(
+      HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
+      qvtest::WideBytes(installDir.path().substr(0, installDir.path().size() - 1))));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"RegisterDeskbandFilename",
+                                         REG_SZ, qvtest::WideBytes(L"qvdeskband_1.dll")));
   const std::wstring record = qvtest::DeskbandRecordPath(installDir.path());
   const std::vector<std::wstring> noDeskbands = {L"the Windows 11 taskbar hosts no deskbands"};
   {
@@ -267,7 +284,9 @@ TEST(DeskbandExports, AnUndeclaredWindows11OrWindows10IsTakenForWhatItIs) {
     qvtest::ScopedTempDir logDir;
     qvtest::ScopedTempEnv logEnv(logDir.path());
     const qvtest::ScopedSystemRelease windows11(10, 0, qvtest::kWindows11Build);
-    EXPECT_EQ(qvtest::RunChild(L"register_and_show_deskband", {L"show"}, qvtest::UndeclaredChild()).exitCode, 0u);
+    EXPECT_EQ(qvtest::RunChild(L"register_and_show_deskband", {L"show"}, qvtest::UndeclaredChild())
+                  .exitCode,
+              0u);
     const std::wstring log = qvtest::TodayLogFile(logDir.path());
     EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVOS::getWindowsVersion: "),
               std::vector<std::wstring>{L"10.0.22621; WindowsVersion = 11"});
@@ -281,7 +300,9 @@ TEST(DeskbandExports, AnUndeclaredWindows11OrWindows10IsTakenForWhatItIs) {
     qvtest::ScopedTempDir logDir;
     qvtest::ScopedTempEnv logEnv(logDir.path());
     const qvtest::ScopedSystemRelease windows10(10, 0, 19045);
-    EXPECT_EQ(qvtest::RunChild(L"register_and_show_deskband", {}, qvtest::UndeclaredChild()).exitCode, 10u);
+    EXPECT_EQ(
+        qvtest::RunChild(L"register_and_show_deskband", {}, qvtest::UndeclaredChild()).exitCode,
+        10u);
     const std::wstring log = qvtest::TodayLogFile(logDir.path());
     EXPECT_EQ(qvtest::LogMessagesOf(log, L"QVOS::getWindowsVersion: "),
               std::vector<std::wstring>{L"10.0.19045; WindowsVersion = 10"});

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 const wchar_t kReleasedLine[] = L"UnloadLibrariesHookProc: unloaded libraries from explorer";
 
 // Where Explorer may keep its log: its temporary directory is whatever its own environment says
@@ -24,7 +23,8 @@ std::vector<std::wstring> ExplorerLogFiles() {
   std::vector<std::wstring> dirs;
   wchar_t path[MAX_PATH] = {};
   if (GetTempPathW(MAX_PATH, path)) dirs.push_back(path);
-  if (GetEnvironmentVariableW(L"USERPROFILE", path, MAX_PATH)) dirs.push_back(std::wstring(path) + L"\\");
+  if (GetEnvironmentVariableW(L"USERPROFILE", path, MAX_PATH))
+    dirs.push_back(std::wstring(path) + L"\\");
   if (GetWindowsDirectoryW(path, MAX_PATH)) dirs.push_back(std::wstring(path) + L"\\");
   std::vector<std::wstring> files;
   for (const auto& dir : dirs) {
@@ -108,7 +108,8 @@ struct Rundll32Run {
 Rundll32Run RunFreeDeskbandThroughRundll32() {
   Rundll32Run run;
   const ScopedHandle process = qvtest::StartProgram(
-      qvtest::SystemProgram(L"rundll32.exe"), L"\"" + qvtest::ExecutableDirectory() + L"qvnsis.dll\",RunFreeDeskbandW");
+      qvtest::SystemProgram(L"rundll32.exe"),
+      L"\"" + qvtest::ExecutableDirectory() + L"qvnsis.dll\",RunFreeDeskbandW");
   if (!process) return run;
   run.pid = GetProcessId(process.get());
   run.exitCode = qvtest::WaitForExit(process, 60000);
@@ -129,7 +130,8 @@ QV_TEST_CHILD(free_deskband_on_own_desktop) {
     if (!desktop || !SetThreadDesktop(desktop)) return 0;
     if (FindWindowW(L"Shell_TrayWnd", nullptr)) {
       result->code = 2;
-    } else if (HMODULE library = LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str())) {
+    } else if (HMODULE library =
+                   LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str())) {
       const auto entry = QV_EXPORT(library, RunFreeDeskbandW);
       if (entry) {
         entry(nullptr, nullptr, const_cast<wchar_t*>(L""), SW_SHOWNORMAL);
@@ -172,8 +174,8 @@ QV_TEST_CHILD(free_deskband_with_hung_taskbar) {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"Shell_TrayWnd";
     RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
+    HWND window = CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
     SetEvent(s->ready.get());
     // Hung: no message is handled until the test is done.
     WaitForSingleObject(s->stop.get(), INFINITE);
@@ -188,8 +190,7 @@ QV_TEST_CHILD(free_deskband_with_hung_taskbar) {
       return 0;
     }
     HMODULE library = LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str());
-    const auto entry =
-        QV_EXPORT(library, RunFreeDeskbandW);
+    const auto entry = QV_EXPORT(library, RunFreeDeskbandW);
     if (entry) {
       entry(nullptr, nullptr, const_cast<wchar_t*>(L""), SW_SHOWNORMAL);
       s->code = SharedHookOf(library) ? 3 : 0;
@@ -278,7 +279,8 @@ LRESULT CALLBACK SendingTaskbarProc(HWND window, UINT message, WPARAM wParam, LP
     ReplyMessage(0);
     DWORD_PTR reply = 0;
     g_sent->answered =
-        SendMessageTimeoutW(g_sent->caller, WM_APP, 0, 0, SMTO_NORMAL, 30000, &reply) != 0 && reply == 1;
+        SendMessageTimeoutW(g_sent->caller, WM_APP, 0, 0, SMTO_NORMAL, 30000, &reply) != 0 &&
+        reply == 1;
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -313,8 +315,8 @@ DWORD WINAPI SendingTaskbarThread(void* context) {
 DWORD WINAPI CallerAnsweringWhileWaiting(void* context) {
   auto* s = static_cast<SentDuringWait*>(context);
   if (!SetThreadDesktop(s->desktop)) return 0;
-  s->caller = CreateWindowExW(0, L"QvTestCallerWindow", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+  s->caller = CreateWindowExW(0, L"QvTestCallerWindow", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!s->caller || FindWindowW(L"Shell_TrayWnd", nullptr) != s->taskbar) return 0;
   HMODULE library = LoadLibraryW((qvtest::ExecutableDirectory() + L"qvnsis.dll").c_str());
   const auto entry = library ? QV_EXPORT(library, RunFreeDeskbandW) : nullptr;
@@ -357,7 +359,8 @@ QV_TEST_CHILD(free_deskband_answers_sent_messages_while_waiting) {
   WaitForSingleObject(s.ready.get(), INFINITE);
   if (s.taskbar) {
     // A fresh thread: one that already owns windows or hooks cannot change its desktop.
-    ScopedHandle callerThread(CreateThread(nullptr, 0, CallerAnsweringWhileWaiting, &s, 0, nullptr));
+    ScopedHandle callerThread(
+        CreateThread(nullptr, 0, CallerAnsweringWhileWaiting, &s, 0, nullptr));
     WaitForSingleObject(callerThread.get(), INFINITE);
   }
   SetEvent(s.stop.get());
@@ -398,7 +401,8 @@ TEST(RunFreeDeskbandW, ReleasesInsideExplorerAndReportsSuccessOnEveryRun) {
 
     // Explorer's copy of the library logs to Explorer's own temporary directory.
     EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore + 1);
-    const std::vector<std::wstring> expected = {L"DllMain: started", L"RunFreeDeskbandW: hook ready",
+    const std::vector<std::wstring> expected = {L"DllMain: started",
+                                                L"RunFreeDeskbandW: hook ready",
                                                 L"RunFreeDeskbandW: success event signalled"};
     EXPECT_EQ(FromStarted(MessagesOf(qvtest::TodayLogFile(dir.path()), rundll32.pid)), expected);
   }
@@ -417,7 +421,8 @@ TEST(RunFreeDeskbandW, WithoutAnAnsweringTaskbarTimesOutAndLeavesNoHook) {
   const std::vector<std::wstring> explorerLogs = ExplorerLogFiles();
   const size_t releasedBefore = ReleasesLoggedBy(explorerLogs, explorer);
 
-  for (const wchar_t* child : {L"free_deskband_on_own_desktop", L"free_deskband_with_hung_taskbar"}) {
+  for (const wchar_t* child :
+       {L"free_deskband_on_own_desktop", L"free_deskband_with_hung_taskbar"}) {
     ExpectTimedOutRun(child, 60000);
   }
   EXPECT_EQ(ReleasesLoggedBy(explorerLogs, explorer), releasedBefore);

@@ -34,7 +34,6 @@ using qvtest::EngineQuit;
 using qvtest::FakeEngineInstall;
 using Strings = std::vector<std::wstring>;
 
-
 const wchar_t kTovinKey[] = L"SOFTWARE\\Tovin";
 const wchar_t kStopSource[] = L"QVNSIS_StopTovin: ";
 const wchar_t kSweepSource[] = L"UltimateTerminateAllTovinProcesses: ";
@@ -45,7 +44,8 @@ const wchar_t kExecuteSource[] = L"_ShellExecute: ";
 // folder of its own, for the scope.
 class ScopedPlatform {
  public:
-  explicit ScopedPlatform(bool installed = true) : settings_(HKEY_CURRENT_USER, kTovinKey), logEnv_(logDir_.path()) {
+  explicit ScopedPlatform(bool installed = true)
+      : settings_(HKEY_CURRENT_USER, kTovinKey), logEnv_(logDir_.path()) {
     installDir_ = root_.path() + L"Tovin Apps";
     CreateDirectoryW(installDir_.c_str(), nullptr);
     if (installed) {
@@ -92,7 +92,6 @@ ScopedHandle StartEngineWithWindow(const FakeEngineInstall& engine) {
   return process;
 }
 
-
 DWORD ExitCode(const ScopedHandle& process) {
   DWORD code = 0xFFFFFFFF;
   GetExitCodeProcess(process.get(), &code);
@@ -102,15 +101,16 @@ DWORD ExitCode(const ScopedHandle& process) {
 // Each start export once: RunTovinAndStartApp and RunTovin (both log as the former), the sideload
 // and the uninstalling notice.
 void CallEveryStartExport(const qvtest::Library& dll) {
-  QV_EXPORT(dll, QVNSIS_RunTovinAndStartApp)(1, "abc");
-  QV_EXPORT(dll, QVNSIS_RunTovin)(1);
-  QV_EXPORT(dll, QVNSIS_RunTovinAndSideloadApps)();
-  QV_EXPORT(dll, QVNSIS_SendUninstallingStats)();
+  QV_CALL(dll, QVNSIS_RunTovinAndStartApp, 1, "abc");
+  QV_CALL(dll, QVNSIS_RunTovin, 1);
+  QV_CALL(dll, QVNSIS_RunTovinAndSideloadApps);
+  QV_CALL(dll, QVNSIS_SendUninstallingStats);
 }
 
 void ExpectEveryStartFindsNoInstallation(const ScopedPlatform& platform) {
   const Strings notFound = {L"installation directory not found"};
-  EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndStartApp: "), (Strings{notFound[0], notFound[0]}));
+  EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndStartApp: "),
+            (Strings{notFound[0], notFound[0]}));
   EXPECT_EQ(platform.messagesOf(L"QVNSIS_RunTovinAndSideloadApps: "), notFound);
   EXPECT_EQ(platform.messagesOf(L"QVNSIS_SendUninstallingStats: "), notFound);
 }
@@ -177,22 +177,28 @@ TEST(EngineStartExports, WithoutAnInstallationNothingIsStartedOrSwept) {
 // An "InstallDir" that reads as empty, as a REG_DWORD 0 does (its bytes are taken as text), is no
 // installation: every export says so and starts nothing; the stop still sweeps.
 TEST(EngineStartExports, AnEmptyOrZeroInstallDirIsNoInstallation) {
-  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+  struct Case {
+    const char* what;
+    DWORD type;
+    std::string bytes;
+  } cases[] = {
       {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
       {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScopedPlatform platform(/*installed=*/false);
-    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
+    ASSERT_TRUE(
+        qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     qvtest::Library dll;
     CallEveryStartExport(dll);
-    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
+    EXPECT_EQ(QV_CALL(dll, QVNSIS_StopTovin), 1);
 
     ExpectEveryStartFindsNoInstallation(platform);
     EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"installation directory not found"});
     EXPECT_TRUE(platform.messagesOf(kExecuteSource).empty());
-    EXPECT_EQ(platform.messagesOf(kSweepSource), Strings{L"shut down all tovin processes"}) << "the stop's own";
+    EXPECT_EQ(platform.messagesOf(kSweepSource), Strings{L"shut down all tovin processes"})
+        << "the stop's own";
   }
 }
 
@@ -204,11 +210,11 @@ TEST(EngineStartExports, AMissingEngineFileIsAFailedStart) {
   ScopedHandle running = StartEngineWithWindow(other);
   ASSERT_TRUE(running);
   qvtest::Library dll;
-  QV_EXPORT(dll, QVNSIS_RunTovinAndStartApp)(1, "abc");
-  QV_EXPORT(dll, QVNSIS_RunTovin)(0);
-  QV_EXPORT(dll, QVNSIS_RunTovinAndSideloadApps)();
+  QV_CALL(dll, QVNSIS_RunTovinAndStartApp, 1, "abc");
+  QV_CALL(dll, QVNSIS_RunTovin, 0);
+  QV_CALL(dll, QVNSIS_RunTovinAndSideloadApps);
   EXPECT_FALSE(qvtest::Ended(running, 200)) << "no start sweeps";
-  QV_EXPORT(dll, QVNSIS_SendUninstallingStats)();
+  QV_CALL(dll, QVNSIS_SendUninstallingStats);
 
   // "(err: N) failed to execute '<engine>' with <arguments>", N being the shell's error.
   const std::wstring engine = platform.installDir() + L"\\Engine\\tovin.exe";
@@ -220,10 +226,11 @@ TEST(EngineStartExports, AMissingEngineFileIsAFailedStart) {
     EXPECT_NE(std::stoul(m.substr(6, close - 6)), 0ul) << m;
     failures.push_back(m.substr(close + 2));
   }
-  EXPECT_EQ(failures, (Strings{L"failed to execute '" + engine + L"' with /PLATFORMINSTALLED /OPEN\"abc\"",
-                               L"failed to execute '" + engine + L"' with ",
-                               L"failed to execute '" + engine + L"' with /SIDELOAD",
-                               L"failed to execute '" + engine + L"' with /UNINSTALLING"}));
+  EXPECT_EQ(failures,
+            (Strings{L"failed to execute '" + engine + L"' with /PLATFORMINSTALLED /OPEN\"abc\"",
+                     L"failed to execute '" + engine + L"' with ",
+                     L"failed to execute '" + engine + L"' with /SIDELOAD",
+                     L"failed to execute '" + engine + L"' with /UNINSTALLING"}));
   EXPECT_TRUE(qvtest::Ended(running, 5000));
   EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"shut down all tovin processes");
 }
@@ -241,18 +248,18 @@ TEST(EngineStartExports, OnlyTheAppStartTriesTheMediumIntegrityRoute) {
     bool triesExplorer;
   } cases[] = {
       {"QVNSIS_RunTovinAndStartApp",
-       [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_RunTovinAndStartApp)(1, "abc"); },
+       [](const qvtest::Library& dll) { QV_CALL(dll, QVNSIS_RunTovinAndStartApp, 1, "abc"); },
        L"/PLATFORMINSTALLED /OPEN\"abc\"", true},
-      {"QVNSIS_RunTovin", [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_RunTovin)(0); }, L"",
+      {"QVNSIS_RunTovin", [](const qvtest::Library& dll) { QV_CALL(dll, QVNSIS_RunTovin, 0); }, L"",
        true},
       {"QVNSIS_RunTovinAndSideloadApps",
-       [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_RunTovinAndSideloadApps)(); }, L"/SIDELOAD",
-       false},
+       [](const qvtest::Library& dll) { QV_CALL(dll, QVNSIS_RunTovinAndSideloadApps); },
+       L"/SIDELOAD", false},
       {"QVNSIS_SendUninstallingStats",
-       [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_SendUninstallingStats)(); }, L"/UNINSTALLING",
-       false},
-      {"QVNSIS_StopTovin", [](const qvtest::Library& dll) { QV_EXPORT(dll, QVNSIS_StopTovin)(); }, L"/QUIT",
-       false},
+       [](const qvtest::Library& dll) { QV_CALL(dll, QVNSIS_SendUninstallingStats); },
+       L"/UNINSTALLING", false},
+      {"QVNSIS_StopTovin", [](const qvtest::Library& dll) { QV_CALL(dll, QVNSIS_StopTovin); },
+       L"/QUIT", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -280,7 +287,8 @@ TEST(EngineStartExports, OnlyTheAppStartTriesTheMediumIntegrityRoute) {
       }
     }
     EXPECT_EQ(refusals, c.triesExplorer ? 1 : 0);
-    EXPECT_EQ(executed, Strings{L"executed '" + platform.installDir() + L"\\Engine\\tovin.exe' with " + c.arguments});
+    EXPECT_EQ(executed, Strings{L"executed '" + platform.installDir() +
+                                L"\\Engine\\tovin.exe' with " + c.arguments});
     if (running) {
       EXPECT_TRUE(qvtest::Ended(running, 15000));
     }
@@ -292,7 +300,7 @@ TEST(EngineStartExports, SideloadWaitsForTheEngine) {
   FakeEngineInstall engine(platform.installDir() + L"\\Engine");
   engine.setBehaviour(EngineQuit::kObey, 0, /*stay=*/false);
   qvtest::Library dll;
-  QV_EXPORT(dll, QVNSIS_RunTovinAndSideloadApps)();
+  QV_CALL(dll, QVNSIS_RunTovinAndSideloadApps);
 
   // Read at once: the export returned only once the engine had ended.
   const auto starts = qvtest::RecordsOfKind(engine.recordPath(), L"start");
@@ -310,7 +318,7 @@ TEST(EngineStartExports, UninstallingNoticeThenEveryEngineOfTheSessionEnds) {
   ASSERT_TRUE(running);
   ASSERT_TRUE(elsewhere);
   qvtest::Library dll;
-  QV_EXPORT(dll, QVNSIS_SendUninstallingStats)();
+  QV_CALL(dll, QVNSIS_SendUninstallingStats);
 
   EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/UNINSTALLING"}));
   const auto starts = qvtest::RecordsOfKind(engine.recordPath(), L"start");
@@ -333,14 +341,16 @@ TEST(EngineStartExports, UninstallingNoticeThenEveryEngineOfTheSessionEnds) {
 // the installation keeps it.
 TEST(StopTovinExport, AnEngineThatQuitsEndsOnItsOwn) {
   for (const bool engineFolder : {true, false}) {
-    SCOPED_TRACE(engineFolder ? "Engine\\tovin.exe" : "tovin.exe directly in the installation directory");
+    SCOPED_TRACE(engineFolder ? "Engine\\tovin.exe"
+                              : "tovin.exe directly in the installation directory");
     ScopedPlatform platform;
-    FakeEngineInstall engine(engineFolder ? platform.installDir() + L"\\Engine" : platform.installDir());
+    FakeEngineInstall engine(engineFolder ? platform.installDir() + L"\\Engine"
+                                          : platform.installDir());
     engine.setBehaviour(EngineQuit::kObey, 300);
     ScopedHandle running = StartEngineWithWindow(engine);
     ASSERT_TRUE(running);
     qvtest::Library dll;
-    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
+    EXPECT_EQ(QV_CALL(dll, QVNSIS_StopTovin), 1);
 
     EXPECT_TRUE(qvtest::Ended(running, 5000));
     EXPECT_TRUE(RecordedExit(engine, GetProcessId(running.get())));
@@ -363,7 +373,7 @@ TEST(StopTovinExport, AnEngineIgnoringQuitIsTerminatedAfterTenSeconds) {
   ASSERT_TRUE(running);
   qvtest::Library dll;
   const ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
+  EXPECT_EQ(QV_CALL(dll, QVNSIS_StopTovin), 1);
   EXPECT_GE(GetTickCount64() - start, 9900u);
 
   EXPECT_TRUE(qvtest::Ended(running, 5000));
@@ -379,7 +389,7 @@ TEST(StopTovinExport, NoEngineWindow) {
   ScopedPlatform platform;
   FakeEngineInstall engine(platform.installDir() + L"\\Engine");
   qvtest::Library dll;
-  EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
+  EXPECT_EQ(QV_CALL(dll, QVNSIS_StopTovin), 1);
 
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"could not find tovin's HWND"});
   EXPECT_EQ(platform.messagesOf(kSweepSource), Strings{L"shut down all tovin processes"});
@@ -408,7 +418,7 @@ TEST(StopTovinExport, WithoutAnInstallationStillSweeps) {
   ASSERT_TRUE(CopyFileW(other.exePath().c_str(), planted.c_str(), TRUE));
 
   qvtest::Library dll;
-  const int result = QV_EXPORT(dll, QVNSIS_StopTovin)();
+  const int result = QV_CALL(dll, QVNSIS_StopTovin);
   SetCurrentDirectoryW(oldDirectory);
   const bool plantedRan = qvtest::FileExists(driveRoot + L"tovin_record.txt");
   DeleteFileW(planted.c_str());
@@ -434,7 +444,7 @@ TEST(StopTovinExport, ARestartingEngineKeepsTheSweepGoing) {
   ASSERT_TRUE(running);
   ASSERT_FALSE(qvtest::WaitForRecord(engine.recordPath(), L"keeper-start").empty());
   qvtest::Library dll;
-  const int result = QV_EXPORT(dll, QVNSIS_StopTovin)();
+  const int result = QV_CALL(dll, QVNSIS_StopTovin);
 
   EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"tovin did not terminate on its own"});
   EXPECT_FALSE(RecordedExit(engine, GetProcessId(running.get())));
@@ -462,11 +472,12 @@ TEST(StopTovinExport, AnEngineThatCannotBeOpenedIsWaitedForByItsWindow) {
   ASSERT_FALSE(qvtest::WaitForRecord(engine.recordPath(), L"refuse-termination").empty());
   qvtest::Library dll;
   const ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 0);
+  EXPECT_EQ(QV_CALL(dll, QVNSIS_StopTovin), 0);
   // Nine window rounds of a second, then five seconds of sweeping.
   EXPECT_GE(GetTickCount64() - start, 13900u);
 
-  EXPECT_EQ(platform.messagesOf(kStopSource), Strings{L"(err: 5) could not get tovin's process handle"});
+  EXPECT_EQ(platform.messagesOf(kStopSource),
+            Strings{L"(err: 5) could not get tovin's process handle"});
   EXPECT_EQ(platform.messagesOf(kSweepSource).back(), L"couldn't shut down all tovin processes");
   EXPECT_FALSE(qvtest::Ended(running, 0));
   EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
@@ -489,7 +500,7 @@ TEST(StopTovinExport, TheDeskbandIsClosedFirst) {
     ASSERT_NE(qvtest::WaitForDeskbandWindow(), nullptr);
 
     qvtest::Library dll;
-    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
+    EXPECT_EQ(QV_CALL(dll, QVNSIS_StopTovin), 1);
 
     EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
     EXPECT_TRUE(qvtest::Ended(host, 5000));
@@ -532,7 +543,8 @@ TEST(StopTovinExport, OnWindows11TheDeskbandWindowIsStillClosed) {
   EXPECT_EQ(commands[0][2], L"25");
   EXPECT_TRUE(qvtest::Ended(running, 0));
   EXPECT_EQ(engine.startArguments(), (Strings{L"/PLATFORMINSTALLED", L"/QUIT"}));
-  EXPECT_EQ(platform.messagesOf(L"QVOS::getWindowsVersion: "), Strings{L"10.0.22621; WindowsVersion = 11"});
+  EXPECT_EQ(platform.messagesOf(L"QVOS::getWindowsVersion: "),
+            Strings{L"10.0.22621; WindowsVersion = 11"});
 }
 
 namespace {
@@ -565,7 +577,7 @@ TEST(StopTovinExport, ADeskbandThatStaysIsGivenUpAfterFiveSeconds) {
   g_closeCommands = 0;
   qvtest::Library dll;
   const ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), 1);
+  EXPECT_EQ(QV_CALL(dll, QVNSIS_StopTovin), 1);
   EXPECT_GE(GetTickCount64() - start, 4900u);
   DestroyWindow(band);
   UnregisterClassW(L"TovinDeskBandClass2", GetModuleHandleW(nullptr));
@@ -623,8 +635,8 @@ BOOL WINAPI SessionDenied(DWORD processId, DWORD* session) {
 DWORD g_engineId = 0;
 DWORD g_otherProgramId = 0;
 HANDLE WINAPI OpenTakenOverId(DWORD access, BOOL inherit, DWORD processId) {
-  return reinterpret_cast<OpenProcessFn>(g_system)(access, inherit,
-                                                   processId == g_engineId ? g_otherProgramId : processId);
+  return reinterpret_cast<OpenProcessFn>(g_system)(
+      access, inherit, processId == g_engineId ? g_otherProgramId : processId);
 }
 
 // A program of the user's that is not the engine.
@@ -648,14 +660,29 @@ TEST(StopTovinExport, AProcessListThatCannotBeReadIsNoEmptySession) {
     Strings sweep;
     int result;
   } cases[] = {
-      {"CreateToolhelp32Snapshot", reinterpret_cast<void*>(&SnapshotOutOfMemory), 1000,
-       {L"(err: 8) could not take a list of the processes", L"could not tell whether tovin processes are left"}, 0},
-      {"Process32FirstW", reinterpret_cast<void*>(&FirstEntryUnreadable), 1000,
-       {L"(err: 18) could not read the list of the processes", L"could not tell whether tovin processes are left"}, 0},
-      {"ProcessIdToSessionId", reinterpret_cast<void*>(&SessionDenied), 1000,
-       {L"(err: 5) could not look up this process's session", L"could not tell whether tovin processes are left"}, 0},
-      {"CreateToolhelp32Snapshot", reinterpret_cast<void*>(&SnapshotBadLength), 2,
-       {L"(err: 24) could not take a list of the processes", L"shut down all tovin processes"}, 1},
+      {"CreateToolhelp32Snapshot",
+       reinterpret_cast<void*>(&SnapshotOutOfMemory),
+       1000,
+       {L"(err: 8) could not take a list of the processes",
+        L"could not tell whether tovin processes are left"},
+       0},
+      {"Process32FirstW",
+       reinterpret_cast<void*>(&FirstEntryUnreadable),
+       1000,
+       {L"(err: 18) could not read the list of the processes",
+        L"could not tell whether tovin processes are left"},
+       0},
+      {"ProcessIdToSessionId",
+       reinterpret_cast<void*>(&SessionDenied),
+       1000,
+       {L"(err: 5) could not look up this process's session",
+        L"could not tell whether tovin processes are left"},
+       0},
+      {"CreateToolhelp32Snapshot",
+       reinterpret_cast<void*>(&SnapshotBadLength),
+       2,
+       {L"(err: 24) could not take a list of the processes", L"shut down all tovin processes"},
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.function) + " failing " + std::to_string(c.failures) + " times");
@@ -669,7 +696,7 @@ TEST(StopTovinExport, AProcessListThatCannotBeReadIsNoEmptySession) {
     g_system = patch.original();
 
     const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(QV_EXPORT(dll, QVNSIS_StopTovin)(), c.result);
+    EXPECT_EQ(QV_CALL(dll, QVNSIS_StopTovin), c.result);
     const ULONGLONG took = GetTickCount64() - start;
     // The sweep's 5 seconds, with a wide margin for a loaded machine.
     EXPECT_LT(took, 15000u);
@@ -688,7 +715,8 @@ TEST(StopTovinExport, AProcessListThatCannotBeReadIsNoEmptySession) {
 // after the sweep's 5 seconds the answer is 0.
 TEST(StopTovinExport, AProcessIdTakenOverByAnotherProgramIsNeverEnded) {
   for (const bool quitStep : {true, false}) {
-    SCOPED_TRACE(quitStep ? "between the window and the open" : "between the process list and the open");
+    SCOPED_TRACE(quitStep ? "between the window and the open"
+                          : "between the process list and the open");
     ScopedPlatform platform(/*installed=*/quitStep);
     FakeEngineInstall engine(platform.installDir() + L"\\Engine");
     engine.setBehaviour(quitStep ? EngineQuit::kObey : EngineQuit::kIgnore);
@@ -707,15 +735,17 @@ TEST(StopTovinExport, AProcessIdTakenOverByAnotherProgramIsNeverEnded) {
                                           reinterpret_cast<void*>(&OpenTakenOverId));
     ASSERT_TRUE(patch.patched());
     g_system = patch.original();
-    const int result = QV_EXPORT(dll, QVNSIS_StopTovin)();
+    const int result = QV_CALL(dll, QVNSIS_StopTovin);
 
-    EXPECT_EQ(WaitForSingleObject(other.process(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the other program runs";
+    EXPECT_EQ(WaitForSingleObject(other.process(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the other program runs";
     const Strings sweep = platform.messagesOf(kSweepSource);
     ASSERT_FALSE(sweep.empty());
     if (quitStep) {
       EXPECT_EQ(result, 1);
       EXPECT_EQ(platform.messagesOf(kStopSource),
-                Strings{L"process " + std::to_wstring(g_engineId) + L" of tovin's window is not tovin any more"});
+                Strings{L"process " + std::to_wstring(g_engineId) +
+                        L" of tovin's window is not tovin any more"});
       EXPECT_TRUE(qvtest::Ended(running, 5000));
       EXPECT_TRUE(RecordedExit(engine, g_engineId)) << "it quit on its own";
       EXPECT_EQ(sweep.back(), L"shut down all tovin processes");
@@ -739,7 +769,7 @@ QV_TEST_CHILD(run_tovin_elevated) {
   const qvtest::ScopedElevatedInstaller elevated(dll.module());
   if (!elevated.patched()) return 2;
   const ULONGLONG start = GetTickCount64();
-  QV_EXPORT(dll, QVNSIS_RunTovin)(1);
+  QV_CALL(dll, QVNSIS_RunTovin, 1);
   qvtest::WriteFileBytes(args.at(0), std::to_string(GetTickCount64() - start));
   return 0;
 }
@@ -777,8 +807,9 @@ TEST(EngineStartExports, AnExplorerThatDoesNotAnswerHoldsTheStartNoLongerThanIts
     const std::wstring engineLine = engine.exePath() + L"' with /PLATFORMINSTALLED";
     const Strings lines = platform.messagesOf(kExecuteSource);
     if (std::wstring(call) == L"ShellExecute") {
-      EXPECT_EQ(lines, Strings{L"explorer did not answer ShellExecute within 5000 ms; '" + engine.exePath() +
-                               L"' not started here: Explorer may still start it"});
+      EXPECT_EQ(lines,
+                Strings{L"explorer did not answer ShellExecute within 5000 ms; '" +
+                        engine.exePath() + L"' not started here: Explorer may still start it"});
       Sleep(1000);
       EXPECT_TRUE(engine.startArguments().empty()) << "not started a second time";
     } else {

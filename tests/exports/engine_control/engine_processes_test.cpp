@@ -27,12 +27,12 @@ std::set<DWORD> EnginesInSnapshot() {
   ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
     if (lstrcmpiW(entry.szExeFile, L"tovin.exe") == 0) pids.insert(entry.th32ProcessID);
   }
   return pids;
 }
-
 
 // Wine puts every process in session 1: the process listed here is placed in session 2.
 DWORD g_otherSessionProcess = 0;
@@ -150,10 +150,11 @@ TEST(EngineProcesses, OnlyTheSessionsEngineIsTakenForTheEngineThroughItsHandle) 
       {"the session's engine", open(engine.get(), access), EngineCheck::kEngine},
       {"an engine of another session", open(elsewhere.get(), access), EngineCheck::kOtherProgram},
       {"another program", open(other.process(), access), EngineCheck::kOtherProgram},
-      {"a name that only begins like the engine's", open(lookalike.process(), access), EngineCheck::kOtherProgram},
+      {"a name that only begins like the engine's", open(lookalike.process(), access),
+       EngineCheck::kOtherProgram},
       {"this test program", open(GetCurrentProcess(), access), EngineCheck::kOtherProgram},
-      {"the engine, without the right to read its image", open(engine.get(), SYNCHRONIZE | PROCESS_TERMINATE),
-       EngineCheck::kUnreadable},
+      {"the engine, without the right to read its image",
+       open(engine.get(), SYNCHRONIZE | PROCESS_TERMINATE), EngineCheck::kUnreadable},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -27,10 +27,13 @@ std::wstring Text(const std::wstring& key, const wchar_t* name, DWORD* type) {
       value.bytes.compare(value.bytes.size() - 2, 2, std::string(2, '\0')) != 0) {
     return L"<not a terminated wide string>";
   }
-  return std::wstring(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / 2 - 1);
+  return std::wstring(reinterpret_cast<const wchar_t*>(value.bytes.data()),
+                      value.bytes.size() / 2 - 1);
 }
 
-std::vector<std::wstring> LogMessages(const std::wstring& dir) { return qvtest::TodaysLogMessages(dir); }
+std::vector<std::wstring> LogMessages(const std::wstring& dir) {
+  return qvtest::TodaysLogMessages(dir);
+}
 
 // The settings and class keys put back at the end, and a log of the test's own.
 struct ScopedRegistrationState {
@@ -87,7 +90,9 @@ void RegisterThroughTheLibrary(const std::wstring& menuText) {
 
 }  // namespace
 
-TEST(ExplorerExports, RegisterWithTheEnglishMenuText) { RegisterThroughTheLibrary(L"Add to Tovin Menu"); }
+TEST(ExplorerExports, RegisterWithTheEnglishMenuText) {
+  RegisterThroughTheLibrary(L"Add to Tovin Menu");
+}
 
 TEST(ExplorerExportsDe, RegisterWithTheGermanMenuText) {
   RegisterThroughTheLibrary(L"Zum Tovin-Men\u00fc hinzuf\u00fcgen");
@@ -101,34 +106,42 @@ TEST(ExplorerExports, AnInstallDirThatReadsAsEmptyKeepsTheEarlierRegistration) {
   ScopedRegistrationState state;
   auto registerBoth = [] {
     qvtest::Library library;
-    QV_EXPORT(library, QVNSIS_RegisterContextMenuHandlers)();
-    QV_EXPORT(library, QVNSIS_RegisterProtocolHandler)();
+    QV_CALL(library, QVNSIS_RegisterContextMenuHandlers);
+    QV_CALL(library, QVNSIS_RegisterProtocolHandler);
   };
   auto expectEngine = [](const std::wstring& engine) {
     DWORD type = REG_NONE;
     for (const wchar_t* verbKey : kExplorerVerbKeys) {
-      EXPECT_EQ(Text(std::wstring(verbKey) + L"\\command", L"", &type), L"\"" + engine + L"\" /ADDFAVORITE\"%1\"")
+      EXPECT_EQ(Text(std::wstring(verbKey) + L"\\command", L"", &type),
+                L"\"" + engine + L"\" /ADDFAVORITE\"%1\"")
           << verbKey;
     }
-    EXPECT_EQ(Text(L"Software\\Classes\\tovin\\shell\\open\\command", L"", &type), L"\"" + engine + L"\" \"%1\"");
+    EXPECT_EQ(Text(L"Software\\Classes\\tovin\\shell\\open\\command", L"", &type),
+              L"\"" + engine + L"\" \"%1\"");
   };
   ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
                                          qvtest::WideBytes(L"C:\\Tovin")));
   registerBoth();
   expectEngine(L"C:\\Tovin\\Engine\\tovin.exe");
 
-  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+  struct Case {
+    const char* what;
+    DWORD type;
+    std::string bytes;
+  } cases[] = {
       {"no InstallDir", REG_NONE, ""},
       {"an empty REG_SZ", REG_SZ, qvtest::WideBytes(L"")},
       {"a REG_DWORD 0", REG_DWORD, qvtest::DwordBytes(0)},
-      {"a double quote, which would end the engine's argument", REG_SZ, qvtest::WideBytes(L"C:\\x\" /evil \"y")},
+      {"a double quote, which would end the engine's argument", REG_SZ,
+       qvtest::WideBytes(L"C:\\x\" /evil \"y")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.type == REG_NONE) {
       ASSERT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, kTovinKey, L"InstallDir"), ERROR_SUCCESS);
     } else {
-      ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
+      ASSERT_TRUE(
+          qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", c.type, c.bytes));
     }
     registerBoth();
     expectEngine(L"C:\\Tovin\\Engine\\tovin.exe");
@@ -136,11 +149,13 @@ TEST(ExplorerExports, AnInstallDirThatReadsAsEmptyKeepsTheEarlierRegistration) {
   const std::vector<std::wstring> log = LogMessages(state.logDir.path());
   for (const wchar_t* source : {L"PlatformExplorerUtils::RegisterContextMenuHandlers: ",
                                 L"PlatformExplorerUtils::RegisterProtocolHandler: "}) {
-    EXPECT_EQ(std::count(log.begin(), log.end(), source + std::wstring(L"installation directory not found")), 3)
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         source + std::wstring(L"installation directory not found")),
+              3)
         << source;
     EXPECT_EQ(std::count(log.begin(), log.end(),
                          source + std::wstring(L"engine path not usable in a command line: "
-                                              L"C:\\x\" /evil \"y\\Engine\\tovin.exe")),
+                                               L"C:\\x\" /evil \"y\\Engine\\tovin.exe")),
               1)
         << source;
   }

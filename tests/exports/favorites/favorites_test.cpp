@@ -72,7 +72,8 @@ std::wstring Describe(const Values& values) {
     const auto& bytes = entry.second.bytes;
     text += entry.first + L" (type " + std::to_wstring(entry.second.type) + L", " +
             std::to_wstring(bytes.size()) + L" bytes) = \"" +
-            std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2) + L"\"\n";
+            std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2) +
+            L"\"\n";
   }
   return text;
 }
@@ -105,7 +106,8 @@ class Favorites : public testing::Test {
 
   Values Stored() {
     Values values;
-    for (const auto& value : qvtest::TakeRegistrySnapshot(HKEY_CURRENT_USER, kFavoritesKey).values) {
+    for (const auto& value :
+         qvtest::TakeRegistrySnapshot(HKEY_CURRENT_USER, kFavoritesKey).values) {
       values[value.name] = value;
     }
     return values;
@@ -116,11 +118,13 @@ class Favorites : public testing::Test {
     std::vector<std::wstring> lines = {kSource + L"entered with: " + file_,
                                        kSource + L"loading in data from file"};
     if (utf16) {
-      lines.push_back(kSource + L"failed to convert data from UTF8 to UTF16, exception bad conversion");
+      lines.push_back(kSource +
+                      L"failed to convert data from UTF8 to UTF16, exception bad conversion");
       lines.push_back(kSource + L"processing as UTF16");
     }
     lines.push_back(kSource + L"loaded data from file");
-    for (const auto& entry : entries) lines.push_back(kSource + L"Adding favorite to sideloading: " + entry);
+    for (const auto& entry : entries)
+      lines.push_back(kSource + L"Adding favorite to sideloading: " + entry);
     return lines;
   }
 
@@ -132,16 +136,19 @@ class Favorites : public testing::Test {
 }  // namespace
 
 TEST_F(Favorites, LinesAreSplitStrippedOfCarriageReturnsAndNumbered) {
-  struct Case { std::string bytes; std::vector<std::wstring> entries; } cases[] = {
+  struct Case {
+    std::string bytes;
+    std::vector<std::wstring> entries;
+  } cases[] = {
       {"app1\r\napp2\r\n", {L"app1", L"app2"}},
-      {"app1\n\napp2", {L"app1", L"app2"}},              // an empty line is skipped, not counted
-      {"app1\r\n\r\napp2", {L"app1", L"", L"app2"}},     // a carriage-return line is an entry
+      {"app1\n\napp2", {L"app1", L"app2"}},           // an empty line is skipped, not counted
+      {"app1\r\n\r\napp2", {L"app1", L"", L"app2"}},  // a carriage-return line is an entry
       {"\n\napp1\n\n\n", {L"app1"}},
       {"  app 1 \t\r\n\r\r app2\r\r\na\rb", {L"  app 1 \t", L" app2", L"a\rb"}},
       {"only", {L"only"}},
       {"\r", {L""}},
       {"\n", {}},
-      {"app1\napp2\0app3\n"s, {L"app1", L"app2"}},       // the text ends at its first zero byte
+      {"app1\napp2\0app3\n"s, {L"app1", L"app2"}},  // the text ends at its first zero byte
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
@@ -152,21 +159,37 @@ TEST_F(Favorites, LinesAreSplitStrippedOfCarriageReturnsAndNumbered) {
 }
 
 TEST_F(Favorites, Utf8WithAndWithoutMarkAndMarkedUtf16) {
-  struct Case { std::string bytes; bool utf16; std::vector<std::wstring> entries; } cases[] = {
+  struct Case {
+    std::string bytes;
+    bool utf16;
+    std::vector<std::wstring> entries;
+  } cases[] = {
       // Two-, three- and four-byte sequences; the last becomes a surrogate pair.
-      {"Caf\xC3\xA9\r\n\xE6\x9D\xB1\xE4\xBA\xAC\n\xF0\x9F\x98\x80 app", false,
+      {"Caf\xC3\xA9\r\n\xE6\x9D\xB1\xE4\xBA\xAC\n\xF0\x9F\x98\x80 app",
+       false,
        {L"Caf\u00E9", L"\u6771\u4EAC", L"\xD83D\xDE00 app"}},
       // The mark is not part of the first entry (which would then name no app); a U+FEFF
       // anywhere else is text like any other.
-      {"\xEF\xBB\xBF" "app1\r\napp2\r\n", false, {L"app1", L"app2"}},
-      {"\xEF\xBB\xBF" "\xEF\xBB\xBF" "a\n\xEF\xBB\xBF" "b", false, {L"\uFEFFa", L"\uFEFFb"}},
+      {"\xEF\xBB\xBF"
+       "app1\r\napp2\r\n",
+       false,
+       {L"app1", L"app2"}},
+      {"\xEF\xBB\xBF"
+       "\xEF\xBB\xBF"
+       "a\n\xEF\xBB\xBF"
+       "b",
+       false,
+       {L"\uFEFFa", L"\uFEFFb"}},
       {"\xEF\xBB\xBF", false, {}},
-      {"\xFF\xFE" + Utf16Le(L"app1\r\nZ\u00FCrich\n\xD83D\xDE00\r\n"), true,
+      {"\xFF\xFE" + Utf16Le(L"app1\r\nZ\u00FCrich\n\xD83D\xDE00\r\n"),
+       true,
        {L"app1", L"Z\u00FCrich", L"\xD83D\xDE00"}},
       {"\xFF\xFE" + Utf16Le(L"\uFEFFa\n\uFEFFb"), true, {L"\uFEFFa", L"\uFEFFb"}},
       {"\xFF\xFE", true, {}},
       // UTF-16 ends at its first zero unit; an odd last byte is dropped.
-      {"\xFF\xFE" + Utf16Le(L"a\nb") + std::string("\0\0", 2) + Utf16Le(L"c\n"), true, {L"a", L"b"}},
+      {"\xFF\xFE" + Utf16Le(L"a\nb") + std::string("\0\0", 2) + Utf16Le(L"c\n"),
+       true,
+       {L"a", L"b"}},
       {"\xFF\xFE" + Utf16Le(L"a\nb") + "c", true, {L"a", L"b"}},
   };
   for (const Case& c : cases) {
@@ -183,9 +206,9 @@ TEST_F(Favorites, TextInNeitherEncodingStoresNothing) {
   const std::string cases[] = {
       "Caf\xE9\r\nna\xEFve\r\n"s,
       "\xE9\0a\0\n\0"s,
-      "\xC3"s,                    // a sequence cut short
-      "app1\r\nCaf\xC3\r\n"s,      // ... and one cut by what follows
-      "app1\r\nOK \xE2\x9C"s,       // ... and at the end, after valid lines
+      "\xC3"s,                 // a sequence cut short
+      "app1\r\nCaf\xC3\r\n"s,  // ... and one cut by what follows
+      "app1\r\nOK \xE2\x9C"s,  // ... and at the end, after valid lines
       // UTF-16LE without its mark whose first character is ASCII: as UTF-8 it would end at the
       // first zero byte and store just "a" as entry 0.
       Utf16Le(L"app1\r\napp2\r\n"),
@@ -194,11 +217,12 @@ TEST_F(Favorites, TextInNeitherEncodingStoresNothing) {
   };
   for (const std::string& bytes : cases) {
     SCOPED_TRACE(testing::PrintToString(bytes));
-    EXPECT_EQ(ImportBytes(bytes),
-              (std::vector<std::wstring>{
-                  kSource + L"entered with: " + file_, kSource + L"loading in data from file",
-                  kSource + L"failed to convert data from UTF8 to UTF16, exception bad conversion",
-                  kSource + L"data is neither UTF8 nor UTF16 with a byte-order mark, nothing stored"}));
+    EXPECT_EQ(
+        ImportBytes(bytes),
+        (std::vector<std::wstring>{
+            kSource + L"entered with: " + file_, kSource + L"loading in data from file",
+            kSource + L"failed to convert data from UTF8 to UTF16, exception bad conversion",
+            kSource + L"data is neither UTF8 nor UTF16 with a byte-order mark, nothing stored"}));
     EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, kFavoritesKey));
   }
 }
@@ -223,7 +247,10 @@ TEST_F(Favorites, AShorterSecondListLeavesTheHigherNumbers) {
 TEST_F(Favorites, MissingDirectoryNullAndEmptyPathsAreNotFound) {
   // The directory without its trailing backslash, which would quote the child's closing quote.
   const std::wstring directory = dir_.path().substr(0, dir_.path().size() - 1);
-  struct Case { std::wstring argument; std::wstring logged; } cases[] = {
+  struct Case {
+    std::wstring argument;
+    std::wstring logged;
+  } cases[] = {
       {dir_.path() + L"missing.txt", dir_.path() + L"missing.txt"},
       {directory, directory},
       {L"null", L""},
@@ -231,8 +258,9 @@ TEST_F(Favorites, MissingDirectoryNullAndEmptyPathsAreNotFound) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.argument));
-    EXPECT_EQ(Import(c.argument), (std::vector<std::wstring>{kSource + L"entered with: " + c.logged,
-                                                             kSource + L"failed to find " + c.logged}));
+    EXPECT_EQ(Import(c.argument),
+              (std::vector<std::wstring>{kSource + L"entered with: " + c.logged,
+                                         kSource + L"failed to find " + c.logged}));
     EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, kFavoritesKey));
   }
 }
@@ -240,8 +268,9 @@ TEST_F(Favorites, MissingDirectoryNullAndEmptyPathsAreNotFound) {
 TEST_F(Favorites, AFileHeldByAnotherProcessFailsToLoad) {
   qvtest::WriteFileBytes(file_, "app1\r\n");
   {
-    const ScopedFileHandle holder(CreateFileW(file_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ScopedFileHandle holder(CreateFileW(file_.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder);
     EXPECT_EQ(Import(file_), (std::vector<std::wstring>{kSource + L"entered with: " + file_,
                                                         kSource + L"failed to load " + file_}));
@@ -261,8 +290,8 @@ TEST_F(Favorites, AFileOf4GiBOrMoreFailsToLoadRatherThanLoseItsTail) {
 TEST_F(Favorites, WithoutTheKeyEntriesAreLoggedButNotStored) {
   // A volatile parent cannot hold the lasting key the import creates.
   HKEY sideload = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload", 0, nullptr, REG_OPTION_VOLATILE,
-                            KEY_ALL_ACCESS, nullptr, &sideload, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin\\Sideload", 0, nullptr,
+                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &sideload, nullptr),
             ERROR_SUCCESS);
   RegCloseKey(sideload);
 
@@ -294,12 +323,13 @@ TEST_F(Favorites, MemoryPeaksNearTheFileAndItsDecodedText) {
 // reaches the disk.
 TEST_F(Favorites, AFileTooLargeForA32BitProcessFailsToLoadThere) {
   std::wstring library = L"Z:";
-  for (const char* c = QVNSIS_X86_DLL; *c; ++c) library += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  for (const char* c = QVNSIS_X86_DLL; *c; ++c)
+    library += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
   const std::wstring caller = qvtest::ExecutableDirectory() + L"call_export32.exe";
   if (!qvtest::FileExists(library)) GTEST_SKIP() << "the 32-bit library is not built";
   auto call = [&](const std::wstring& path) {
-    const ScopedHandle process =
-        qvtest::StartProgram(caller, L"\"" + library + L"\" QVNSIS_LoadFavorites \"" + path + L"\"");
+    const ScopedHandle process = qvtest::StartProgram(
+        caller, L"\"" + library + L"\" QVNSIS_LoadFavorites \"" + path + L"\"");
     return process ? qvtest::WaitForExit(process, 120000) : 0xFFFFFFFF;
   };
   qvtest::WriteFileBytes(file_, "app1\n");

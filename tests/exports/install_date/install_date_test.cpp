@@ -64,7 +64,8 @@ std::vector<std::wstring> LogMessages(const std::wstring& dir) {
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 bool Contains(const std::vector<std::wstring>& lines, const std::wstring& line) {
@@ -88,8 +89,10 @@ class InstallDateTest : public testing::Test {
     const auto value = Value(name);
     EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << name;
     EXPECT_GE(value.bytes.size(), 2u);
-    EXPECT_EQ(value.bytes.substr(value.bytes.size() - 2), std::string(2, '\0')) << "terminator stored";
-    return std::wstring(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / 2 - 1);
+    EXPECT_EQ(value.bytes.substr(value.bytes.size() - 2), std::string(2, '\0'))
+        << "terminator stored";
+    return std::wstring(reinterpret_cast<const wchar_t*>(value.bytes.data()),
+                        value.bytes.size() / 2 - 1);
   }
   int64_t Seconds() {
     const auto value = Value(L"InstallDate2");
@@ -100,7 +103,8 @@ class InstallDateTest : public testing::Test {
     return seconds;
   }
   void SetText(const wchar_t* name, const std::wstring& text) {
-    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, name, REG_SZ, qvtest::WideBytes(text)));
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, name, REG_SZ,
+                                           qvtest::WideBytes(text)));
   }
 
   qvtest::ScopedRegistryKey savedKey_{HKEY_CURRENT_USER, kTovinKey};
@@ -136,13 +140,19 @@ TEST_F(InstallDateTest, FirstInstallRecordsTodayAndNowThenNothingMore) {
   log = LogMessages(logDir_.path());
   EXPECT_TRUE(Contains(log, L"QVNSIS_SetInstallDate: install date is already set"));
   EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                          [](const std::wstring& m) { return m.find(L"storing install date") != std::wstring::npos; }),
+                          [](const std::wstring& m) {
+                            return m.find(L"storing install date") != std::wstring::npos;
+                          }),
             1);
 }
 
 TEST_F(InstallDateTest, UpgradeFromADateTextAddsItsLocalMidnight) {
-  struct Case { std::wstring text; int year, month, day; } cases[] = {
-      {L"2013-06-01", 2013, 6, 1}, {L"2013-1-5", 2013, 1, 5},
+  struct Case {
+    std::wstring text;
+    int year, month, day;
+  } cases[] = {
+      {L"2013-06-01", 2013, 6, 1},
+      {L"2013-1-5", 2013, 1, 5},
   };
   for (const auto& c : cases) {
     qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovinKey);
@@ -152,7 +162,8 @@ TEST_F(InstallDateTest, UpgradeFromADateTextAddsItsLocalMidnight) {
     EXPECT_EQ(Seconds(), LocalMidnight(c.year, c.month, c.day)) << c.text;
   }
   const auto log = LogMessages(logDir_.path());
-  EXPECT_EQ(std::count(log.begin(), log.end(), L"QVNSIS_SetInstallDate: added UTC install date"), 2);
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"QVNSIS_SetInstallDate: added UTC install date"),
+            2);
 }
 
 // In a zone far from UTC, with daylight saving: a recorded date becomes that day's local
@@ -162,7 +173,10 @@ class InstallDatePacificTime : public InstallDateTest {};
 
 TEST_F(InstallDatePacificTime, ADateTextBecomesItsLocalMidnight) {
   if (!qvtest::InPacificTime()) GTEST_SKIP() << "needs TZ=PST8PDT (set by the build for this test)";
-  struct Case { std::wstring text; int64_t seconds; } cases[] = {
+  struct Case {
+    std::wstring text;
+    int64_t seconds;
+  } cases[] = {
       {L"2013-06-01", 1370070000},  // 07:00 UTC
       {L"2014-01-05", 1388908800},  // 08:00 UTC
       {L"2014-11-02", 1414911600},  // 07:00 UTC
@@ -195,7 +209,8 @@ TEST_F(InstallDateTest, RecordedButMissingDirectoryFallsBackToTheSystemDate) {
   SetText(L"InstallDir", parent.path() + L"gone");
   SetInstallDate();
   EXPECT_EQ(Text(L"InstallDate"), qvtest::TodayText());
-  EXPECT_TRUE(Contains(LogMessages(logDir_.path()), L"QVNSIS_SetInstallDate: got install date from system"));
+  EXPECT_TRUE(Contains(LogMessages(logDir_.path()),
+                       L"QVNSIS_SetInstallDate: got install date from system"));
 }
 
 TEST_F(InstallDateTest, UnreadableCreationDateStoresAnEmptyDateTheNextRunRetries) {
@@ -272,8 +287,13 @@ TEST(InstallDir, OnXpTheLocalFolderIsLowerCasedWithTheProfileAsPlaceholder) {
   qvtest::ScopedTempDir dir;
   // Windows XP, and a release the version table does not know: 5.2 (XP x64 and Server 2003,
   // Wine's "winxp64") is WindowsVersion Unknown, which takes the XP form too.
-  struct Case { const wchar_t* version; std::wstring release; int windowsVersion; } cases[] = {
-      {L"winxp", L"5.1.", 5}, {L"winxp64", L"5.2.", 0},
+  struct Case {
+    const wchar_t* version;
+    std::wstring release;
+    int windowsVersion;
+  } cases[] = {
+      {L"winxp", L"5.1.", 5},
+      {L"winxp64", L"5.2.", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.version);
@@ -286,17 +306,22 @@ TEST(InstallDir, OnXpTheLocalFolderIsLowerCasedWithTheProfileAsPlaceholder) {
     const std::string bytes = qvtest::ReadFileBytes(out);
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data())), expected);
     // The child really ran as that release.
-    const auto versions = qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"QVOS::getWindowsVersion: ");
+    const auto versions =
+        qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"QVOS::getWindowsVersion: ");
     ASSERT_EQ(versions.size(), 1u);
     EXPECT_EQ(versions[0].rfind(c.release, 0), 0u) << versions[0];
-    EXPECT_TRUE(EndsWith(versions[0], L"; WindowsVersion = " + std::to_wstring(c.windowsVersion))) << versions[0];
+    EXPECT_TRUE(EndsWith(versions[0], L"; WindowsVersion = " + std::to_wstring(c.windowsVersion)))
+        << versions[0];
   }
 }
 
 TEST(InstallDir, BufferSizes) {
   const std::wstring text = L"%LOCALAPPDATA%\\Tovin";  // 20 characters
   const int fits = static_cast<int>(text.size()) + 1;
-  struct Case { std::wstring size; std::wstring expected; } cases[] = {
+  struct Case {
+    std::wstring size;
+    std::wstring expected;
+  } cases[] = {
       {std::to_wstring(fits), text + L'\0' + L"####"},
       {std::to_wstring(fits - 1), L'\0' + std::wstring(fits - 2, L'#') + L"####"},
       {L"1", std::wstring(1, L'\0') + L"####"},
@@ -310,19 +335,25 @@ TEST(InstallDir, BufferSizes) {
     const std::wstring out = dir.path() + L"size" + c.size;
     ASSERT_EQ(qvtest::RunChild(L"get_install_dir", {c.size, out}, options).exitCode, 0u);
     const std::string bytes = qvtest::ReadFileBytes(out);
-    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2), c.expected)
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2),
+              c.expected)
         << "size " << c.size;
   }
-  EXPECT_EQ(qvtest::RunChild(L"get_install_dir", {L"null"}, options).exitCode, 0u) << "a null buffer";
+  EXPECT_EQ(qvtest::RunChild(L"get_install_dir", {L"null"}, options).exitCode, 0u)
+      << "a null buffer";
 }
 
 // Values of another type: a date and the installation directory are read as the text of their
 // bytes, so a REG_DWORD 0 reads as empty (not set) and any other number as a date that is set;
 // seconds that are no REG_QWORD count as missing and are written afresh.
 TEST_F(InstallDateTest, ValuesOfAnotherType) {
-  constexpr int64_t kNow = INT64_MIN;  // the time of the call
+  constexpr int64_t kNow = INT64_MIN;                         // the time of the call
   const std::string twelve = qvtest::DwordBytes(0x00320031);  // bytes 31 00 32 00: "12"
-  struct Preset { const wchar_t* name; DWORD type; std::string bytes; };
+  struct Preset {
+    const wchar_t* name;
+    DWORD type;
+    std::string bytes;
+  };
   struct Case {
     const char* what;
     std::vector<Preset> presets;
@@ -331,28 +362,52 @@ TEST_F(InstallDateTest, ValuesOfAnotherType) {
     int64_t seconds;
     std::wstring line;
   } cases[] = {
-      {"InstallDate a REG_DWORD 0", {{L"InstallDate", REG_DWORD, qvtest::DwordBytes(0)}},
-       REG_SZ, qvtest::WideBytes(qvtest::TodayText()), kNow, L"got install date from system"},
-      {"InstallDate a REG_DWORD of other bytes", {{L"InstallDate", REG_DWORD, twelve}},
-       REG_DWORD, twelve, -1, L"added UTC install date"},
+      {"InstallDate a REG_DWORD 0",
+       {{L"InstallDate", REG_DWORD, qvtest::DwordBytes(0)}},
+       REG_SZ,
+       qvtest::WideBytes(qvtest::TodayText()),
+       kNow,
+       L"got install date from system"},
+      {"InstallDate a REG_DWORD of other bytes",
+       {{L"InstallDate", REG_DWORD, twelve}},
+       REG_DWORD,
+       twelve,
+       -1,
+       L"added UTC install date"},
       {"InstallDate2 a REG_DWORD",
-       {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"2013-06-01")}, {L"InstallDate2", REG_DWORD, qvtest::DwordBytes(5)}},
-       REG_SZ, qvtest::WideBytes(L"2013-06-01"), LocalMidnight(2013, 6, 1), L"added UTC install date"},
+       {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"2013-06-01")},
+        {L"InstallDate2", REG_DWORD, qvtest::DwordBytes(5)}},
+       REG_SZ,
+       qvtest::WideBytes(L"2013-06-01"),
+       LocalMidnight(2013, 6, 1),
+       L"added UTC install date"},
       {"InstallDate2 eight bytes of REG_BINARY",
-       {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"2013-06-01")}, {L"InstallDate2", REG_BINARY, qvtest::QwordBytes(5)}},
-       REG_SZ, qvtest::WideBytes(L"2013-06-01"), LocalMidnight(2013, 6, 1), L"added UTC install date"},
+       {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"2013-06-01")},
+        {L"InstallDate2", REG_BINARY, qvtest::QwordBytes(5)}},
+       REG_SZ,
+       qvtest::WideBytes(L"2013-06-01"),
+       LocalMidnight(2013, 6, 1),
+       L"added UTC install date"},
       // Numbers beyond 16 bits would wrap into 2013-01-05 if they were not checked first.
       {"InstallDate with out-of-range numbers",
        {{L"InstallDate", REG_SZ, qvtest::WideBytes(L"67549-65537-65541")}},
-       REG_SZ, qvtest::WideBytes(L"67549-65537-65541"), -1, L"added UTC install date"},
-      {"InstallDir a REG_DWORD", {{L"InstallDir", REG_DWORD, twelve}},
-       REG_SZ, qvtest::WideBytes(qvtest::TodayText()), kNow, L"got install date from system"},
+       REG_SZ,
+       qvtest::WideBytes(L"67549-65537-65541"),
+       -1,
+       L"added UTC install date"},
+      {"InstallDir a REG_DWORD",
+       {{L"InstallDir", REG_DWORD, twelve}},
+       REG_SZ,
+       qvtest::WideBytes(qvtest::TodayText()),
+       kNow,
+       L"got install date from system"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovinKey);
     for (const Preset& p : c.presets) {
-      ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, p.name, p.type, p.bytes));
+      ASSERT_TRUE(
+          qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, p.name, p.type, p.bytes));
     }
     qvtest::ScopedTempDir logDir;
     qvtest::ScopedTempEnv logEnv(logDir.path());

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 // Opens args[0] as the installer would, in a process with the Windows version of the caller's
@@ -34,7 +33,8 @@ TEST(DefaultBrowser, RunsTheChosenBrowsersCommandWithTheUrl) {
   const ChosenCase cases[] = {
       {"https://www.example.com/a?b=c", L" -- \"%1\"", L"-- \"https://www.example.com/a?b=c\""},
       // Scheme in capitals: accepted and passed on as written, through the https choice.
-      {"HTTPS://WWW.EXAMPLE.COM/", L" https-choice \"%1\"", L"https-choice \"HTTPS://WWW.EXAMPLE.COM/\""},
+      {"HTTPS://WWW.EXAMPLE.COM/", L" https-choice \"%1\"",
+       L"https-choice \"HTTPS://WWW.EXAMPLE.COM/\""},
       {"Http://h/x", L" http-choice \"%1\"", L"http-choice \"Http://h/x\""},
       // Every "%1" is replaced; one inside the URL is not replaced again.
       {"https://h/a%1b", L" \"%1\" \"%1\"", L"\"https://h/a%1b\" \"https://h/a%1b\""},
@@ -86,7 +86,8 @@ TEST(DefaultBrowser, FallsBackToTheShellWhenTheChoiceCannotRun) {
       }
     }
     OpenUrlInDefaultBrowser(url);
-    EXPECT_EQ(browsers.shellRecords(1), std::vector<std::wstring>{L"\"https://www.example.com/fallback\""})
+    EXPECT_EQ(browsers.shellRecords(1),
+              std::vector<std::wstring>{L"\"https://www.example.com/fallback\""})
         << "setup " << setup;
     EXPECT_TRUE(browsers.chosenRecords(0, 0).empty()) << "setup " << setup;
   }
@@ -98,8 +99,9 @@ TEST(DefaultBrowser, DropsShortAndNonHttpUrls) {
   browsers.setChoice(L"http", L"QvTestBrowserURL", command.c_str());
   browsers.setChoice(L"https", L"QvTestBrowserURL", command.c_str());
 
-  for (const char* url : {"", "http://", "https:/", "ftp://www.example.com/file", "file:///C:/x.html",
-                          "mailto:someone@example.com", "www.example.com", "https//www.example.com"}) {
+  for (const char* url :
+       {"", "http://", "https:/", "ftp://www.example.com/file", "file:///C:/x.html",
+        "mailto:someone@example.com", "www.example.com", "https//www.example.com"}) {
     OpenUrlInDefaultBrowser(url);
   }
   // The shortest URL that counts, last: once it is recorded, any earlier start would have been.
@@ -131,12 +133,17 @@ TEST(DefaultBrowser, WindowsXpAlwaysOpensThroughTheShell) {
 
 // Windows 10 takes the user's choice whether the installer's manifest declares it or not (told
 // 6.2 by GetVersionEx, it is still Windows 10 to the library), and so does Windows 11, which Wine
-// has no name for and the injected version query stands in for; a failed version query is the unknown release, which
-// opens through the shell as XP does.
+// has no name for and the injected version query stands in for; a failed version query is the
+// unknown release, which opens through the shell as XP does.
 TEST(DefaultBrowser, Windows10And11TakeTheUsersChoice) {
-  struct Case { const wchar_t* what; qvtest::ChildOptions options; const wchar_t* url; } cases[] = {
+  struct Case {
+    const wchar_t* what;
+    qvtest::ChildOptions options;
+    const wchar_t* url;
+  } cases[] = {
       {L"win10 declared", qvtest::Windows10Child(), L"https://www.example.com/10"},
-      {L"win10 undeclared", qvtest::UndeclaredWindows10Child(), L"https://www.example.com/10-undeclared"},
+      {L"win10 undeclared", qvtest::UndeclaredWindows10Child(),
+       L"https://www.example.com/10-undeclared"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -155,11 +162,13 @@ TEST(DefaultBrowser, Windows10And11TakeTheUsersChoice) {
     qvtest::ScopedFakeWindowsVersion windows11(10, 0, qvtest::kWindows11Build);
     OpenUrlInDefaultBrowser("https://www.example.com/11");
   }
-  EXPECT_EQ(browsers.chosenRecords(1), std::vector<std::wstring>{L"\"https://www.example.com/11\""});
+  EXPECT_EQ(browsers.chosenRecords(1),
+            std::vector<std::wstring>{L"\"https://www.example.com/11\""});
   {
     qvtest::ScopedFakeWindowsVersion failing;
     OpenUrlInDefaultBrowser("https://www.example.com/unknown");
   }
-  EXPECT_EQ(browsers.shellRecords(1), std::vector<std::wstring>{L"\"https://www.example.com/unknown\""});
+  EXPECT_EQ(browsers.shellRecords(1),
+            std::vector<std::wstring>{L"\"https://www.example.com/unknown\""});
   EXPECT_EQ(browsers.chosenRecords(1, 0).size(), 1u);
 }

@@ -43,8 +43,8 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
       break;
     case WM_DESTROY:
       // The subclass has had its WM_DESTROY by now.
-      record->subclassedAtDestroy =
-          QVOS::getWindowSubclass(dialog, &InstallerDialog::UiWindowProc, 0, &record->modeAtDestroy) != FALSE;
+      record->subclassedAtDestroy = QVOS::getWindowSubclass(dialog, &InstallerDialog::UiWindowProc,
+                                                            0, &record->modeAtDestroy) != FALSE;
       record->link = GetDlgItem(dialog, qvtest::kLinkId);
       break;
   }
@@ -55,7 +55,8 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 class Page {
  public:
   explicit Page(int flag, bool consentControls = true)
-      : dialog_(qvtest::CreateTestDialog(consentControls, &PageProc, reinterpret_cast<LPARAM>(&record_))) {
+      : dialog_(qvtest::CreateTestDialog(consentControls, &PageProc,
+                                         reinterpret_cast<LPARAM>(&record_))) {
     if (dialog_) prepared_ = InstallerDialog::Prepare(dialog_, flag);
   }
   ~Page() { destroy(); }
@@ -68,10 +69,13 @@ class Page {
   HWND get() const { return dialog_; }
   HWND item(int id) const { return GetDlgItem(dialog_, id); }
   bool visible(int id) const { return IsWindowVisible(item(id)) != FALSE; }
-  bool checked() const { return SendMessageW(item(qvtest::kCheckBoxId), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  bool checked() const {
+    return SendMessageW(item(qvtest::kCheckBoxId), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
   AnalyticsMode mode() const {
     DWORD_PTR mode = 99;
-    if (!QVOS::getWindowSubclass(dialog_, &InstallerDialog::UiWindowProc, 0, &mode)) return AnalyticsMode(99);
+    if (!QVOS::getWindowSubclass(dialog_, &InstallerDialog::UiWindowProc, 0, &mode))
+      return AnalyticsMode(99);
     return AnalyticsMode(mode);
   }
   // The user clicks OK.
@@ -97,14 +101,16 @@ struct Registry {
 
   void set(const wchar_t* name, const DWORD* value) {
     if (value) {
-      qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, name, REG_DWORD, qvtest::DwordBytes(*value));
+      qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, name, REG_DWORD,
+                                 qvtest::DwordBytes(*value));
     } else {
       RegDeleteKeyValueW(HKEY_CURRENT_USER, kTovinKey, name);
     }
   }
   bool consent(DWORD* value) {
     qvtest::RegistryValue stored;
-    if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"AnalyticsAccepted", &stored)) return false;
+    if (!qvtest::ReadRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"AnalyticsAccepted", &stored))
+      return false;
     if (stored.type != REG_DWORD || stored.bytes.size() != 4) return false;
     memcpy(value, stored.bytes.data(), 4);
     return true;
@@ -134,7 +140,8 @@ TEST(InstallerDialog, PaintsOnWhiteInEveryMode) {
     const HWND plain = qvtest::CreateTestDialog(c.consentControls, &PageProc);
     ASSERT_NE(plain, nullptr);
     const HDC plainDc = GetDC(plain);
-    EXPECT_NE(reinterpret_cast<HBRUSH>(SendMessageW(plain, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(plainDc),
+    EXPECT_NE(reinterpret_cast<HBRUSH>(SendMessageW(plain, WM_CTLCOLORDLG,
+                                                    reinterpret_cast<WPARAM>(plainDc),
                                                     reinterpret_cast<LPARAM>(plain))),
               white);
     ReleaseDC(plain, plainDc);
@@ -148,7 +155,8 @@ TEST(InstallerDialog, PaintsOnWhiteInEveryMode) {
                                               {WM_CTLCOLORSTATIC, page.item(qvtest::kDialogTextId)},
                                               {WM_CTLCOLOREDIT, page.item(qvtest::kDialogEditId)}};
     for (const auto& request : requests) {
-      EXPECT_EQ(reinterpret_cast<HBRUSH>(SendMessageW(page.get(), request.first, reinterpret_cast<WPARAM>(dc),
+      EXPECT_EQ(reinterpret_cast<HBRUSH>(SendMessageW(page.get(), request.first,
+                                                      reinterpret_cast<WPARAM>(dc),
                                                       reinterpret_cast<LPARAM>(request.second))),
                 white)
           << "message " << request.first << ", flag " << c.flag;
@@ -169,12 +177,12 @@ TEST(InstallerDialog, OffersConsentOnlyWhenInstallingWithoutIt) {
       {1, nullptr, nullptr, InstallerDialog::kOfferNotNeeded},  // no settings key at all
       {1, &kOne, nullptr, InstallerDialog::kOfferNotNeeded},    // absent consent counts as given
       {1, &kOne, &kZero, InstallerDialog::kOfferConsent},
-      {-5, &kOne, &kZero, InstallerDialog::kOfferConsent},      // any non-zero flag
+      {-5, &kOne, &kZero, InstallerDialog::kOfferConsent},  // any non-zero flag
       {0, &kOne, &kZero, InstallerDialog::kWhiteOnly},
       {1, &kOne, &kOne, InstallerDialog::kOfferNotNeeded},
       {1, &kOne, &kTwo, InstallerDialog::kOfferNotNeeded},
       {1, &kZero, &kZero, InstallerDialog::kOfferNotNeeded},
-      {1, &kTwo, &kZero, InstallerDialog::kOfferNotNeeded},     // only 1 is install mode
+      {1, &kTwo, &kZero, InstallerDialog::kOfferNotNeeded},  // only 1 is install mode
       {1, nullptr, &kZero, InstallerDialog::kOfferNotNeeded},
   };
   for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
@@ -213,7 +221,8 @@ TEST(InstallerDialog, OkStoresConsentOnlyWhenTheBoxIsChecked) {
     ASSERT_FALSE(page.checked());
     page.clickOk();
     EXPECT_EQ(page.record().okCommands, 1);
-    EXPECT_EQ(qvtest::LogMessagesOf(log, L"UiWindowProc: "), std::vector<std::wstring>{L"IDOK: analytics not accepted"});
+    EXPECT_EQ(qvtest::LogMessagesOf(log, L"UiWindowProc: "),
+              std::vector<std::wstring>{L"IDOK: analytics not accepted"});
     ASSERT_TRUE(registry.consent(&consent));
     EXPECT_EQ(consent, 0u);
     // Only OK itself counts: the same id with a notification code is not a click on OK.
@@ -226,8 +235,9 @@ TEST(InstallerDialog, OkStoresConsentOnlyWhenTheBoxIsChecked) {
     ASSERT_TRUE(page.checked());
     page.clickOk();
     EXPECT_EQ(page.record().okCommands, 1);
-    EXPECT_EQ(qvtest::LogMessagesOf(log, L"UiWindowProc: "),
-              (std::vector<std::wstring>{L"IDOK: analytics not accepted", L"IDOK: analytics accepted"}));
+    EXPECT_EQ(
+        qvtest::LogMessagesOf(log, L"UiWindowProc: "),
+        (std::vector<std::wstring>{L"IDOK: analytics not accepted", L"IDOK: analytics accepted"}));
     ASSERT_TRUE(registry.consent(&consent));
     EXPECT_EQ(consent, 1u);
   }

@@ -39,7 +39,8 @@ std::wstring Text(HWND window) {
 }
 
 HWND MakePage() {
-  return qvtest::CreateTestDialog(true, [](HWND, UINT, WPARAM, LPARAM) WINAPI -> INT_PTR { return FALSE; });
+  return qvtest::CreateTestDialog(
+      true, [](HWND, UINT, WPARAM, LPARAM) WINAPI -> INT_PTR { return FALSE; });
 }
 
 // Loaded once as System::Call does and nothing made: one free unloads it. Exit code 0, else the
@@ -75,8 +76,8 @@ QV_TEST_CHILD(unload_after_the_window) {
   PumpFor(2500);
   if (Text(label) == before) return 6;
   const HDC dc = GetDC(page);
-  const LRESULT brush =
-      SendMessageW(page, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(page));
+  const LRESULT brush = SendMessageW(page, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc),
+                                     reinterpret_cast<LPARAM>(page));
   ReleaseDC(page, dc);
   if (brush != reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH))) return 7;
 
@@ -123,16 +124,18 @@ QV_TEST_CHILD(unload_with_a_timer_of_another_thread) {
     HANDLE started;
     HANDLE finish;
     UINT_PTR timer;
-  } worker = {startTimer, CreateEventW(nullptr, TRUE, FALSE, nullptr), CreateEventW(nullptr, TRUE, FALSE, nullptr), 0};
+  } worker = {startTimer, CreateEventW(nullptr, TRUE, FALSE, nullptr),
+              CreateEventW(nullptr, TRUE, FALSE, nullptr), 0};
   const HANDLE thread = CreateThread(
       nullptr, 0,
       [](void* parameter) WINAPI -> DWORD {
         auto* w = static_cast<Worker*>(parameter);
-        const HWND label = CreateWindowExW(0, L"STATIC", L"working", WS_POPUP, 0, 0, 80, 20, nullptr, nullptr,
-                                           nullptr, nullptr);
+        const HWND label = CreateWindowExW(0, L"STATIC", L"working", WS_POPUP, 0, 0, 80, 20,
+                                           nullptr, nullptr, nullptr, nullptr);
         w->timer = w->start(label);
         SetEvent(w->started);
-        while (MsgWaitForMultipleObjects(1, &w->finish, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        while (MsgWaitForMultipleObjects(1, &w->finish, FALSE, INFINITE, QS_ALLINPUT) !=
+               WAIT_OBJECT_0) {
           qvtest::PumpMessages();
         }
         DestroyWindow(label);
@@ -174,7 +177,8 @@ TEST_F(PrepareUnload, WithNothingMadeOneFreeUnloadsTheLibrary) {
 TEST_F(PrepareUnload, APreparedPageKeepsTheLibraryUntilItIsGoneThenTheTimerStopsAndItUnloads) {
   EXPECT_EQ(qvtest::RunChild(L"unload_after_the_window", {}).exitCode, 0u);
   EXPECT_EQ(Messages(),
-            (std::vector<std::wstring>{L"a prepared dialog still exists; staying loaded", L"ready to unload"}));
+            (std::vector<std::wstring>{L"a prepared dialog still exists; staying loaded",
+                                       L"ready to unload"}));
 }
 
 TEST_F(PrepareUnload, AnEarlierFreeByTheScriptLeavesOnlyTheHoldToFree) {
@@ -183,6 +187,7 @@ TEST_F(PrepareUnload, AnEarlierFreeByTheScriptLeavesOnlyTheHoldToFree) {
 
 TEST_F(PrepareUnload, ATimerOfAnotherThreadKeepsTheLibraryWhileThatThreadRuns) {
   EXPECT_EQ(qvtest::RunChild(L"unload_with_a_timer_of_another_thread", {}).exitCode, 0u);
-  EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"a progress text timer runs on another thread; staying loaded",
-                                                   L"ready to unload"}));
+  EXPECT_EQ(Messages(), (std::vector<std::wstring>{
+                            L"a progress text timer runs on another thread; staying loaded",
+                            L"ready to unload"}));
 }

@@ -27,13 +27,13 @@ HWND CreatePage() {
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = L"QvTestProgressPage";
   RegisterClassW(&windowClass);
-  return CreateWindowExW(0, L"QvTestProgressPage", L"page", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 200,
-                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  return CreateWindowExW(0, L"QvTestProgressPage", L"page", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                         400, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 HWND CreateLabel(HWND page, const std::wstring& text, int y) {
-  return CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE, 10, y, 380, 20, page, nullptr,
-                         GetModuleHandleW(nullptr), nullptr);
+  return CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE, 10, y, 380, 20, page,
+                         nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 std::wstring TextOf(HWND window) {
@@ -65,12 +65,14 @@ std::vector<std::wstring> ObserveChanges(HWND label, size_t count) {
 void WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines) {
   std::wstring text;
   for (const std::wstring& line : lines) text += line + L"\n";
-  qvtest::WriteFileBytes(path, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+  qvtest::WriteFileBytes(
+      path, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
 }
 
 std::vector<std::wstring> ReadLines(const std::wstring& path) {
   const std::string bytes = qvtest::ReadFileBytes(path);
-  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()),
+                          bytes.size() / sizeof(wchar_t));
   std::vector<std::wstring> lines;
   size_t start = 0;
   for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
@@ -108,7 +110,8 @@ QV_TEST_CHILD(switch_labels) {
   if (!StartProgressTextTimer(second)) return 5;
   const std::wstring firstText = TextOf(first);
   for (const std::wstring& change : ObserveChanges(second, 4)) lines.push_back(change);
-  lines.push_back(TextOf(first) == firstText ? L"first unchanged" : L"first changed: " + TextOf(first));
+  lines.push_back(TextOf(first) == firstText ? L"first unchanged"
+                                             : L"first changed: " + TextOf(first));
   WriteLines(args.at(0), lines);
   return 0;
 }
@@ -121,8 +124,8 @@ TEST(ProgressTextTimer, DotsStepOneToThreeThenNoneWithThePageRedrawn) {
   ASSERT_EQ(qvtest::RunChild(L"animate_label", {out, kUninstalling, L"6"}).exitCode, 0u);
   const std::wstring text = kUninstalling;
   EXPECT_EQ(ReadLines(out), (std::vector<std::wstring>{L"+" + text + L".", L"+" + text + L"..",
-                                                       L"+" + text + L"...", L"+" + text, L"+" + text + L".",
-                                                       L"+" + text + L".."}));
+                                                       L"+" + text + L"...", L"+" + text,
+                                                       L"+" + text + L".", L"+" + text + L".."}));
 }
 
 TEST(ProgressTextTimer, KeepsAtMost199CharactersOfTheLabel) {
@@ -132,8 +135,8 @@ TEST(ProgressTextTimer, KeepsAtMost199CharactersOfTheLabel) {
   for (int i = 0; i < 250; ++i) text += static_cast<wchar_t>(L'a' + i % 26);
   ASSERT_EQ(qvtest::RunChild(L"animate_label", {out, text, L"3"}).exitCode, 0u);
   const std::wstring kept = text.substr(0, 199);
-  EXPECT_EQ(ReadLines(out),
-            (std::vector<std::wstring>{L"+" + kept + L".", L"+" + kept + L"..", L"+" + kept + L"..."}));
+  EXPECT_EQ(ReadLines(out), (std::vector<std::wstring>{L"+" + kept + L".", L"+" + kept + L"..",
+                                                       L"+" + kept + L"..."}));
 }
 
 TEST(ProgressTextTimer, TheLastLabelTakesOverAndNoWindowIsRefused) {

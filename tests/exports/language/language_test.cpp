@@ -29,7 +29,8 @@ std::wstring Get(GetStringFn fn, int id, int count = 512) {
 
 void RunOnThread(const std::function<void()>& body) {
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(
-      nullptr, 0, [](void* p) WINAPI -> unsigned {
+      nullptr, 0,
+      [](void* p) WINAPI -> unsigned {
         (*static_cast<const std::function<void()>*>(p))();
         return 0;
       },
@@ -159,7 +160,8 @@ TEST(Language, IdsNoTableHoldsAreMissingWhateverTheirRange) {
 // workers are given there cannot be read back.)
 TEST(ThreadLocaleManager, TheReleaseDecidesBetweenRegionalFormatAndUiLanguage) {
   const LANGID uiLanguage = GetUserDefaultUILanguage();
-  ASSERT_NE(uiLanguage, 0x0407) << "the test bed's UI language must differ from the child's regional format";
+  ASSERT_NE(uiLanguage, 0x0407)
+      << "the test bed's UI language must differ from the child's regional format";
   qvtest::ChildOptions xp;
   xp.windowsVersion = L"winxp";
   struct Case {
@@ -176,13 +178,15 @@ TEST(ThreadLocaleManager, TheReleaseDecidesBetweenRegionalFormatAndUiLanguage) {
     SCOPED_TRACE(c.what);
     qvtest::ScopedTempDir dir;
     qvtest::ScopedTempEnv env(dir.path());
-    EXPECT_EQ(qvtest::RunChild(L"worker_language_by_release", {}, c.options).exitCode, c.workerLocale);
+    EXPECT_EQ(qvtest::RunChild(L"worker_language_by_release", {}, c.options).exitCode,
+              c.workerLocale);
     std::vector<std::wstring> init;
     for (const std::wstring& m : TodayMessages(dir.path())) {
       if (m.rfind(L"ThreadLocaleManager::Init: ", 0) == 0) init.push_back(m);
     }
     ASSERT_EQ(init.size(), 1u);
     const std::wstring tail = L", langid initialized to " + qvtest::Hex4(c.mainLanguage);
-    EXPECT_EQ(init[0].substr(init[0].size() - std::min(init[0].size(), tail.size())), tail) << init[0];
+    EXPECT_EQ(init[0].substr(init[0].size() - std::min(init[0].size(), tail.size())), tail)
+        << init[0];
   }
 }

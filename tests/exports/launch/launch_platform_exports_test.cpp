@@ -34,12 +34,15 @@ ScopedHandle StartLaunchThroughRundll32() {
 class MenuDisabledPlatform {
  public:
   MenuDisabledPlatform()
-      : settings_(HKEY_CURRENT_USER, kTovinKey), logEnv_(logDir_.path()), engine_(root_.path() + L"Engine\\") {
+      : settings_(HKEY_CURRENT_USER, kTovinKey),
+        logEnv_(logDir_.path()),
+        engine_(root_.path() + L"Engine\\") {
     // Each start records itself and leaves at once.
     engine_.setBehaviour(qvtest::EngineQuit::kObey, 0, false);
     qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
                                qvtest::WideBytes(root_.path().substr(0, root_.path().size() - 1)));
-    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"MenuEnabled", REG_DWORD, qvtest::DwordBytes(0));
+    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"MenuEnabled", REG_DWORD,
+                               qvtest::DwordBytes(0));
   }
   const qvtest::FakeEngineInstall& engine() const { return engine_; }
   std::wstring logFile() const { return qvtest::TodayLogFile(logDir_.path()); }
@@ -76,14 +79,16 @@ TEST(LaunchPlatformExport, MenuDisabledStartsTheEngineAfterTheConfiguredDelay) {
 
   // Without an installation there is no engine to start; nothing is started in its place.
   qvtest::DeleteRegistryKey(HKEY_CURRENT_USER, kTovinKey);
-  qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"MenuEnabled", REG_DWORD, qvtest::DwordBytes(0));
+  qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"MenuEnabled", REG_DWORD,
+                             qvtest::DwordBytes(0));
   qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", REG_DWORD,
                              qvtest::DwordBytes(0));
   rundll32 = StartLaunchThroughRundll32();
   ASSERT_TRUE(rundll32);
   ASSERT_EQ(WaitForSingleObject(rundll32.get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
   EXPECT_EQ(qvtest::LogMessagesOf(platform.logFile(), kSource),
-            (std::vector<std::wstring>{L"menu not enabled; sleeping for 0msec", L"menu not enabled; sleeping for 0msec",
+            (std::vector<std::wstring>{L"menu not enabled; sleeping for 0msec",
+                                       L"menu not enabled; sleeping for 0msec",
                                        L"installation directory not found"}));
   EXPECT_EQ(qvtest::LogMessagesOf(platform.logFile(), L"_ShellExecute: ").size(), 1u);
   EXPECT_EQ(platform.engine().startArguments().size(), 1u);
@@ -96,7 +101,9 @@ TEST(LaunchPlatformExport, MenuDisabledWaitsFifteenSecondsByDefault) {
   ASSERT_TRUE(rundll32);
   const std::vector<std::wstring> expected = {L"menu not enabled; sleeping for 15000msec"};
   const ULONGLONG deadline = GetTickCount64() + 30000;
-  while (qvtest::LogMessagesOf(platform.logFile(), kSource) != expected && GetTickCount64() < deadline) Sleep(50);
+  while (qvtest::LogMessagesOf(platform.logFile(), kSource) != expected &&
+         GetTickCount64() < deadline)
+    Sleep(50);
   ASSERT_EQ(qvtest::LogMessagesOf(platform.logFile(), kSource), expected);
   // Well inside the delay: no engine yet, the entry point still asleep.
   EXPECT_EQ(WaitForSingleObject(rundll32.get(), 2000), static_cast<DWORD>(WAIT_TIMEOUT));
@@ -113,7 +120,8 @@ std::wstring FirstLaunchLine(const std::wstring& logFile) {
   if (!rundll32) return L"<not started>";
   std::vector<std::wstring> lines;
   const ULONGLONG deadline = GetTickCount64() + 30000;
-  while ((lines = qvtest::LogMessagesOf(logFile, kSource)).empty() && GetTickCount64() < deadline) Sleep(50);
+  while ((lines = qvtest::LogMessagesOf(logFile, kSource)).empty() && GetTickCount64() < deadline)
+    Sleep(50);
   // A delay being slept: the entry point has not returned.
   const bool asleep = WaitForSingleObject(rundll32.get(), 1000) == WAIT_TIMEOUT;
   TerminateProcess(rundll32.get(), 1);
@@ -126,7 +134,11 @@ std::wstring FirstLaunchLine(const std::wstring& logFile) {
 
 // A delay of another type, or longer than four bytes, is the default of 15 seconds.
 TEST(LaunchPlatformExport, ADelayOfAnotherTypeIsTheDefault) {
-  struct Case { const char* what; DWORD type; std::string bytes; } cases[] = {
+  struct Case {
+    const char* what;
+    DWORD type;
+    std::string bytes;
+  } cases[] = {
       {"REG_SZ \"0\"", REG_SZ, qvtest::WideBytes(L"0")},
       {"REG_QWORD 0", REG_QWORD, qvtest::QwordBytes(0)},
       {"REG_BINARY of four zero bytes", REG_BINARY, qvtest::DwordBytes(0)},
@@ -134,7 +146,8 @@ TEST(LaunchPlatformExport, ADelayOfAnotherTypeIsTheDefault) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     MenuDisabledPlatform platform;
-    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", c.type, c.bytes));
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs",
+                                           c.type, c.bytes));
     EXPECT_EQ(FirstLaunchLine(platform.logFile()), L"menu not enabled; sleeping for 15000msec");
     EXPECT_TRUE(platform.engine().startArguments().empty());
   }
@@ -143,22 +156,29 @@ TEST(LaunchPlatformExport, ADelayOfAnotherTypeIsTheDefault) {
 // A delay over five minutes is cut to five minutes, and says so; five minutes exactly is slept as
 // it stands. The entry point is ended while it sleeps.
 TEST(LaunchPlatformExport, ADelayOverFiveMinutesIsCapped) {
-  struct Case { DWORD delay; std::vector<std::wstring> lines; } cases[] = {
+  struct Case {
+    DWORD delay;
+    std::vector<std::wstring> lines;
+  } cases[] = {
       {300000, {L"menu not enabled; sleeping for 300000msec"}},
-      {300001, {L"menu not enabled; sleeping for 300001msec", L"LaunchPlatformDelayMs capped to 300000msec"}},
+      {300001,
+       {L"menu not enabled; sleeping for 300001msec",
+        L"LaunchPlatformDelayMs capped to 300000msec"}},
       {0xFFFFFFFF,
-       {L"menu not enabled; sleeping for 4294967295msec", L"LaunchPlatformDelayMs capped to 300000msec"}},
+       {L"menu not enabled; sleeping for 4294967295msec",
+        L"LaunchPlatformDelayMs capped to 300000msec"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.delay);
     MenuDisabledPlatform platform;
-    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", REG_DWORD,
-                                           qvtest::DwordBytes(c.delay)));
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs",
+                                           REG_DWORD, qvtest::DwordBytes(c.delay)));
     ScopedHandle rundll32 = StartLaunchThroughRundll32();
     ASSERT_TRUE(rundll32);
     std::vector<std::wstring> lines;
     const ULONGLONG deadline = GetTickCount64() + 30000;
-    while ((lines = qvtest::LogMessagesOf(platform.logFile(), kSource)).empty() && GetTickCount64() < deadline) {
+    while ((lines = qvtest::LogMessagesOf(platform.logFile(), kSource)).empty() &&
+           GetTickCount64() < deadline) {
       Sleep(50);
     }
     // Asleep, with every line of the way there written.
@@ -179,9 +199,9 @@ TEST(LaunchPlatformExport, MenuEnabledOfAnotherValueOrType) {
   for (const std::wstring& key : qvtest::DeskbandClassKeys()) {
     registrations.push_back(std::make_unique<qvtest::ScopedRegistryKey>(HKEY_CURRENT_USER, key));
   }
-  const std::vector<std::wstring> deskbandWay = {L"shell process count = 5", L"registering because not registered",
-                                                 L"registration required = 1",
-                                                 L"could not register deskband; aborting launch"};
+  const std::vector<std::wstring> deskbandWay = {
+      L"shell process count = 5", L"registering because not registered",
+      L"registration required = 1", L"could not register deskband; aborting launch"};
   struct Case {
     const char* what;
     const wchar_t* name;
@@ -190,20 +210,34 @@ TEST(LaunchPlatformExport, MenuEnabledOfAnotherValueOrType) {
     std::vector<std::wstring> lines;
     size_t engineStarts;
   } cases[] = {
-      {"MenuEnabled a REG_DWORD 2", L"MenuEnabled", REG_DWORD, qvtest::DwordBytes(2),
-       {L"menu not enabled; sleeping for 0msec"}, 1},
-      {"MenuEnabled a REG_SZ \"0\"", L"MenuEnabled", REG_SZ, qvtest::WideBytes(L"0"), deskbandWay, 0},
-      {"MenuEnabled a REG_BINARY 00", L"MenuEnabled", REG_BINARY, std::string(1, '\0'), deskbandWay, 0},
-      {"InstallDir a REG_DWORD 0", L"InstallDir", REG_DWORD, qvtest::DwordBytes(0),
-       {L"menu not enabled; sleeping for 0msec", L"installation directory not found"}, 0},
-      {"InstallDir an empty REG_SZ", L"InstallDir", REG_SZ, qvtest::WideBytes(L""),
-       {L"menu not enabled; sleeping for 0msec", L"installation directory not found"}, 0},
+      {"MenuEnabled a REG_DWORD 2",
+       L"MenuEnabled",
+       REG_DWORD,
+       qvtest::DwordBytes(2),
+       {L"menu not enabled; sleeping for 0msec"},
+       1},
+      {"MenuEnabled a REG_SZ \"0\"", L"MenuEnabled", REG_SZ, qvtest::WideBytes(L"0"), deskbandWay,
+       0},
+      {"MenuEnabled a REG_BINARY 00", L"MenuEnabled", REG_BINARY, std::string(1, '\0'), deskbandWay,
+       0},
+      {"InstallDir a REG_DWORD 0",
+       L"InstallDir",
+       REG_DWORD,
+       qvtest::DwordBytes(0),
+       {L"menu not enabled; sleeping for 0msec", L"installation directory not found"},
+       0},
+      {"InstallDir an empty REG_SZ",
+       L"InstallDir",
+       REG_SZ,
+       qvtest::WideBytes(L""),
+       {L"menu not enabled; sleeping for 0msec", L"installation directory not found"},
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     MenuDisabledPlatform platform;
-    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", REG_DWORD,
-                                           qvtest::DwordBytes(0)));
+    ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs",
+                                           REG_DWORD, qvtest::DwordBytes(0)));
     ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, c.name, c.type, c.bytes));
     ScopedHandle rundll32 = StartLaunchThroughRundll32();
     ASSERT_TRUE(rundll32);

@@ -29,7 +29,11 @@ QV_TEST_CHILD(log_startup_info_twice) {
 // Through the real DLL under each release: the version line once per process, then the
 // description, without a source name, on each call, naming the bitness of the Windows it runs on.
 TEST(Library, QVNSIS_LogStartupInfoWritesTheSystemDescription) {
-  struct Case { const wchar_t* wine; const wchar_t* version; const wchar_t* name; } cases[] = {
+  struct Case {
+    const wchar_t* wine;
+    const wchar_t* version;
+    const wchar_t* name;
+  } cases[] = {
       {L"winxp", L"5\\.1\\.\\d+; WindowsVersion = 5", L"WinXP"},
       {L"win7", L"6\\.1\\.\\d+; WindowsVersion = 7", L"Win7"},
       // Windows 8.1 and 10 are themselves whether the installer's manifest declares them or not.
@@ -48,12 +52,16 @@ TEST(Library, QVNSIS_LogStartupInfoWritesTheSystemDescription) {
     qvtest::ChildOptions options;
     options.windowsVersion = c.wine;
     if (std::wstring(c.wine) == L"win10 declared") options = qvtest::Windows10Child();
-    ASSERT_EQ(qvtest::RunChild(L"log_startup_info_twice", {qvtest::ExecutableDirectory() + L"qvnsis.dll"}, options).exitCode, 0u);
+    ASSERT_EQ(qvtest::RunChild(L"log_startup_info_twice",
+                               {qvtest::ExecutableDirectory() + L"qvnsis.dll"}, options)
+                  .exitCode,
+              0u);
 
     // Loading logs the version (asked by the language manager), the language and the start.
     const auto messages = qvtest::LogMessages(qvtest::TodayLogFile(dir.path()));
     ASSERT_EQ(messages.size(), 5u);
-    EXPECT_TRUE(std::regex_match(messages[0], std::wregex(std::wstring(L"QVOS::getWindowsVersion: ") + c.version)))
+    EXPECT_TRUE(std::regex_match(
+        messages[0], std::wregex(std::wstring(L"QVOS::getWindowsVersion: ") + c.version)))
         << messages[0];
     EXPECT_EQ(messages[1].rfind(L"ThreadLocaleManager::Init: ", 0), 0u) << messages[1];
     EXPECT_EQ(messages[2], L"DllMain: started");

@@ -49,7 +49,8 @@ QV_TEST_CHILD(worker_image_language) {
     SetThreadLocale(MAKELCID(0x0409, SORT_DEFAULT));
     // Without the switch this thread would be given the English one.
     HRSRC english = FindResourceW(nullptr, L"BANNER", L"IMAGE");
-    HRSRC german = FindResourceExW(nullptr, L"IMAGE", L"BANNER", MAKELANGID(LANG_GERMAN, SUBLANG_NEUTRAL));
+    HRSRC german =
+        FindResourceExW(nullptr, L"IMAGE", L"BANNER", MAKELANGID(LANG_GERMAN, SUBLANG_NEUTRAL));
     if (!english || english == german) result = 2;
     if (FirstPixel(LoadImageResource(L"BANNER")) != kGermanBlue) result = 3;
     if (LANGIDFROMLCID(GetThreadLocale()) != ThreadLocaleManager::MainLangId()) result = 4;

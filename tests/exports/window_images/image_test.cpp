@@ -77,9 +77,10 @@ TEST(PngDecode, EveryLayoutArrivesAsStraightBgra) {
   PngPicture palette = picture(2, 2, PNG_COLOR_TYPE_PALETTE, 8, {Bytes({0, 1}), Bytes({2, 3})});
   palette.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
   palette.transparency = {0, 128, 255};  // the fourth entry has none: opaque
-  PngPicture interlaced = picture(3, 3, PNG_COLOR_TYPE_RGB, 8,
-                            {Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9}), Bytes({10, 11, 12, 13, 14, 15, 16, 17, 18}),
-                             Bytes({19, 20, 21, 22, 23, 24, 25, 26, 27})});
+  PngPicture interlaced =
+      picture(3, 3, PNG_COLOR_TYPE_RGB, 8,
+              {Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9}), Bytes({10, 11, 12, 13, 14, 15, 16, 17, 18}),
+               Bytes({19, 20, 21, 22, 23, 24, 25, 26, 27})});
   interlaced.interlaced = true;
   PngPicture greyKey = picture(2, 1, PNG_COLOR_TYPE_GRAY, 8, {Bytes({7, 9})});
   // Transparency by colour key: the pixels of exactly that colour, and only they.
@@ -87,10 +88,12 @@ TEST(PngDecode, EveryLayoutArrivesAsStraightBgra) {
   keyedGrey.transparentColour = {9};
   PngPicture keyedRgb = picture(3, 1, PNG_COLOR_TYPE_RGB, 8, {Bytes({1, 2, 3, 1, 2, 4, 0, 2, 3})});
   keyedRgb.transparentColour = {1, 2, 3};
-  PngPicture keyedRgb16 = picture(2, 1, PNG_COLOR_TYPE_RGB, 16, {Bytes({0xAB, 1, 0xCD, 2, 0xEF, 3, 0xAB, 1, 0xCD, 2, 0xEF, 4})});
+  PngPicture keyedRgb16 = picture(2, 1, PNG_COLOR_TYPE_RGB, 16,
+                                  {Bytes({0xAB, 1, 0xCD, 2, 0xEF, 3, 0xAB, 1, 0xCD, 2, 0xEF, 4})});
   keyedRgb16.transparentColour = {0xAB01, 0xCD02, 0xEF03};
   // The decoder's libpng skips what only describes the picture: the same pixels.
-  PngPicture described = picture(2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {Bytes({1, 2, 3, 4, 250, 251, 252, 0})});
+  PngPicture described =
+      picture(2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {Bytes({1, 2, 3, 4, 250, 251, 252, 0})});
   described.metadata = true;
   Case cases[] = {
       {"RGBA with every metadata chunk", described, {0x04010203, 0x00FAFBFC}},
@@ -98,23 +101,34 @@ TEST(PngDecode, EveryLayoutArrivesAsStraightBgra) {
       {"RGB keyed", keyedRgb, {0x00010203, 0xFF010204, 0xFF000203}},
       {"16-bit RGB keyed (the key compares all 16 bits)", keyedRgb16, {0x00ABCDEF, 0xFFABCDEF}},
       {"palette with transparency", palette, {0x00FF0000, 0x8000FF00, 0xFF0000FF, 0xFFFFFFFF}},
-      {"16-bit grey", picture(2, 2, PNG_COLOR_TYPE_GRAY, 16, {Bytes({0x12, 0x34, 0xFF, 0xFF}), Bytes({0, 0, 0x80, 0x80})}),
+      {"16-bit grey",
+       picture(2, 2, PNG_COLOR_TYPE_GRAY, 16,
+               {Bytes({0x12, 0x34, 0xFF, 0xFF}), Bytes({0, 0, 0x80, 0x80})}),
        {0xFF121212, 0xFFFFFFFF, 0xFF000000, 0xFF808080}},
-      {"1-bit grey", picture(3, 1, PNG_COLOR_TYPE_GRAY, 1, {Bytes({0xA0})}), {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}},
-      {"grey with alpha", picture(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {Bytes({0x40, 0x10})}), {0x10404040}},
-      {"RGBA", picture(2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {Bytes({1, 2, 3, 4, 250, 251, 252, 0})}),
+      {"1-bit grey",
+       picture(3, 1, PNG_COLOR_TYPE_GRAY, 1, {Bytes({0xA0})}),
+       {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}},
+      {"grey with alpha",
+       picture(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {Bytes({0x40, 0x10})}),
+       {0x10404040}},
+      {"RGBA",
+       picture(2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {Bytes({1, 2, 3, 4, 250, 251, 252, 0})}),
        {0x04010203, 0x00FAFBFC}},
-      {"16-bit RGB", picture(1, 1, PNG_COLOR_TYPE_RGB, 16, {Bytes({0xAB, 1, 0xCD, 2, 0xEF, 3})}), {0xFFABCDEF}},
-      {"interlaced RGB", interlaced,
-       {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C, 0xFF0D0E0F, 0xFF101112, 0xFF131415, 0xFF161718,
-        0xFF191A1B}},
+      {"16-bit RGB",
+       picture(1, 1, PNG_COLOR_TYPE_RGB, 16, {Bytes({0xAB, 1, 0xCD, 2, 0xEF, 3})}),
+       {0xFFABCDEF}},
+      {"interlaced RGB",
+       interlaced,
+       {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C, 0xFF0D0E0F, 0xFF101112, 0xFF131415,
+        0xFF161718, 0xFF191A1B}},
       {"grey, no transparency chunk", greyKey, {0xFF070707, 0xFF090909}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = qvtest::EncodePng(c.picture);
     if (c.picture.metadata) {
-      for (const char* chunk : {"tEXt", "zTXt", "iTXt", "gAMA", "cHRM", "sRGB", "pHYs", "tIME", "bKGD", "sBIT", "eXIf"}) {
+      for (const char* chunk : {"tEXt", "zTXt", "iTXt", "gAMA", "cHRM", "sRGB", "pHYs", "tIME",
+                                "bKGD", "sBIT", "eXIf"}) {
         EXPECT_NE(file.find(chunk), std::string::npos) << chunk << " was not written";
       }
     }
@@ -126,7 +140,8 @@ TEST(PngDecode, EveryLayoutArrivesAsStraightBgra) {
 
     const auto image = FromMemory(file);
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(PixelsOf(image->pixels(), image->width(), image->height()), c.expected) << "as a QVImage";
+    EXPECT_EQ(PixelsOf(image->pixels(), image->width(), image->height()), c.expected)
+        << "as a QVImage";
   }
 }
 
@@ -166,7 +181,8 @@ std::string ProgramResource(const wchar_t* name) {
   const HRSRC found = FindResourceW(program, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
   if (!found) return std::string();
   const HGLOBAL loaded = LoadResource(program, found);
-  return std::string(static_cast<const char*>(LockResource(loaded)), SizeofResource(program, found));
+  return std::string(static_cast<const char*>(LockResource(loaded)),
+                     SizeofResource(program, found));
 }
 
 // Photographs decode to exactly the pixels the stock libjpeg-turbo (Debian's djpeg, its default
@@ -181,7 +197,8 @@ TEST(JpegDecode, PhotographsDecodeExactlyAsTheStockDecoderDoes) {
     ASSERT_FALSE(jpeg.empty());
     // "P6\n<width> <height>\n255\n", then RGB rows.
     int width = 0, height = 0, maxValue = 0, headerLength = 0;
-    ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &width, &height, &maxValue, &headerLength), 3);
+    ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &width, &height, &maxValue, &headerLength),
+              3);
     const std::string rgb = ppm.substr(static_cast<size_t>(headerLength) + 1);
     ASSERT_EQ(rgb.size(), static_cast<size_t>(width) * height * 3);
 
@@ -193,7 +210,8 @@ TEST(JpegDecode, PhotographsDecodeExactlyAsTheStockDecoderDoes) {
     for (int i = 0; i < width * height; ++i) {
       const uint8_t* bgra = decoded.pixels.get() + 4 * i;
       const auto* expected = reinterpret_cast<const uint8_t*>(rgb.data()) + 3 * i;
-      if (bgra[2] != expected[0] || bgra[1] != expected[1] || bgra[0] != expected[2] || bgra[3] != 0xFF) {
+      if (bgra[2] != expected[0] || bgra[1] != expected[1] || bgra[0] != expected[2] ||
+          bgra[3] != 0xFF) {
         ++differing;
       }
     }
@@ -211,9 +229,11 @@ TEST(ImageLoad, NeitherEmptyTruncatedNorMissingFilesLoad) {
       {"BMP", "BM" + std::string(60, '\0')},
   };
   // Cut through the header, through the image data and just before the end chunk.
-  for (size_t cut : {20u, 40u, 60u}) cases.push_back({"PNG cut at " + std::to_string(cut), png.substr(0, cut)});
+  for (size_t cut : {20u, 40u, 60u})
+    cases.push_back({"PNG cut at " + std::to_string(cut), png.substr(0, cut)});
   cases.push_back({"PNG without its end", png.substr(0, png.size() - 12)});
-  for (size_t cut : {100u, 300u, 500u}) cases.push_back({"JPEG cut at " + std::to_string(cut), jpeg.substr(0, cut)});
+  for (size_t cut : {100u, 300u, 500u})
+    cases.push_back({"JPEG cut at " + std::to_string(cut), jpeg.substr(0, cut)});
   cases.push_back({"JPEG cut inside its data", jpeg.substr(0, jpeg.size() - 40)});
 
   qvtest::ScopedTempDir dir;
@@ -256,7 +276,8 @@ TEST(ImageLoad, PicturesBeyond256MiBOfPixelsAreRefused) {
   EXPECT_TRUE(DecodePng(limit.data(), limit.size(), &png));
   EXPECT_EQ(png.width, 8192);
 
-  const std::string overJpeg = qvtest::EncodeJpeg(8200, 8200, 1, [](int, int, int) { return 0x55; }, false, 50);
+  const std::string overJpeg = qvtest::EncodeJpeg(
+      8200, 8200, 1, [](int, int, int) { return 0x55; }, false, 50);
   DecodedImage jpeg;
   EXPECT_FALSE(DecodeJpeg(overJpeg.data(), overJpeg.size(), &jpeg));
 
@@ -303,7 +324,11 @@ TEST(ImageScale, AlphaSurvivesStretching) {
   half.rows.assign(4, std::string());
   for (int x = 0; x < 8; ++x) half.rows[0] += Bytes({200, 100, 50, 128});
   half.rows.assign(4, half.rows[0]);
-  struct Case { const char* name; qvtest::PngPicture picture; uint32_t left, right; } cases[] = {
+  struct Case {
+    const char* name;
+    qvtest::PngPicture picture;
+    uint32_t left, right;
+  } cases[] = {
       {"transparent and opaque halves", picture, 0x00000000, 0xFF1428DC},
       {"half transparent throughout", half, 0x80C86432, 0x80C86432},
   };
@@ -334,11 +359,15 @@ TEST(ImageScale, AlphaSurvivesStretching) {
 TEST(JpegDecode, LargeApplicationSegmentsAreSkipped) {
   const std::string plain = qvtest::EncodeJpeg(16, 16, 3, SplitRgb);
   auto segment = [](int marker, size_t size) {
-    std::string bytes = Bytes({0xFF, marker, static_cast<int>((size + 2) >> 8), static_cast<int>((size + 2) & 0xFF)});
+    std::string bytes = Bytes(
+        {0xFF, marker, static_cast<int>((size + 2) >> 8), static_cast<int>((size + 2) & 0xFF)});
     for (size_t i = 0; i < size; ++i) bytes += static_cast<char>(i * 7 + 1);
     return bytes;
   };
-  struct Case { const char* name; std::string segments; } cases[] = {
+  struct Case {
+    const char* name;
+    std::string segments;
+  } cases[] = {
       {"EXIF of 10 KB", segment(0xE1, 10000)},
       {"EXIF of 60 KB and ICC of 5 KB", segment(0xE1, 60000) + segment(0xE2, 5000)},
       {"segment ending on the buffer's edge", segment(0xE1, 4090)},
@@ -369,7 +398,7 @@ TEST(ImageScale, TheBitmapIsATopDown32BitCopy) {
   picture.height = 3;
   picture.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
   picture.rows = {Bytes({1, 2, 3, 255, 4, 5, 6, 128}), Bytes({7, 8, 9, 0, 10, 11, 12, 255}),
-               Bytes({200, 201, 202, 255, 203, 204, 205, 64})};
+                  Bytes({200, 201, 202, 255, 203, 204, 205, 64})};
   const auto image = FromMemory(qvtest::EncodePng(picture));
   ASSERT_NE(image, nullptr);
   ScopedBitmap bitmap(image->toHBITMAP());

@@ -21,8 +21,8 @@ class ImageControl {
   ImageControl(int width, int height) {
     parent_ = CreateWindowExW(0, L"STATIC", L"images", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400, nullptr,
                               nullptr, nullptr, nullptr);
-    control_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 10, 10, width, height,
-                               parent_, nullptr, nullptr, nullptr);
+    control_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 10, 10, width,
+                               height, parent_, nullptr, nullptr, nullptr);
     // A static bitmap control may shrink to its (absent) bitmap on creation: size it now.
     SetWindowPos(control_, nullptr, 10, 10, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -82,7 +82,8 @@ class LibraryWithImages {
     if (!update) return;
     bool added = true;
     for (const auto& image : images) {
-      added = added && UpdateResourceW(update, L"IMAGE", image.first, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+      added = added && UpdateResourceW(update, L"IMAGE", image.first,
+                                       MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
                                        const_cast<char*>(image.second.data()),
                                        static_cast<DWORD>(image.second.size()));
     }
@@ -95,9 +96,7 @@ class LibraryWithImages {
   LibraryWithImages(const LibraryWithImages&) = delete;
   LibraryWithImages& operator=(const LibraryWithImages&) = delete;
 
-  SetImageFn setWindowImage() const {
-    return QV_EXPORT(module_, QVNSIS_SetWindowImage);
-  }
+  SetImageFn setWindowImage() const { return QV_EXPORT(module_, QVNSIS_SetWindowImage); }
 
  private:
   std::wstring path_;
@@ -131,7 +130,8 @@ class WindowImage : public testing::Test {
 TEST_F(WindowImage, AFileIsStretchedOverTheWholeControl) {
   ASSERT_NE(fromFile_, nullptr);
   ImageControl control(200, 200);
-  const std::wstring png = WriteFile(L"banner.png", qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
+  const std::wstring png =
+      WriteFile(L"banner.png", qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
   fromFile_(control.hwnd(), png.c_str());
 
   ASSERT_NE(control.bitmap(), nullptr);
@@ -151,7 +151,8 @@ TEST_F(WindowImage, AFileIsStretchedOverTheWholeControl) {
 
 TEST_F(WindowImage, ZeroSizedControlsReceiveNothingAndLogNothing) {
   ASSERT_NE(fromFile_, nullptr);
-  const std::wstring png = WriteFile(L"banner.png", qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
+  const std::wstring png =
+      WriteFile(L"banner.png", qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
   for (SIZE size : {SIZE{0, 0}, SIZE{0, 50}, SIZE{50, 0}}) {
     ImageControl control(size.cx, size.cy);
     fromFile_(control.hwnd(), png.c_str());
@@ -166,7 +167,8 @@ TEST_F(WindowImage, FailuresAreLoggedAndLeaveTheControlAsItWas) {
   ImageControl control(50, 50);
   const std::wstring text = WriteFile(L"notes.png", "neither a PNG nor a JPEG");
   const std::wstring missing = dir_.path() + L"missing.jpg";
-  const std::wstring good = WriteFile(L"good.png", qvtest::TwoColourPng(10, 10, 0x00FF00, 0x00FF00));
+  const std::wstring good =
+      WriteFile(L"good.png", qvtest::TwoColourPng(10, 10, 0x00FF00, 0x00FF00));
   fromFile_(control.hwnd(), good.c_str());
   const HBITMAP shown = control.bitmap();
   ASSERT_NE(shown, nullptr);
@@ -192,7 +194,8 @@ TEST_F(WindowImage, FailuresAreLoggedAndLeaveTheControlAsItWas) {
 TEST_F(WindowImage, RepaintingReleasesOurOldBitmapButNotTheInstallers) {
   ASSERT_NE(fromFile_, nullptr);
   ImageControl control(64, 64);
-  const std::wstring png = WriteFile(L"banner.png", qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
+  const std::wstring png =
+      WriteFile(L"banner.png", qvtest::TwoColourPng(100, 50, 0xFF0000, 0x0000FF));
   // The installer's own picture stays the installer's to delete.
   HBITMAP installers = CreateBitmap(64, 64, 1, 32, nullptr);
   ASSERT_NE(installers, nullptr);
@@ -215,11 +218,13 @@ TEST_F(WindowImage, RepaintingReleasesOurOldBitmapButNotTheInstallers) {
 // nothing from either export.
 TEST_F(WindowImage, ResourcesThatDoNotLoadAndHandlesThatAreNoWindows) {
   ASSERT_NE(fromFile_, nullptr);
-  const LibraryWithImages images(dir_.path(), {{L"BANNER", qvtest::TwoColourPng(20, 10, 0x00FF00, 0x00FF00)},
-                                               {L"BROKEN", "\x89PNG\r\n\x1A\n but cut short"}});
+  const LibraryWithImages images(dir_.path(),
+                                 {{L"BANNER", qvtest::TwoColourPng(20, 10, 0x00FF00, 0x00FF00)},
+                                  {L"BROKEN", "\x89PNG\r\n\x1A\n but cut short"}});
   const SetImageFn fromResource = images.setWindowImage();
   ASSERT_NE(fromResource, nullptr);
-  const std::wstring good = WriteFile(L"good.png", qvtest::TwoColourPng(10, 10, 0x00FF00, 0x00FF00));
+  const std::wstring good =
+      WriteFile(L"good.png", qvtest::TwoColourPng(10, 10, 0x00FF00, 0x00FF00));
 
   ImageControl control(40, 40);
   fromResource(control.hwnd(), L"BANNER");
@@ -230,10 +235,12 @@ TEST_F(WindowImage, ResourcesThatDoNotLoadAndHandlesThatAreNoWindows) {
   fromResource(control.hwnd(), MAKEINTRESOURCEW(7));
   EXPECT_EQ(control.bitmap(), shown);
 
-  HWND destroyed = CreateWindowExW(0, L"STATIC", L"", SS_BITMAP, 0, 0, 40, 40, nullptr, nullptr, nullptr, nullptr);
+  HWND destroyed = CreateWindowExW(0, L"STATIC", L"", SS_BITMAP, 0, 0, 40, 40, nullptr, nullptr,
+                                   nullptr, nullptr);
   ASSERT_NE(destroyed, nullptr);
   DestroyWindow(destroyed);
-  const HWND noWindows[] = {nullptr, reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xDEAD0)), destroyed};
+  const HWND noWindows[] = {nullptr, reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xDEAD0)),
+                            destroyed};
   for (HWND noWindow : noWindows) {
     fromResource(noWindow, L"BANNER");
     fromFile_(noWindow, good.c_str());

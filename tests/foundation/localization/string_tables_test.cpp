@@ -21,8 +21,8 @@ struct Language {
   LANGID id;
   const char* name;
   Script script;
-  const wchar_t* tag;  // the text of 115; nullptr where the language has none
-  bool hasRelaunch;    // 110
+  const wchar_t* tag;       // the text of 115; nullptr where the language has none
+  bool hasRelaunch;         // 110
   const wchar_t* units[3];  // 5005 to 5007
 };
 
@@ -40,8 +40,18 @@ const Language kLanguages[] = {
     {0x0014, "Norwegian", Script::Latin, nullptr, true, {kBytes[0], kBytes[1], kBytes[2]}},
     {0x0019, "Russian", Script::Cyrillic, nullptr, true, {L"КБ", L"МБ", L"ГБ"}},
     {0x001D, "Swedish", Script::Latin, nullptr, true, {kBytes[0], kBytes[1], kBytes[2]}},
-    {0x0409, "English (United States)", Script::Latin, L"EN", true, {kBytes[0], kBytes[1], kBytes[2]}},
-    {0x0416, "Portuguese (Brazil)", Script::Latin, nullptr, false, {kBytes[0], kBytes[1], kBytes[2]}},
+    {0x0409,
+     "English (United States)",
+     Script::Latin,
+     L"EN",
+     true,
+     {kBytes[0], kBytes[1], kBytes[2]}},
+    {0x0416,
+     "Portuguese (Brazil)",
+     Script::Latin,
+     nullptr,
+     false,
+     {kBytes[0], kBytes[1], kBytes[2]}},
     {0x0C0A, "Spanish (Spain)", Script::Latin, L"ESN", true, {kBytes[0], kBytes[1], kBytes[2]}},
     {0x2C0A, "Spanish (Argentina)", Script::Latin, L"ESS", true, {kBytes[0], kBytes[1], kBytes[2]}},
     {0x7C04, "Chinese (Traditional)", Script::Han, L"CHT", true, {kBytes[0], kBytes[1], kBytes[2]}},
@@ -56,7 +66,8 @@ constexpr UINT kFirstUnit = 5005;
 const std::map<UINT, std::wstring> kEnglishTable = {
     {101, L"Uninstalling Tovin will also delete your Tovin apps and start menu."},
     {102, L"Uninstalling Tovin will also delete your Tovin apps and menu."},
-    {103, L"Uninstalling Tovin will also delete the Tovin start menu and apps, including Zandor Start."},
+    {103,
+     L"Uninstalling Tovin will also delete the Tovin start menu and apps, including Zandor Start."},
     {104, L"Uninstalling Tovin will also delete the Tovin menu and apps, including Zandor Start."},
     {105, L"Uninstall Tovin"},
     {106, L"Uninstalling Tovin. This won't take long"},
@@ -86,7 +97,7 @@ const std::set<std::pair<LANGID, UINT>> kSameAsEnglish = {
 
 // English words that are also words of the translations: the product names, the link tag, and
 // "menu", "start", "apps", "data", "send", "a" and "minutes" in their own languages.
-const std::set<std::wstring> kSharedWords = {L"tovin", L"zandor", L"start", L"a",    L"menu",
+const std::set<std::wstring> kSharedWords = {L"tovin", L"zandor", L"start", L"a",      L"menu",
                                              L"apps",  L"data",   L"send",  L"minutes"};
 
 const std::set<WORD> kBlocks = {101 / 16 + 1, 116 / 16 + 1, 5001 / 16 + 1};
@@ -100,7 +111,6 @@ std::set<UINT> ExpectedIds(const Language& language) {
   if (!language.hasRelaunch) ids.erase(kRelaunch);
   return ids;
 }
-
 
 std::string Describe(const Language& language, UINT id) {
   return std::string(language.name) + " id " + std::to_string(id);
@@ -130,23 +140,31 @@ bool HasLetterOf(Script script, const std::wstring& text) {
   return std::any_of(text.begin(), text.end(), [script](wchar_t c) {
     const bool han = c >= 0x4E00 && c <= 0x9FFF;
     switch (script) {
-      case Script::Latin: return IsLatinLetter(c);
-      case Script::Cyrillic: return c >= 0x0400 && c <= 0x04FF;
-      case Script::Han: return han;
-      case Script::Japanese: return han || (c >= 0x3040 && c <= 0x30FF);
-      case Script::Hangul: return c >= 0xAC00 && c <= 0xD7A3;
+      case Script::Latin:
+        return IsLatinLetter(c);
+      case Script::Cyrillic:
+        return c >= 0x0400 && c <= 0x04FF;
+      case Script::Han:
+        return han;
+      case Script::Japanese:
+        return han || (c >= 0x3040 && c <= 0x30FF);
+      case Script::Hangul:
+        return c >= 0xAC00 && c <= 0xD7A3;
     }
     return false;
   });
 }
 
 bool EndsWithFullStop(const std::wstring& text) {
-  return !text.empty() && (text.back() == L'.' || text.back() == L'\u3002' || text.back() == L'\uFF0E');
+  return !text.empty() &&
+         (text.back() == L'.' || text.back() == L'\u3002' || text.back() == L'\uFF0E');
 }
 
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out) {
-  if (IS_INTRESOURCE(name)) reinterpret_cast<std::set<WORD>*>(out)->insert(LOWORD(name));
-  else reinterpret_cast<std::set<WORD>*>(out)->insert(0);  // a named block: never expected
+  if (IS_INTRESOURCE(name))
+    reinterpret_cast<std::set<WORD>*>(out)->insert(LOWORD(name));
+  else
+    reinterpret_cast<std::set<WORD>*>(out)->insert(0);  // a named block: never expected
   return TRUE;
 }
 
@@ -172,8 +190,7 @@ class Library {
 
   std::set<WORD> Blocks() const {
     std::set<WORD> blocks;
-    EnumResourceNamesW(module_, RT_STRING, CollectName,
-                       reinterpret_cast<LONG_PTR>(&blocks));
+    EnumResourceNamesW(module_, RT_STRING, CollectName, reinterpret_cast<LONG_PTR>(&blocks));
     return blocks;
   }
 
@@ -238,7 +255,8 @@ void ForEachLibrary(Check check) {
   for (const auto& entry : libraries) {
     SCOPED_TRACE(entry.first);
     Library library(entry.first, entry.second);
-    ASSERT_NE(library.module(), nullptr) << entry.first << " did not load, error " << GetLastError();
+    ASSERT_NE(library.module(), nullptr)
+        << entry.first << " did not load, error " << GetLastError();
     check(library);
   }
 }
@@ -266,9 +284,8 @@ TEST(StringTables, EachLanguageHasExactlyItsIds) {
 }
 
 TEST(StringTables, EnglishReadsExactlyAsWritten) {
-  ForEachLibrary([](const Library& library) {
-    EXPECT_EQ(library.Strings(kEnglish), kEnglishTable);
-  });
+  ForEachLibrary(
+      [](const Library& library) { EXPECT_EQ(library.Strings(kEnglish), kEnglishTable); });
 }
 
 TEST(StringTables, TagsAndUnitsAreTheFixedTexts) {
@@ -282,7 +299,8 @@ TEST(StringTables, TagsAndUnitsAreTheFixedTexts) {
       for (UINT i = 0; i < 3; ++i) {
         const UINT id = kFirstUnit + i;
         ASSERT_TRUE(strings.count(id)) << Describe(language, id) << " is missing";
-        EXPECT_EQ(qvtest::Utf8(strings.at(id)), qvtest::Utf8(language.units[i])) << Describe(language, id);
+        EXPECT_EQ(qvtest::Utf8(strings.at(id)), qvtest::Utf8(language.units[i]))
+            << Describe(language, id);
       }
     }
   });

@@ -22,8 +22,7 @@ namespace {
 std::wstring InitLine(DWORD threadId, LANGID language) {
   wchar_t hex[8] = {};
   swprintf(hex, 8, L"%04x", static_cast<unsigned>(language));
-  return L"main thread id is " + std::to_wstring(threadId) +
-         L", langid initialized to " + hex;
+  return L"main thread id is " + std::to_wstring(threadId) + L", langid initialized to " + hex;
 }
 
 }  // namespace
@@ -67,7 +66,8 @@ TEST(ThreadLocaleManager, InitLetsNoExceptionOutWhenWhatItCallsThrows) {
   struct RestoreQuery {
     ~RestoreQuery() { QVOS::detail::setVersionQuery(nullptr); }
   } restore;
-  QVOS::detail::setVersionQuery([](OSVERSIONINFOW*) -> bool { throw std::runtime_error("injected"); });
+  QVOS::detail::setVersionQuery(
+      [](OSVERSIONINFOW*) -> bool { throw std::runtime_error("injected"); });
 
   std::string escaped;
   try {

@@ -11,11 +11,16 @@
 
 namespace {
 
-
 class CountingCritSec : public QVCritSec {
  public:
-  void lock() override { ++locks; QVCritSec::lock(); }
-  void unlock() override { ++unlocks; QVCritSec::unlock(); }
+  void lock() override {
+    ++locks;
+    QVCritSec::lock();
+  }
+  void unlock() override {
+    ++unlocks;
+    QVCritSec::unlock();
+  }
   int locks = 0;
   int unlocks = 0;
 };
@@ -67,7 +72,10 @@ TEST(QVCritLock, LocksOnceForItsScopeAndNullIsANoOp) {
 TEST(QVCritSec, TryLockFailsAcrossThreadsAndRecursesOnTheOwner) {
   QVCritSec section;
   auto tryFromOtherThread = [&section]() {
-    struct Ctx { QVCritSec* s; bool got; } ctx{&section, false};
+    struct Ctx {
+      QVCritSec* s;
+      bool got;
+    } ctx{&section, false};
     HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(
         nullptr, 0,
         [](void* p) WINAPI -> unsigned {

@@ -61,13 +61,15 @@ std::wstring DayFile(const std::wstring& dir, const SYSTEMTIME& t) {
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // HKCU\SOFTWARE\Tovin "OutputDebug" set for the scope; the key is put back as it was.
 class ScopedOutputDebug {
  public:
-  ScopedOutputDebug(DWORD type, const std::string& bytes) : saved_(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin") {
+  ScopedOutputDebug(DWORD type, const std::string& bytes)
+      : saved_(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin") {
     qvtest::WriteRegistryValue(HKEY_CURRENT_USER, L"SOFTWARE\\Tovin", L"OutputDebug", type, bytes);
   }
 
@@ -79,7 +81,8 @@ class ScopedOutputDebug {
 QV_TEST_CHILD(log_lines) {
   const int count = std::stoi(args.at(0));
   const std::wstring tag = args.at(1);
-  const std::wstring payload(args.size() > 2 ? std::stoi(args.at(2)) : 0, tag.empty() ? L'x' : tag[0]);
+  const std::wstring payload(args.size() > 2 ? std::stoi(args.at(2)) : 0,
+                             tag.empty() ? L'x' : tag[0]);
   for (int i = 1; i <= count; ++i) Log::WriteLine(tag + L" " + std::to_wstring(i) + L" " + payload);
   return 0;
 }
@@ -87,9 +90,9 @@ QV_TEST_CHILD(log_lines) {
 // Writes 100 lines dated YYYY MM DD; after the 50th it plants `plant` in the temporary directory,
 // so the test can see whether the 100th line cleans up again.
 QV_TEST_CHILD(log_lines_on_day) {
-  const SYSTEMTIME day = Day(static_cast<WORD>(std::stoi(args.at(0))),
-                             static_cast<WORD>(std::stoi(args.at(1))),
-                             static_cast<WORD>(std::stoi(args.at(2))));
+  const SYSTEMTIME day =
+      Day(static_cast<WORD>(std::stoi(args.at(0))), static_cast<WORD>(std::stoi(args.at(1))),
+          static_cast<WORD>(std::stoi(args.at(2))));
   const int count = std::stoi(args.at(3));
   for (int i = 1; i <= count; ++i) {
     Log::detail::WriteLineAt(L"line " + std::to_wstring(i), day);
@@ -106,8 +109,10 @@ QV_TEST_CHILD(log_lines_on_days) {
   for (const std::wstring& step : args) {
     int year = 0, month = 0, day = 0, count = 0, used = 0;
     if (swscanf(step.c_str(), L"%d-%d-%d:%d%n", &year, &month, &day, &count, &used) != 4) return 2;
-    const SYSTEMTIME date = Day(static_cast<WORD>(year), static_cast<WORD>(month), static_cast<WORD>(day));
-    for (int i = 0; i < count; ++i) Log::detail::WriteLineAt(L"line " + std::to_wstring(++line), date);
+    const SYSTEMTIME date =
+        Day(static_cast<WORD>(year), static_cast<WORD>(month), static_cast<WORD>(day));
+    for (int i = 0; i < count; ++i)
+      Log::detail::WriteLineAt(L"line " + std::to_wstring(++line), date);
     if (step[used] == L':') qvtest::WriteFileBytes(step.substr(used + 1), "x");
   }
   return 0;
@@ -117,7 +122,11 @@ QV_TEST_CHILD(log_lines_on_days) {
 
 TEST(LogFormat, LineLayout) {
   const SYSTEMTIME t = {2014, 3, 1, 3, 9, 5, 7, 0};
-  struct Case { std::wstring name; uint32_t pid; std::wstring expected; } cases[] = {
+  struct Case {
+    std::wstring name;
+    uint32_t pid;
+    std::wstring expected;
+  } cases[] = {
       {L"setup", 4312, L"setup      04312 [2014-03-03 09:05:07] hello\r\n"},
       {L"InstallerS", 7, L"InstallerS 00007 [2014-03-03 09:05:07] hello\r\n"},
       {L"a", 1234567, L"a          1234567 [2014-03-03 09:05:07] hello\r\n"},
@@ -126,7 +135,8 @@ TEST(LogFormat, LineLayout) {
     EXPECT_EQ(Log::detail::FormatLine(c.name, c.pid, t, L"hello"), c.expected);
   }
   const SYSTEMTIME evening = {2014, 12, 0, 31, 23, 59, 58, 0};
-  EXPECT_EQ(Log::detail::FormatLine(L"p", 1, evening, L"m"), L"p          00001 [2014-12-31 23:59:58] m\r\n");
+  EXPECT_EQ(Log::detail::FormatLine(L"p", 1, evening, L"m"),
+            L"p          00001 [2014-12-31 23:59:58] m\r\n");
   EXPECT_EQ(Log::detail::DayFileName(t), L"Tovin-2014-03-03.log");
 }
 
@@ -141,7 +151,8 @@ TEST(LogFile, DayFilePathIsWhereTheDaysLinesGo) {
   EXPECT_EQ(ReadLogLines(Log::detail::DayFilePathAt(today)).size(), 1u);
   // The public form reads the clock: today's file, or tomorrow's had midnight passed meanwhile.
   const std::wstring now = Log::DayFilePath();
-  EXPECT_TRUE(now == DayFile(dir.path(), today) || now == DayFile(dir.path(), DaysAfter(today, 1))) << now;
+  EXPECT_TRUE(now == DayFile(dir.path(), today) || now == DayFile(dir.path(), DaysAfter(today, 1)))
+      << now;
 }
 
 TEST(LogFile, ByteOrderMarkOnceThenLinesAndTheNextDayStartsANewFile) {
@@ -180,7 +191,10 @@ TEST(LogFile, ByteOrderMarkOnceThenLinesAndTheNextDayStartsANewFile) {
 TEST(LogFile, ProcessNameIsTheExecutableStemCutToTenCharacters) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
-  struct Case { std::wstring exe; std::wstring shown; } cases[] = {
+  struct Case {
+    std::wstring exe;
+    std::wstring shown;
+  } cases[] = {
       {L"InstallerSetup.exe", L"InstallerS "},
       {L"setup.exe", L"setup      "},
   };
@@ -203,9 +217,12 @@ TEST(LogFile, LinesOfConcurrentProcessesArriveWhole) {
   const int kLines = 200;
   const int kPayload = 300;
   {
-    qvtest::RunningChild a(L"log_lines", {std::to_wstring(kLines), L"A", std::to_wstring(kPayload)});
-    qvtest::RunningChild b(L"log_lines", {std::to_wstring(kLines), L"B", std::to_wstring(kPayload)});
-    qvtest::RunningChild c(L"log_lines", {std::to_wstring(kLines), L"C", std::to_wstring(kPayload)});
+    qvtest::RunningChild a(L"log_lines",
+                           {std::to_wstring(kLines), L"A", std::to_wstring(kPayload)});
+    qvtest::RunningChild b(L"log_lines",
+                           {std::to_wstring(kLines), L"B", std::to_wstring(kPayload)});
+    qvtest::RunningChild c(L"log_lines",
+                           {std::to_wstring(kLines), L"C", std::to_wstring(kPayload)});
     ASSERT_EQ(a.wait(), 0u);
     ASSERT_EQ(b.wait(), 0u);
     ASSERT_EQ(c.wait(), 0u);
@@ -274,10 +291,10 @@ TEST(LogCleanup, FiftiethLineKeepsTodayAndThreeDaysAndRemovesTheRestOncePerDay) 
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
   const std::wstring d = dir.path();
-  for (const wchar_t* name : {L"Tovin-2014-03-06.log", L"Tovin-2014-03-07.log", L"Tovin-2014-03-08.log",
-                              L"Tovin-2014-03-09.log", L"Tovin-2014-02-28.log", L"Tovin-old.log",
-                              L"Tovin-2014-13-01.log", L"Other-2014-01-01.log",
-                              L"Tovin-67550-3-10.log"}) {
+  for (const wchar_t* name :
+       {L"Tovin-2014-03-06.log", L"Tovin-2014-03-07.log", L"Tovin-2014-03-08.log",
+        L"Tovin-2014-03-09.log", L"Tovin-2014-02-28.log", L"Tovin-old.log", L"Tovin-2014-13-01.log",
+        L"Other-2014-01-01.log", L"Tovin-67550-3-10.log"}) {
     qvtest::WriteFileBytes(d + name, "x");
   }
 
@@ -291,7 +308,10 @@ TEST(LogCleanup, FiftiethLineKeepsTodayAndThreeDaysAndRemovesTheRestOncePerDay) 
                              {L"2014", L"3", L"10", L"100", d + L"Tovin-2014-01-01.log"})
                 .exitCode,
             0u);
-  struct Expect { const wchar_t* name; bool kept; } expected[] = {
+  struct Expect {
+    const wchar_t* name;
+    bool kept;
+  } expected[] = {
       {L"Tovin-2014-03-10.log", true},  {L"Tovin-2014-03-09.log", true},
       {L"Tovin-2014-03-08.log", true},  {L"Tovin-2014-03-07.log", true},
       {L"Tovin-2014-03-06.log", false}, {L"Tovin-2014-02-28.log", false},
@@ -331,27 +351,42 @@ TEST(LogCleanupPacificTime, TheCutOffIsSeventyTwoHoursBeforeLocalMidnight) {
     const wchar_t* today;
     std::vector<const wchar_t*> kept, deleted;
   } cases[] = {
-      {L"2014-11-04", {L"2014-11-04", L"2014-11-03", L"2014-11-02"}, {L"2014-11-01", L"2014-10-31"}},
-      {L"2014-03-11", {L"2014-03-11", L"2014-03-10", L"2014-03-09", L"2014-03-08"}, {L"2014-03-07"}},
-      {L"2014-07-15", {L"2014-07-15", L"2014-07-14", L"2014-07-13", L"2014-07-12"}, {L"2014-07-11"}},
+      {L"2014-11-04",
+       {L"2014-11-04", L"2014-11-03", L"2014-11-02"},
+       {L"2014-11-01", L"2014-10-31"}},
+      {L"2014-03-11",
+       {L"2014-03-11", L"2014-03-10", L"2014-03-09", L"2014-03-08"},
+       {L"2014-03-07"}},
+      {L"2014-07-15",
+       {L"2014-07-15", L"2014-07-14", L"2014-07-13", L"2014-07-12"},
+       {L"2014-07-11"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.today);
     qvtest::ScopedTempDir dir;
     qvtest::ScopedTempEnv env(dir.path());
     for (const auto* list : {&c.kept, &c.deleted}) {
-      for (const wchar_t* day : *list) qvtest::WriteFileBytes(dir.path() + L"Tovin-" + day + L".log", "x");
+      for (const wchar_t* day : *list)
+        qvtest::WriteFileBytes(dir.path() + L"Tovin-" + day + L".log", "x");
     }
-    ASSERT_EQ(qvtest::RunChild(L"log_lines_on_days", {std::wstring(c.today) + L":50"}).exitCode, 0u);
-    for (const wchar_t* day : c.kept) EXPECT_TRUE(qvtest::FileExists(dir.path() + L"Tovin-" + day + L".log")) << day;
-    for (const wchar_t* day : c.deleted) EXPECT_FALSE(qvtest::FileExists(dir.path() + L"Tovin-" + day + L".log")) << day;
+    ASSERT_EQ(qvtest::RunChild(L"log_lines_on_days", {std::wstring(c.today) + L":50"}).exitCode,
+              0u);
+    for (const wchar_t* day : c.kept)
+      EXPECT_TRUE(qvtest::FileExists(dir.path() + L"Tovin-" + day + L".log")) << day;
+    for (const wchar_t* day : c.deleted)
+      EXPECT_FALSE(qvtest::FileExists(dir.path() + L"Tovin-" + day + L".log")) << day;
   }
 }
 
 TEST(LogDebugOutput, OnlyTheMessageAndALineFeedReachTheDebugger) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
-  struct Case { const char* what; DWORD type; std::string bytes; bool sent; } cases[] = {
+  struct Case {
+    const char* what;
+    DWORD type;
+    std::string bytes;
+    bool sent;
+  } cases[] = {
       {"DWORD 1", REG_DWORD, std::string("\x01\0\0\0", 4), true},
       {"DWORD 0", REG_DWORD, std::string(4, '\0'), false},
       {"one-byte binary", REG_BINARY, std::string("\x01", 1), true},
@@ -380,7 +415,8 @@ TEST(LogBadInput, EmptyMessagesMissingDirectoriesAndHugeMessages) {
   {
     qvtest::ScopedTempEnv env(dir.path());
     Log::WriteLine(L"");
-    EXPECT_FALSE(qvtest::FileExists(DayFile(dir.path(), Today()))) << "empty message writes nothing";
+    EXPECT_FALSE(qvtest::FileExists(DayFile(dir.path(), Today())))
+        << "empty message writes nothing";
   }
   {
     const std::wstring missing = dir.path() + L"missing\\";
@@ -434,7 +470,8 @@ TEST(LogStream, WritesValuesAsADefaultFormattedStandardStream) {
   ExpectAsStandardStream(std::hex, std::showbase, 0, L' ', 255, L' ', std::uppercase, 255);
   ExpectAsStandardStream(std::oct, 8, L' ', std::showbase, 8, L' ', 0, L' ', -8);
   ExpectAsStandardStream(std::hex, 42, std::dec, L' ', 42, L' ', std::showbase, 42);
-  ExpectAsStandardStream(true, false, std::boolalpha, L' ', true, L' ', false, std::noboolalpha, true);
+  ExpectAsStandardStream(true, false, std::boolalpha, L' ', true, L' ', false, std::noboolalpha,
+                         true);
   ExpectAsStandardStream(0.1, L' ', 2.5, L' ', 1e10, L' ', 1e-5, L' ', 123456789.0, L' ', -0.0,
                          L' ', 1234567.0, L' ', std::numeric_limits<double>::infinity());
   ExpectAsStandardStream(std::uppercase, 1e20, L' ', 3.0f);

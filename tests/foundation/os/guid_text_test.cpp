@@ -3,7 +3,10 @@
 #include "foundation/os/guid_text.h"
 
 TEST(GuidText, RegistryFormInUpperCaseWithLeadingZeros) {
-  struct Case { GUID guid; const wchar_t* text; } cases[] = {
+  struct Case {
+    GUID guid;
+    const wchar_t* text;
+  } cases[] = {
       {{0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}},
        L"{9BA05972-F6A8-11CF-A442-00A0C90A8F39}"},
       {{0x0000000A, 0x00B0, 0x0C00, {0x0D, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0E}},

@@ -60,8 +60,12 @@ TEST(IntegrityLevel, ReadsTheHighLevelWineGivesEveryProcess) {
 // Only exactly 0x3000 is high: not medium, not system, not an unreadable level.
 TEST(IntegrityLevel, OnlyExactlyTheHighLevelIsHigh) {
   ScopedLevelQuery fake(&FakeLevel);
-  struct Case { bool readable; uint32_t level; bool high; } cases[] = {
-      {true, 0x2000, false}, {true, 0x3000, true}, {true, 0x4000, false},
+  struct Case {
+    bool readable;
+    uint32_t level;
+    bool high;
+  } cases[] = {
+      {true, 0x2000, false}, {true, 0x3000, true},   {true, 0x4000, false},
       {true, 0x3100, false}, {false, 0x3000, false},
   };
   for (const auto& c : cases) {

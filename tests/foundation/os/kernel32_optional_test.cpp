@@ -13,12 +13,14 @@ TEST(Kernel32Optional, TheLookupsResolveToKernel32sOwnEntries) {
 
   const auto getUILanguage = Kernel32Optional::getThreadUILanguage();
   ASSERT_NE(getUILanguage, nullptr);
-  EXPECT_EQ(reinterpret_cast<FARPROC>(getUILanguage), GetProcAddress(kernel32, "GetThreadUILanguage"));
+  EXPECT_EQ(reinterpret_cast<FARPROC>(getUILanguage),
+            GetProcAddress(kernel32, "GetThreadUILanguage"));
   EXPECT_EQ(getUILanguage(), GetThreadUILanguage());
 
   const auto setUILanguage = Kernel32Optional::setThreadUILanguage();
   ASSERT_NE(setUILanguage, nullptr);
-  EXPECT_EQ(reinterpret_cast<FARPROC>(setUILanguage), GetProcAddress(kernel32, "SetThreadUILanguage"));
+  EXPECT_EQ(reinterpret_cast<FARPROC>(setUILanguage),
+            GetProcAddress(kernel32, "SetThreadUILanguage"));
   // Language 0 asks for no change and answers the thread's current language.
   EXPECT_EQ(setUILanguage(0), GetThreadUILanguage());
 }

@@ -68,7 +68,9 @@ QV_TEST_CHILD(start_program) {
     ScopedHandle process;
     options.process = &process;
     const bool started = QVOS::shellExecute(args.at(0), args.at(1), options);
-    result = !started ? 0 : process && WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 ? 1 : 2;
+    result = !started                                                                ? 0
+             : process && WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 ? 1
+                                                                                     : 2;
   } else {
     result = QVOS::shellExecute(args.at(0), args.at(1), options) ? 1 : 0;
     if (result == 1) WaitForFile(args.at(3), 30000);
@@ -86,7 +88,6 @@ std::vector<std::string> ReadLines(const std::wstring& path) {
   return lines;
 }
 
-
 // A copy of the recording program in a folder of its own, which also takes the log.
 struct Workspace {
   qvtest::ScopedTempDir dir;
@@ -94,8 +95,12 @@ struct Workspace {
   std::wstring program = dir.path() + L"record_args.exe";
   std::wstring record = dir.path() + L"record_args.args.txt";
 
-  Workspace() { CopyFileW((qvtest::ExecutableDirectory() + L"record_args.exe").c_str(), program.c_str(), FALSE); }
-  std::vector<std::wstring> lines() const { return qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), kSource); }
+  Workspace() {
+    CopyFileW((qvtest::ExecutableDirectory() + L"record_args.exe").c_str(), program.c_str(), FALSE);
+  }
+  std::vector<std::wstring> lines() const {
+    return qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), kSource);
+  }
   // The records "<starter>\t<arguments>", once `count` have arrived (or the wait ran out).
   std::vector<std::string> records(size_t count) const {
     for (int i = 0; i < 300 && ReadLines(record).size() < count; ++i) Sleep(100);
@@ -118,7 +123,8 @@ bool ComServiceRunning() {
   if (!manager) return false;
   const SC_HANDLE service = OpenServiceW(manager, L"RpcSs", SERVICE_START | SERVICE_QUERY_STATUS);
   bool running = false;
-  for (const ULONGLONG end = GetTickCount64() + 60000; service && !running && GetTickCount64() < end;) {
+  for (const ULONGLONG end = GetTickCount64() + 60000;
+       service && !running && GetTickCount64() < end;) {
     SERVICE_STATUS status = {};
     if (QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING) {
       running = true;
@@ -141,8 +147,8 @@ bool ComServiceRunning() {
 class ScopedExplorer {
  public:
   ScopedExplorer()
-      : anchor_(CreateWindowExW(0, L"STATIC", L"anchor", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                                nullptr)) {
+      : anchor_(CreateWindowExW(0, L"STATIC", L"anchor", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                nullptr, nullptr)) {
     if (!ComServiceRunning()) return;
     // Wine keeps a desktop's size as the screen's for every later process of the bed: the
     // screen's own size, so that later windows are not cut off at a smaller one.
@@ -161,13 +167,15 @@ class ScopedExplorer {
 
   // Whether ShellWindows can be created out of process, waiting up to a minute for it.
   bool serving() const {
-    const CLSID clsidShellWindows = {0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
+    const CLSID clsidShellWindows = {
+        0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
     const ComInitializer com(COINIT_APARTMENTTHREADED);
     bool available = false;
     for (const ULONGLONG end = GetTickCount64() + 60000; !available && GetTickCount64() < end;) {
       IUnknown* windows = nullptr;
       if (SUCCEEDED(CoCreateInstance(clsidShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                                     reinterpret_cast<void**>(&windows))) && windows) {
+                                     reinterpret_cast<void**>(&windows))) &&
+          windows) {
         windows->Release();
         available = true;
       } else {
@@ -195,7 +203,8 @@ struct StartCase {
 // Runs one case in a child under its Windows release and checks the log lines and who started
 // the program with which arguments.
 void RunStartCase(const StartCase& c) {
-  SCOPED_TRACE(std::wstring(c.windows) + L" flags '" + c.flags + L"'" + (c.shellWindow ? L" with shell" : L""));
+  SCOPED_TRACE(std::wstring(c.windows) + L" flags '" + c.flags + L"'" +
+               (c.shellWindow ? L" with shell" : L""));
   Workspace ws;
   std::unique_ptr<qvtest::ScopedShellWindow> shell;
   if (c.shellWindow) {
@@ -205,12 +214,15 @@ void RunStartCase(const StartCase& c) {
   qvtest::ChildOptions options;
   options.windowsVersion = c.windows;
   options.exeName = std::wstring(L"installer_") + c.windows + L".exe";
-  const DWORD exitCode = qvtest::RunChild(L"start_program", {ws.program, c.parameters, c.flags, ws.record}, options).exitCode;
+  const DWORD exitCode =
+      qvtest::RunChild(L"start_program", {ws.program, c.parameters, c.flags, ws.record}, options)
+          .exitCode;
   EXPECT_EQ(exitCode, 1u);
 
   const auto records = ws.records(1);
   ASSERT_EQ(records.size(), 1u) << "the program ran once";
-  const std::string starter = c.route == Route::Explorer ? "explorer.exe" : qvtest::Narrow(options.exeName);
+  const std::string starter =
+      c.route == Route::Explorer ? "explorer.exe" : qvtest::Narrow(options.exeName);
   EXPECT_EQ(records[0], starter + "\t" + qvtest::Narrow(c.parameters));
 
   const std::wstring executed = L"executed '" + ws.program + L"' with " + c.parameters;
@@ -241,13 +253,13 @@ void RunStartCase(const StartCase& c) {
 // no line tells of a refused route.
 TEST(ShellExecute, StartsDirectlyWhereTheExplorerRouteDoesNotApply) {
   const StartCase cases[] = {
-      {L"win7", L"", false, Route::Direct},             // every flag off
-      {L"win7", L"r", false, Route::Direct},            // the "runas" verb, directly
-      {L"win7", L"mM", true, Route::Direct},            // the installer already runs at medium level
-      {L"win7", L"mfch", false, Route::Direct},         // a process handle is wanted
-      {L"winxp", L"mcS", true, Route::Direct},          // Windows XP, shell at medium
-      {L"winxp", L"mfc", false, Route::Direct},         // Windows XP, even when forced
-      {L"win7", L"h", false, Route::Direct, L""},       // empty parameters
+      {L"win7", L"", false, Route::Direct},        // every flag off
+      {L"win7", L"r", false, Route::Direct},       // the "runas" verb, directly
+      {L"win7", L"mM", true, Route::Direct},       // the installer already runs at medium level
+      {L"win7", L"mfch", false, Route::Direct},    // a process handle is wanted
+      {L"winxp", L"mcS", true, Route::Direct},     // Windows XP, shell at medium
+      {L"winxp", L"mfc", false, Route::Direct},    // Windows XP, even when forced
+      {L"win7", L"h", false, Route::Direct, L""},  // empty parameters
   };
   for (const auto& c : cases) RunStartCase(c);
 }
@@ -256,10 +268,11 @@ TEST(ShellExecute, StartsDirectlyWhereTheExplorerRouteDoesNotApply) {
 // there), one line tells of the refused route and the program is started directly.
 TEST(ShellExecute, RefusedExplorerRouteFallsBackToTheDirectStart) {
   const StartCase cases[] = {
-      {L"win7", L"m", false, Route::RefusedThenDirect},    // no shell window to ask
-      {L"win7", L"mc", true, Route::RefusedThenDirect},    // the shell runs at high level as well
-      {L"win8", L"mS", true, Route::RefusedThenDirect},    // shell at medium, but no COM on the thread
-      {L"win7", L"mf", false, Route::RefusedThenDirect},   // forced, but no COM on the thread
+      {L"win7", L"m", false, Route::RefusedThenDirect},  // no shell window to ask
+      {L"win7", L"mc", true, Route::RefusedThenDirect},  // the shell runs at high level as well
+      {L"win8", L"mS", true,
+       Route::RefusedThenDirect},  // shell at medium, but no COM on the thread
+      {L"win7", L"mf", false, Route::RefusedThenDirect},  // forced, but no COM on the thread
   };
   for (const auto& c : cases) RunStartCase(c);
 }
@@ -269,12 +282,11 @@ TEST(ShellExecute, ExplorerStartsTheProgramForAnInstallerAboveMediumLevel) {
   ScopedExplorer explorer;
   ASSERT_TRUE(explorer.serving()) << "Explorer's ShellWindows server never came up";
   const StartCase cases[] = {
-      {L"win7", L"mcS", true, Route::Explorer},         // installer high, shell medium
-      {L"win7", L"mfc", false, Route::Explorer},        // forced
-      {L"win8", L"mfc", false, Route::Explorer},
-      {L"win81", L"mfcS", true, Route::Explorer},
-      {L"win7", L"mfcr", false, Route::Explorer},       // the "runas" operation
-      {L"win7", L"mfc", false, Route::Explorer, L""},   // empty parameters: none passed
+      {L"win7", L"mcS", true, Route::Explorer},   // installer high, shell medium
+      {L"win7", L"mfc", false, Route::Explorer},  // forced
+      {L"win8", L"mfc", false, Route::Explorer},      {L"win81", L"mfcS", true, Route::Explorer},
+      {L"win7", L"mfcr", false, Route::Explorer},      // the "runas" operation
+      {L"win7", L"mfc", false, Route::Explorer, L""},  // empty parameters: none passed
   };
   for (const auto& c : cases) RunStartCase(c);
 }
@@ -376,7 +388,8 @@ struct RouteRun {
   std::vector<qvtest::Record> explorerRecords;
 };
 
-RouteRun RunRoute(const qvtest::ScopedExplorerProcess::Misbehaviour& misbehaviour, const std::wstring& exeName) {
+RouteRun RunRoute(const qvtest::ScopedExplorerProcess::Misbehaviour& misbehaviour,
+                  const std::wstring& exeName) {
   RouteRun run;
   Workspace ws;
   run.program = ws.program;
@@ -390,7 +403,8 @@ RouteRun RunRoute(const qvtest::ScopedExplorerProcess::Misbehaviour& misbehaviou
     options.exeName = exeName;
     // Without the bound the call never ends: the child is then ended here.
     options.timeoutMs = 60000;
-    qvtest::RunChild(L"start_through_explorer_timed", {ws.program, kParameters, result, ws.record}, options);
+    qvtest::RunChild(L"start_through_explorer_timed", {ws.program, kParameters, result, ws.record},
+                     options);
     const std::string text = qvtest::ReadFileBytes(result);
     run.ended = !text.empty();
     if (run.ended) {
@@ -406,7 +420,8 @@ RouteRun RunRoute(const qvtest::ScopedExplorerProcess::Misbehaviour& misbehaviou
   return run;
 }
 
-bool Recorded(const std::vector<qvtest::Record>& records, const std::wstring& call, const std::wstring& detail) {
+bool Recorded(const std::vector<qvtest::Record>& records, const std::wstring& call,
+              const std::wstring& detail) {
   for (const qvtest::Record& record : records) {
     if (record.size() >= 2 && record[0] == call && record[1] == detail) return true;
   }
@@ -428,8 +443,9 @@ TEST(ExplorerRoute, AnAnsweringExplorerStartsTheProgram) {
   EXPECT_TRUE(SplitError(run.lines[0], &rest)) << run.lines[0];
   EXPECT_EQ(rest, L"explorer-executed '" + run.program + L"' with " + kParameters);
   for (const RouteCall& call : kRouteCalls) {
-    EXPECT_TRUE(std::any_of(run.explorerRecords.begin(), run.explorerRecords.end(),
-                            [&](const qvtest::Record& record) { return record[0] == call.standIn; }))
+    EXPECT_TRUE(
+        std::any_of(run.explorerRecords.begin(), run.explorerRecords.end(),
+                    [&](const qvtest::Record& record) { return record[0] == call.standIn; }))
         << qvtest::Narrow(call.standIn);
   }
 }
@@ -439,7 +455,8 @@ namespace {
 constexpr ULONGLONG kRouteBoundMs = 5000;
 
 // The lines of a route given up on before ShellExecute, then the program started directly.
-void ExpectDirectStartAfter(const RouteRun& run, const std::wstring& firstLine, const std::string& installer) {
+void ExpectDirectStartAfter(const RouteRun& run, const std::wstring& firstLine,
+                            const std::string& installer) {
   EXPECT_TRUE(run.started);
   ASSERT_EQ(run.lines.size(), 3u);
   EXPECT_EQ(run.lines[0], firstLine);
@@ -471,12 +488,14 @@ TEST(ExplorerRoute, AHungExplorerEndsTheRouteWithinItsBound) {
     EXPECT_TRUE(Recorded(run.explorerRecords, name, L"hung"));
     if (name == L"ShellExecute") {
       EXPECT_FALSE(run.started);
-      EXPECT_EQ(run.lines, std::vector<std::wstring>{L"explorer did not answer ShellExecute within 5000 ms; '" +
-                                                     run.program + L"' not started here: Explorer may still start it"});
+      EXPECT_EQ(run.lines, std::vector<std::wstring>{
+                               L"explorer did not answer ShellExecute within 5000 ms; '" +
+                               run.program + L"' not started here: Explorer may still start it"});
       EXPECT_TRUE(run.programRecords.empty());
     } else {
-      ExpectDirectStartAfter(run, L"explorer did not answer " + std::wstring(call.logged) + L" within 5000 ms",
-                             "installer_hung.exe");
+      ExpectDirectStartAfter(
+          run, L"explorer did not answer " + std::wstring(call.logged) + L" within 5000 ms",
+          "installer_hung.exe");
     }
   }
 }

@@ -40,8 +40,10 @@ TEST(StartupInfo, DescribesVersionBitnessAndTheTwoLanguages) {
        L"Version: WinXP (32bit) - OS Language: fr (040c) - UI Language: ja (0411)"},
       {WindowsVersion::Win81, true, 0x0C01, 0x0409,
        L"Version: Win8.1 (64bit) - OS Language: ar (0c01) - UI Language: en (0409)"},
-      {WindowsVersion::Unknown, false, 0x0409, kNoLanguage, L"Version: Unknown (32bit) - OS Language: en (0409)"},
-      {WindowsVersion::Win8, true, kNoLanguage, 0x0407, L"Version: Win8 (64bit) - UI Language: de (0407)"},
+      {WindowsVersion::Unknown, false, 0x0409, kNoLanguage,
+       L"Version: Unknown (32bit) - OS Language: en (0409)"},
+      {WindowsVersion::Win8, true, kNoLanguage, 0x0407,
+       L"Version: Win8 (64bit) - UI Language: de (0407)"},
       {WindowsVersion::WinVista, false, kNoLanguage, kNoLanguage, L"Version: WinVista (32bit)"},
       {WindowsVersion::Win10, true, 0x0409, 0x0407,
        L"Version: Win10 (64bit) - OS Language: en (0409) - UI Language: de (0407)"},
@@ -62,13 +64,17 @@ TEST(StartupInfo, EachEmulatedReleaseFromThisBuild) {
 #endif
   EXPECT_EQ(QVOS::isWow64(), sizeof(void*) == 4 && qvtest::WindowsIs64Bit());
   // The test bed's languages, as the system reports them to any of its processes.
-  const std::wstring languages = L" - OS Language: ([a-z]{2,3}) \\(" + qvtest::Hex4(GetSystemDefaultUILanguage()) +
-                                 L"\\) - UI Language: ([a-z]{2,3}) \\(" + qvtest::Hex4(GetUserDefaultUILanguage()) +
-                                 L"\\)";
+  const std::wstring languages =
+      L" - OS Language: ([a-z]{2,3}) \\(" + qvtest::Hex4(GetSystemDefaultUILanguage()) +
+      L"\\) - UI Language: ([a-z]{2,3}) \\(" + qvtest::Hex4(GetUserDefaultUILanguage()) + L"\\)";
   // Windows 8.1 is named as itself, though GetVersionEx tells this child without a manifest 6.2.
-  struct Case { const wchar_t* wine; const wchar_t* name; int number; } cases[] = {
-      {L"winxp", L"WinXP", 5}, {L"win7", L"Win7", 7}, {L"win8", L"Win8", 8}, {L"win81", L"Win8.1", 9},
-      {L"win10", L"Win10", 10},
+  struct Case {
+    const wchar_t* wine;
+    const wchar_t* name;
+    int number;
+  } cases[] = {
+      {L"winxp", L"WinXP", 5},  {L"win7", L"Win7", 7},    {L"win8", L"Win8", 8},
+      {L"win81", L"Win8.1", 9}, {L"win10", L"Win10", 10},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wine);
@@ -82,11 +88,14 @@ TEST(StartupInfo, EachEmulatedReleaseFromThisBuild) {
 
     const auto messages = qvtest::LogMessages(qvtest::TodayLogFile(dir.path()));
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_TRUE(std::regex_match(messages[0], std::wregex(L"QVOS::getWindowsVersion: \\d+\\.\\d+\\.\\d+; "
-                                                          L"WindowsVersion = " + std::to_wstring(c.number))))
+    EXPECT_TRUE(
+        std::regex_match(messages[0], std::wregex(L"QVOS::getWindowsVersion: \\d+\\.\\d+\\.\\d+; "
+                                                  L"WindowsVersion = " +
+                                                  std::to_wstring(c.number))))
         << messages[0];
-    EXPECT_TRUE(std::regex_match(messages[1], std::wregex(std::wstring(L"Version: ") + c.name + L" \\(" + qvtest::WindowsBitsText() + L"\\)" +
-                                                          languages)))
+    EXPECT_TRUE(
+        std::regex_match(messages[1], std::wregex(std::wstring(L"Version: ") + c.name + L" \\(" +
+                                                  qvtest::WindowsBitsText() + L"\\)" + languages)))
         << messages[1];
   }
 }
@@ -98,7 +107,8 @@ TEST(StartupInfo, Windows11ThroughAnInjectedVersionQuery) {
   qvtest::ScopedFakeWindowsVersion windows11(10, 0, qvtest::kWindows11Build);
   const std::wstring description = QVOS::getStartupInfo();
   // The bitness is the system's own, which the injected version does not change.
-  EXPECT_EQ(description.rfind(L"Version: Win11 (" + qvtest::WindowsBitsText() + L")", 0), 0u) << description;
+  EXPECT_EQ(description.rfind(L"Version: Win11 (" + qvtest::WindowsBitsText() + L")", 0), 0u)
+      << description;
   EXPECT_EQ(qvtest::LogMessages(qvtest::TodayLogFile(dir.path())),
             std::vector<std::wstring>{L"QVOS::getWindowsVersion: 10.0.22621; WindowsVersion = 11"});
 }

@@ -59,7 +59,8 @@ class PlantedLibrary {
 
 // gdiplus.dll comes from the system folder of this process's own bitness, by its full path: under
 // WoW64 SysWOW64, even while the thread has file-system redirection turned off (as NSIS's
-// ${DisableX64FSRedirection} leaves it), where System32 would hand a 32-bit process the 64-bit file.
+// ${DisableX64FSRedirection} leaves it), where System32 would hand a 32-bit process the 64-bit
+// file.
 TEST(SystemLibrary, LoadsFromTheSystemFolderOfItsOwnBitness) {
   const std::wstring expected = QVOS::systemLibraryPath(L"gdiplus.dll");
   ASSERT_FALSE(expected.empty());
@@ -75,9 +76,12 @@ TEST(SystemLibrary, LoadsFromTheSystemFolderOfItsOwnBitness) {
   using DisableFn = BOOL(WINAPI*)(void**);
   using RevertFn = BOOL(WINAPI*)(void*);
   const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-  const auto disable = reinterpret_cast<DisableFn>(GetProcAddress(kernel32, "Wow64DisableWow64FsRedirection"));
-  const auto revert = reinterpret_cast<RevertFn>(GetProcAddress(kernel32, "Wow64RevertWow64FsRedirection"));
-  const bool redirectionOff = sizeof(void*) == 4 && qvtest::WindowsIs64Bit() && disable && disable(&redirection);
+  const auto disable =
+      reinterpret_cast<DisableFn>(GetProcAddress(kernel32, "Wow64DisableWow64FsRedirection"));
+  const auto revert =
+      reinterpret_cast<RevertFn>(GetProcAddress(kernel32, "Wow64RevertWow64FsRedirection"));
+  const bool redirectionOff =
+      sizeof(void*) == 4 && qvtest::WindowsIs64Bit() && disable && disable(&redirection);
   const HMODULE gdiplus = QVOS::loadSystemLibrary(L"gdiplus.dll");
   const DWORD error = GetLastError();
   if (redirectionOff) revert(redirection);
@@ -109,13 +113,16 @@ TEST(SystemLibrary, GdiplusFromTheSideBySideStoreThroughTheLibrarysManifest) {
   const std::wstring library = qvtest::LibraryPath();
   const std::wstring path =
       QVOS::sideBySideLibraryPath(LibraryManifest(library, kGdiplusManifestId), L"gdiplus.dll");
-  ASSERT_FALSE(path.empty()) << "no GDI+ assembly found through the manifest resource of " << qvtest::Utf8(library);
+  ASSERT_FALSE(path.empty()) << "no GDI+ assembly found through the manifest resource of "
+                             << qvtest::Utf8(library);
   const std::wstring store = Lower(WindowsFolder() + L"winsxs\\");
   EXPECT_EQ(Lower(path).compare(0, store.size(), store), 0) << qvtest::Utf8(path);
-  EXPECT_NE(Lower(path).find(L"microsoft.windows.gdiplus_6595b64144ccf1df_1.0."), std::wstring::npos)
+  EXPECT_NE(Lower(path).find(L"microsoft.windows.gdiplus_6595b64144ccf1df_1.0."),
+            std::wstring::npos)
       << qvtest::Utf8(path) << ": GDI+ 1.0, which Windows XP has";
   const std::wstring architecture = sizeof(void*) == 8 ? L"amd64_" : L"x86_";
-  EXPECT_EQ(Lower(path).compare(store.size(), architecture.size(), architecture), 0) << qvtest::Utf8(path);
+  EXPECT_EQ(Lower(path).compare(store.size(), architecture.size(), architecture), 0)
+      << qvtest::Utf8(path);
 
   const HMODULE gdiplus = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   ASSERT_NE(gdiplus, nullptr);
@@ -123,7 +130,9 @@ TEST(SystemLibrary, GdiplusFromTheSideBySideStoreThroughTheLibrarysManifest) {
   FreeLibrary(gdiplus);
 
   // A resource that names no assembly with that file leads nowhere.
-  EXPECT_TRUE(QVOS::sideBySideLibraryPath(LibraryManifest(library, kGdiplusManifestId), L"qvplanted.dll").empty());
+  EXPECT_TRUE(
+      QVOS::sideBySideLibraryPath(LibraryManifest(library, kGdiplusManifestId), L"qvplanted.dll")
+          .empty());
   EXPECT_TRUE(QVOS::sideBySideLibraryPath(LibraryManifest(library, 4321), L"gdiplus.dll").empty());
 }
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-std::wstring Folder(UINT (WINAPI* query)(LPWSTR, UINT)) {
+std::wstring Folder(UINT(WINAPI* query)(LPWSTR, UINT)) {
   wchar_t directory[MAX_PATH] = {};
   const UINT length = query(directory, MAX_PATH);
   std::wstring path(directory, length);
@@ -26,8 +26,8 @@ int StartsEmulated(const std::wstring& exe) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                      &startup, &info)) {
+  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                      nullptr, &startup, &info)) {
     return -1;
   }
   ScopedHandle process(info.hProcess);
@@ -40,9 +40,11 @@ int StartsEmulated(const std::wstring& exe) {
 }
 
 TEST(SystemProgram, TheSystemDirectoryAsThisProcessSeesIt) {
-  EXPECT_EQ(QVOS::systemProgramPath(L"regsvr32.exe"), Folder(GetSystemDirectoryW) + L"regsvr32.exe");
+  EXPECT_EQ(QVOS::systemProgramPath(L"regsvr32.exe"),
+            Folder(GetSystemDirectoryW) + L"regsvr32.exe");
   // Under WoW64 that folder holds the 32-bit programs, like this process.
-  EXPECT_EQ(StartsEmulated(QVOS::systemProgramPath(L"rundll32.exe")), sizeof(void*) == 4 && qvtest::WindowsIs64Bit() ? 1 : 0);
+  EXPECT_EQ(StartsEmulated(QVOS::systemProgramPath(L"rundll32.exe")),
+            sizeof(void*) == 4 && qvtest::WindowsIs64Bit() ? 1 : 0);
 }
 
 // What has to load a library of the Windows's own bitness (the deskband's) is started from the
@@ -54,7 +56,8 @@ TEST(SystemProgram, TheNativeProgramHasTheWindowsOwnBitness) {
   } else {
     EXPECT_EQ(path, QVOS::systemProgramPath(L"rundll32.exe"));
   }
-  EXPECT_EQ(StartsEmulated(path), 0) << qvtest::Utf8(path) << " runs as a 64-bit process on 64-bit Windows";
+  EXPECT_EQ(StartsEmulated(path), 0)
+      << qvtest::Utf8(path) << " runs as a 64-bit process on 64-bit Windows";
 }
 
 }  // namespace

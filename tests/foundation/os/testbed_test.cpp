@@ -14,7 +14,8 @@ namespace {
 QV_TEST_CHILD(testbed_ready) {
   const ULONGLONG deadline = GetTickCount64() + 120000;
   // Creating a window brings up the desktop process, which puts up the taskbar.
-  const HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  const HWND probe =
+      CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   int code = 0;
   while (!FindWindowW(L"Shell_TrayWnd", nullptr)) {
     if (GetTickCount64() > deadline) {
@@ -42,8 +43,14 @@ QV_TEST_CHILD(report_version) {
 
 // The test bed's promise to later tests: a child can run under a chosen Windows release.
 TEST(TestBed, ChildRunsUnderTheChosenWindowsVersion) {
-  struct Case { const wchar_t* version; DWORD reported; } cases[] = {
-      {L"winxp", 501}, {L"win7", 601}, {L"win8", 602}, {L"win81", 602},
+  struct Case {
+    const wchar_t* version;
+    DWORD reported;
+  } cases[] = {
+      {L"winxp", 501},
+      {L"win7", 601},
+      {L"win8", 602},
+      {L"win81", 602},
   };
   for (const auto& c : cases) {
     qvtest::ChildOptions options;
@@ -62,7 +69,8 @@ TEST(TestBed, OneServiceManagerKeepsTheComServiceRunning) {
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
   int managers = 0;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
     if (_wcsicmp(entry.szExeFile, L"services.exe") == 0) ++managers;
   }
   CloseHandle(snapshot);
@@ -75,7 +83,8 @@ TEST(TestBed, OneServiceManagerKeepsTheComServiceRunning) {
   int notRunning = 0;
   for (int look = 0; service && look < 40; ++look) {
     SERVICE_STATUS status = {};
-    if (!QueryServiceStatus(service, &status) || status.dwCurrentState != SERVICE_RUNNING) ++notRunning;
+    if (!QueryServiceStatus(service, &status) || status.dwCurrentState != SERVICE_RUNNING)
+      ++notRunning;
     Sleep(100);
   }
   EXPECT_EQ(notRunning, 0) << "of 40 looks over 4 s";

@@ -54,9 +54,12 @@ TEST(ComInitializer, BalancesOnlyWhatItInitialised) {
   qvtest::ScopedTempDir dir;
   qvtest::ScopedTempEnv env(dir.path());
   const ApartmentCase cases[] = {
-      {static_cast<DWORD>(COINIT_MULTITHREADED), COINIT_APARTMENTTHREADED, RPC_E_CHANGED_MODE, false},
-      {COINIT_APARTMENTTHREADED, static_cast<DWORD>(COINIT_MULTITHREADED), RPC_E_CHANGED_MODE, false},
-      {static_cast<DWORD>(COINIT_MULTITHREADED), static_cast<DWORD>(COINIT_MULTITHREADED), S_FALSE, true},
+      {static_cast<DWORD>(COINIT_MULTITHREADED), COINIT_APARTMENTTHREADED, RPC_E_CHANGED_MODE,
+       false},
+      {COINIT_APARTMENTTHREADED, static_cast<DWORD>(COINIT_MULTITHREADED), RPC_E_CHANGED_MODE,
+       false},
+      {static_cast<DWORD>(COINIT_MULTITHREADED), static_cast<DWORD>(COINIT_MULTITHREADED), S_FALSE,
+       true},
       {COINIT_APARTMENTTHREADED, COINIT_APARTMENTTHREADED, S_FALSE, true},
       {~0u, COINIT_APARTMENTTHREADED, S_OK, true},
   };
@@ -77,6 +80,7 @@ TEST(ComInitializer, BalancesOnlyWhatItInitialised) {
     }
   }
   const std::vector<std::wstring> changedMode(2, L"CoInitializeEx returned RPC_E_CHANGED_MODE");
-  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), L"ComInitializer::ComInitializer: "),
-            changedMode);
+  EXPECT_EQ(
+      qvtest::LogMessagesOf(qvtest::TodayLogFile(dir.path()), L"ComInitializer::ComInitializer: "),
+      changedMode);
 }

@@ -36,17 +36,15 @@ std::string ReadAll(QVFile& file) {
 TEST(QVFile, EachModeHasItsAccessSharingAndStartingPoint) {
   struct Case {
     int mode;
-    bool opensMissing;   // creates a missing file
-    bool truncates;      // an existing file's content is dropped
-    bool atEnd;          // starts at the end of an existing file
-    bool reads;          // reading gives the content
-    bool othersRead;     // someone else may open it for reading meanwhile
-    bool othersWrite;    // ... and for writing
+    bool opensMissing;  // creates a missing file
+    bool truncates;     // an existing file's content is dropped
+    bool atEnd;         // starts at the end of an existing file
+    bool reads;         // reading gives the content
+    bool othersRead;    // someone else may open it for reading meanwhile
+    bool othersWrite;   // ... and for writing
   } cases[] = {
-      {0, false, false, false, true, true, true},
-      {1, true, true, false, false, true, false},
-      {2, true, true, false, true, false, false},
-      {3, true, false, true, false, true, false},
+      {0, false, false, false, true, true, true}, {1, true, true, false, false, true, false},
+      {2, true, true, false, true, false, false}, {3, true, false, true, false, true, false},
       {4, true, false, true, true, false, false},
   };
   for (const Case& c : cases) {
@@ -71,7 +69,8 @@ TEST(QVFile, EachModeHasItsAccessSharingAndStartingPoint) {
     EXPECT_TRUE(CanOpen(existing, GENERIC_WRITE)) << "destruction closes";
 
     QVFile created;
-    EXPECT_EQ(created.open(missing, c.mode), c.opensMissing ? QVFile::kOpened : QVFile::kOpenFailed);
+    EXPECT_EQ(created.open(missing, c.mode),
+              c.opensMissing ? QVFile::kOpened : QVFile::kOpenFailed);
     EXPECT_EQ(created.isOpen(), c.opensMissing);
     EXPECT_EQ(qvtest::FileExists(missing), c.opensMissing);
   }
@@ -89,7 +88,8 @@ TEST(QVFile, OpenResultCodes) {
     EXPECT_EQ(file.open(first, mode), QVFile::kBadMode) << mode;
     EXPECT_FALSE(file.isOpen()) << mode;
   }
-  EXPECT_EQ(file.open(dir.path() + L"absent\\first.txt", QVFile::kModeWriteTruncate), QVFile::kOpenFailed);
+  EXPECT_EQ(file.open(dir.path() + L"absent\\first.txt", QVFile::kModeWriteTruncate),
+            QVFile::kOpenFailed);
   EXPECT_FALSE(file.isOpen());
   EXPECT_EQ(file.open(dir.path(), QVFile::kModeRead), QVFile::kOpenFailed) << "a directory";
   EXPECT_FALSE(file.isOpen());
@@ -124,13 +124,17 @@ TEST(QVFile, SeekFromEachOriginAndSizeKeepsThePosition) {
   QVFile file;
   ASSERT_EQ(file.open(path, QVFile::kModeRead), QVFile::kOpened);
 
-  struct Case { int64_t distance; int origin; int64_t position; std::string next; } cases[] = {
+  struct Case {
+    int64_t distance;
+    int origin;
+    int64_t position;
+    std::string next;
+  } cases[] = {
       {3, QVFile::kFromStart, 3, "3"},     // the read moves on to 4
       {2, QVFile::kFromCurrent, 6, "6"},   // then to 7
       {-3, QVFile::kFromCurrent, 4, "4"},  // then to 5
-      {-1, QVFile::kFromEnd, 9, "9"},
-      {0, QVFile::kFromEnd, 10, ""},
-      {4, QVFile::kFromEnd, 14, ""},       // past the end is allowed and reads nothing
+      {-1, QVFile::kFromEnd, 9, "9"},     {0, QVFile::kFromEnd, 10, ""},
+      {4, QVFile::kFromEnd, 14, ""},  // past the end is allowed and reads nothing
       {0, QVFile::kFromStart, 0, "0"},
   };
   for (const Case& c : cases) {
@@ -201,9 +205,9 @@ TEST(ReadWholeFile, FailsForMissingDirectoryHeldAndOver4GiBFiles) {
   qvtest::WriteFileBytes(held, "app1\r\n");
   {
     // Any other open handle, even one sharing everything, keeps the file from being read.
-    const ScopedFileHandle holder(CreateFileW(held.c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ScopedFileHandle holder(CreateFileW(
+        held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder);
     EXPECT_FALSE(ReadWholeFile(held, &bytes));
   }

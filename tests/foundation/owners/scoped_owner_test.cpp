@@ -52,20 +52,23 @@ TEST(ScopedOwner, FreesExactlyWhatItLetsGoOfAndKeepsTheLastError) {
          Owner taken(std::move(o));
          EXPECT_EQ(taken.get(), 7);
        },
-       0, {7}},
+       0,
+       {7}},
       {"move-assignment frees the target's own value first",
        [](Owner& o) {
          Owner target(5);
          target = std::move(o);
          EXPECT_EQ(target.get(), 7);
        },
-       0, {5, 7}},
+       0,
+       {5, 7}},
       {"self-move keeps the value",
        [](Owner& o) {
          Owner& alias = o;
          o = std::move(alias);
        },
-       7, {}},
+       7,
+       {}},
   };
   for (const OwnerCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -111,8 +114,8 @@ TEST(ScopedFileHandle, AFailedOpenIsNoneAndItsErrorSurvives) {
   qvtest::ScopedTempDir dir;
   {
     SetLastError(0);
-    ScopedFileHandle file(CreateFileW((dir.path() + L"missing.txt").c_str(), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFileHandle file(CreateFileW((dir.path() + L"missing.txt").c_str(), GENERIC_READ, 0,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     EXPECT_FALSE(file);
     EXPECT_EQ(file.get(), INVALID_HANDLE_VALUE);
   }

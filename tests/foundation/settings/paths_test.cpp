@@ -41,7 +41,8 @@ TEST(QuoteArgument, QuotesOnceAndLeavesQuotedTextAlone) {
   EXPECT_EQ(QVPaths::quoteArgument(L"\"open"), L"\"\"open\"");
   EXPECT_EQ(QVPaths::quoteArgument(L"open\""), L"\"open\"\"");
   EXPECT_EQ(QVPaths::quoteArgument(L"\""), L"\"") << "one quote character is first and last";
-  EXPECT_EQ(QVPaths::quoteArgument(L"a \"b\" c"), L"\"a \"b\" c\"") << "inner quotes stay as they are";
+  EXPECT_EQ(QVPaths::quoteArgument(L"a \"b\" c"), L"\"a \"b\" c\"")
+      << "inner quotes stay as they are";
   EXPECT_EQ(QVPaths::quoteArgument(L"\"\""), L"\"\"");
 }
 
@@ -142,7 +143,10 @@ TEST(FileQueries, CreationDateOfFilesAndDirectories) {
 TEST(FileQueries, CreationDateIsTheLocalCalendarDateWithTwoDigitMonthAndDay) {
   // Wine keeps no creation time that a program sets, so the formatting of a known time is
   // checked on its own: noon local time, so that no time zone moves it to another day.
-  struct Case { SYSTEMTIME noon; const wchar_t* expected; } cases[] = {
+  struct Case {
+    SYSTEMTIME noon;
+    const wchar_t* expected;
+  } cases[] = {
       {{2013, 5, 2, 7, 12, 0, 0, 0}, L"2013-05-07"},
       {{2014, 12, 3, 31, 12, 0, 0, 0}, L"2014-12-31"},
       {{1601, 1, 1, 2, 12, 0, 0, 0}, L"1601-01-02"},
@@ -160,17 +164,21 @@ TEST(FileQueries, CreationDateIsTheLocalCalendarDateWithTwoDigitMonthAndDay) {
 // whatever the season of the run, one pair lies in the other.
 TEST(FileQueriesPacificTime, CreationDateUsesTheOffsetInForceAtThatMoment) {
   if (!qvtest::InPacificTime()) GTEST_SKIP() << "needs TZ=PST8PDT (set by the build for this test)";
-  struct Case { SYSTEMTIME utc; const wchar_t* expected; } cases[] = {
-      {{2014, 1, 5, 10, 8, 30, 0, 0}, L"2014-01-10"},   // 00:30 PST
-      {{2014, 1, 6, 11, 7, 30, 0, 0}, L"2014-01-10"},   // 23:30 PST
-      {{2014, 7, 4, 10, 7, 30, 0, 0}, L"2014-07-10"},   // 00:30 PDT
-      {{2014, 7, 5, 11, 6, 30, 0, 0}, L"2014-07-10"},   // 23:30 PDT
+  struct Case {
+    SYSTEMTIME utc;
+    const wchar_t* expected;
+  } cases[] = {
+      {{2014, 1, 5, 10, 8, 30, 0, 0}, L"2014-01-10"},  // 00:30 PST
+      {{2014, 1, 6, 11, 7, 30, 0, 0}, L"2014-01-10"},  // 23:30 PST
+      {{2014, 7, 4, 10, 7, 30, 0, 0}, L"2014-07-10"},  // 00:30 PDT
+      {{2014, 7, 5, 11, 6, 30, 0, 0}, L"2014-07-10"},  // 23:30 PDT
   };
   for (const auto& c : cases) {
     FILETIME utc = {};
     ASSERT_TRUE(SystemTimeToFileTime(&c.utc, &utc));
     EXPECT_EQ(QVPaths::detail::localDateText(utc), c.expected)
-        << c.utc.wMonth << "-" << c.utc.wDay << " " << c.utc.wHour << ":" << c.utc.wMinute << " UTC";
+        << c.utc.wMonth << "-" << c.utc.wDay << " " << c.utc.wHour << ":" << c.utc.wMinute
+        << " UTC";
   }
 }
 

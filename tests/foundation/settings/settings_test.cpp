@@ -46,7 +46,8 @@ std::wstring Answer(const std::wstring& query) {
   if (op == L"dword") return text(QVSettings::getDword(name, std::stoul(q.at(2))));
   if (op == L"setdword") return text(QVSettings::setDword(name, std::stoul(q.at(2))));
   if (op == L"string") {
-    return QVSettings::getString(name, q.at(2), flag(q.at(3)) ? Expansion::kExpanded : Expansion::kAsStored);
+    return QVSettings::getString(name, q.at(2),
+                                 flag(q.at(3)) ? Expansion::kExpanded : Expansion::kAsStored);
   }
   if (op == L"setstring") return text(QVSettings::setString(name, q.at(2)));
   if (op == L"setstringin-null") {
@@ -164,10 +165,21 @@ class SettingsTest : public ::testing::Test {
 
 TEST_F(SettingsTest, NoKeyGivesEveryDefaultFailsEveryWriteAndCreatesNothing) {
   const auto a = Probe({
-      L"menu", L"installmode", L"dword|LaunchPlatformDelayMs|15000", L"dword|AnalyticsAccepted|1",
-      L"string|InstallDir||1", L"string|RegisterDeskbandFilename|fallback|0", L"date", L"date2",
-      PathQuery(0, false), PathQuery(2, false), PathQuery(2, true), PathQuery(5, false),
-      L"setdword|AnalyticsAccepted|1", L"setstring|InstallDate|2014-03-03", L"clientid|1",
+      L"menu",
+      L"installmode",
+      L"dword|LaunchPlatformDelayMs|15000",
+      L"dword|AnalyticsAccepted|1",
+      L"string|InstallDir||1",
+      L"string|RegisterDeskbandFilename|fallback|0",
+      L"date",
+      L"date2",
+      PathQuery(0, false),
+      PathQuery(2, false),
+      PathQuery(2, true),
+      PathQuery(5, false),
+      L"setdword|AnalyticsAccepted|1",
+      L"setstring|InstallDate|2014-03-03",
+      L"clientid|1",
   });
   EXPECT_EQ(a[0], L"1") << "an absent key counts as menu enabled";
   EXPECT_EQ(a[1], L"0");
@@ -186,8 +198,9 @@ TEST_F(SettingsTest, NoKeyGivesEveryDefaultFailsEveryWriteAndCreatesNothing) {
 }
 
 TEST_F(SettingsTest, AKeyMissingAtFirstIsOpenedOnALaterCall) {
-  const auto a = Probe({L"dword|MenuEnabled|9", L"setdword|InstallMode|1", L"create|MenuEnabled|0",
-                        L"dword|MenuEnabled|9", L"menu", L"setdword|InstallMode|1", L"installmode"});
+  const auto a =
+      Probe({L"dword|MenuEnabled|9", L"setdword|InstallMode|1", L"create|MenuEnabled|0",
+             L"dword|MenuEnabled|9", L"menu", L"setdword|InstallMode|1", L"installmode"});
   EXPECT_EQ(a[0], L"9");
   EXPECT_EQ(a[1], L"0");
   EXPECT_EQ(a[2], L"1");
@@ -202,11 +215,23 @@ TEST_F(SettingsTest, AKeyMissingAtFirstIsOpenedOnALaterCall) {
 TEST_F(SettingsTest, AKeyDeletedAndMadeAgainWhileInUseIsOpenedAgain) {
   SetText(L"InstallDir", L"C:\\Old");
   const auto a = Probe({
-      L"string|InstallDir||0", L"recreate|InstallDir|C:\\New", L"string|InstallDir||0",
-      PathQuery(2, false), L"setdword|InstallMode|1", L"installmode",
-      L"recreate|InstallDate|2014-03-03", L"date", L"setstring|ClientId|written",
-      L"deletekey", L"dword|MenuEnabled|9", L"menu", L"setdword|InstallMode|1", L"date2",
-      L"recreate|MenuEnabled|x", L"setdword|MenuEnabled|0", L"menu",
+      L"string|InstallDir||0",
+      L"recreate|InstallDir|C:\\New",
+      L"string|InstallDir||0",
+      PathQuery(2, false),
+      L"setdword|InstallMode|1",
+      L"installmode",
+      L"recreate|InstallDate|2014-03-03",
+      L"date",
+      L"setstring|ClientId|written",
+      L"deletekey",
+      L"dword|MenuEnabled|9",
+      L"menu",
+      L"setdword|InstallMode|1",
+      L"date2",
+      L"recreate|MenuEnabled|x",
+      L"setdword|MenuEnabled|0",
+      L"menu",
   });
   EXPECT_EQ(a[0], L"C:\\Old");
   EXPECT_EQ(a[1], L"1");
@@ -239,8 +264,10 @@ TEST_F(SettingsTest, ThreadsRacingOnTheFirstUseAllReadTheKey) {
 TEST_F(SettingsTest, MenuIsEnabledExactlyWhenTheValueIsOne) {
   CreateKey();
   EXPECT_EQ(ProbeOne(L"menu"), L"1") << "no value counts as enabled";
-  struct Case { DWORD value; const wchar_t* expected; } cases[] = {
-      {1, L"1"}, {0, L"0"}, {2, L"0"}, {0xFFFFFFFF, L"0"}};
+  struct Case {
+    DWORD value;
+    const wchar_t* expected;
+  } cases[] = {{1, L"1"}, {0, L"0"}, {2, L"0"}, {0xFFFFFFFF, L"0"}};
   for (const auto& c : cases) {
     SetDword(L"MenuEnabled", c.value);
     EXPECT_EQ(ProbeOne(L"menu"), c.expected) << "MenuEnabled " << c.value;
@@ -252,7 +279,10 @@ TEST_F(SettingsTest, MenuIsEnabledExactlyWhenTheValueIsOne) {
 TEST_F(SettingsTest, InstallModeIsOnExactlyWhenTheValueIsOne) {
   CreateKey();
   EXPECT_EQ(ProbeOne(L"installmode"), L"0");
-  struct Case { DWORD value; const wchar_t* expected; } cases[] = {{1, L"1"}, {0, L"0"}, {2, L"0"}};
+  struct Case {
+    DWORD value;
+    const wchar_t* expected;
+  } cases[] = {{1, L"1"}, {0, L"0"}, {2, L"0"}};
   for (const auto& c : cases) {
     SetDword(L"InstallMode", c.value);
     EXPECT_EQ(ProbeOne(L"installmode"), c.expected) << "InstallMode " << c.value;

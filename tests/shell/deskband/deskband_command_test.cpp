@@ -43,8 +43,8 @@ class ReceivingWindow {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"QvTestCommandReceiver";
     RegisterClassW(&windowClass);
-    window_ = CreateWindowExW(0, L"QvTestCommandReceiver", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+    window_ = CreateWindowExW(0, L"QvTestCommandReceiver", L"", WS_OVERLAPPED, 0, 0, 10, 10,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   }
   ~ReceivingWindow() {
     if (window_) DestroyWindow(window_);
@@ -76,18 +76,20 @@ TEST(DeskbandCommand, RecordLayoutLimitsAndResultCodes) {
       {"start screen hidden", 60, L"", L"", 1, 0, kDeskbandCommandSent},
       {"both texts, negative value", -7, L"C:\\Program Files\\Tovin\\\x00e9t\x00e9", L"second",
        -123456, 3, kDeskbandCommandSent},
-      {"longest texts", 1, std::wstring(8191, L'a'), std::wstring(511, L'b'), 5, 0, kDeskbandCommandSent},
+      {"longest texts", 1, std::wstring(8191, L'a'), std::wstring(511, L'b'), 5, 0,
+       kDeskbandCommandSent},
       {"text one too long", 1, std::wstring(8192, L'a'), L"", 0, 0, kDeskbandCommandTextTooLong},
       {"second text one too long", 1, L"x", std::wstring(512, L'b'), 0, 0,
        kDeskbandCommandSecondTextTooLong},
-      {"both too long: the text is checked first", 1, std::wstring(9000, L'a'), std::wstring(600, L'b'),
-       0, 0, kDeskbandCommandTextTooLong},
+      {"both too long: the text is checked first", 1, std::wstring(9000, L'a'),
+       std::wstring(600, L'b'), 0, 0, kDeskbandCommandTextTooLong},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     g_received = Received();
     uint64_t result = 0xFFFFFFFFFFFFFFFFull;
-    EXPECT_EQ(SendDeskbandCommand(receiver.get(), c.wParam, c.command, c.text, &result, c.second, c.value),
+    EXPECT_EQ(SendDeskbandCommand(receiver.get(), c.wParam, c.command, c.text, &result, c.second,
+                                  c.value),
               c.expected);
     if (c.expected != kDeskbandCommandSent) {
       EXPECT_EQ(g_received.messages, 0);
@@ -98,7 +100,8 @@ TEST(DeskbandCommand, RecordLayoutLimitsAndResultCodes) {
     EXPECT_EQ(g_received.wParam, c.wParam);
     EXPECT_EQ(g_received.dataId, 1u);
     EXPECT_EQ(g_received.size, 17416u);
-    EXPECT_TRUE(g_received.bytes == qvtest::DeskbandCommandRecord(c.command, c.text, c.second, c.value));
+    EXPECT_TRUE(g_received.bytes ==
+                qvtest::DeskbandCommandRecord(c.command, c.text, c.second, c.value));
     EXPECT_EQ(result, static_cast<uint64_t>(kReply));
   }
 

@@ -18,9 +18,9 @@ const std::vector<std::wstring> kBuildKeys = qvtest::DeskbandClassKeys();
 const wchar_t kLoadSource[] = L"QVDeskbandUtil::LoadInstalledCLSID: ";
 const wchar_t kPathSource[] = L"QVDeskbandUtil::GetDeskBandDllPath: ";
 
-
 bool Register(HKEY root, int build) {
-  return qvtest::WriteRegistryValue(root, kBuildKeys[build], L"", REG_SZ, qvtest::WideBytes(L"Tovin"));
+  return qvtest::WriteRegistryValue(root, kBuildKeys[build], L"", REG_SZ,
+                                    qvtest::WideBytes(L"Tovin"));
 }
 
 }  // namespace

@@ -78,7 +78,8 @@ std::wstring ClassName(HWND window) {
 // InstallDir pointing at a fresh directory that holds `library`.
 class ScopedInstallation {
  public:
-  explicit ScopedInstallation(const std::wstring& library) : settings_(HKEY_CURRENT_USER, kTovinKey) {
+  explicit ScopedInstallation(const std::wstring& library)
+      : settings_(HKEY_CURRENT_USER, kTovinKey) {
     qvtest::WriteFileBytes(dir_.path() + library, "MZ");
     qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"InstallDir", REG_SZ,
                                qvtest::WideBytes(dir_.path().substr(0, dir_.path().size() - 1)));
@@ -187,7 +188,8 @@ TEST(DeskbandWindow, FoundBelowTheTaskbarCachedAndReplacedWhenRecreated) {
   EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), nullptr);
 
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kWindowSource),
-            (std::vector<std::wstring>{L"deskband window handle changed", L"deskband window handle changed"}));
+            (std::vector<std::wstring>{L"deskband window handle changed",
+                                       L"deskband window handle changed"}));
 }
 
 TEST(DeskbandWindow, BandIndexIsThePositionOfTheBandHoldingTheWindow) {
@@ -217,7 +219,8 @@ TEST(DeskbandWindow, BandIndexIsThePositionOfTheBandHoldingTheWindow) {
     info.fMask = RBBIM_CHILD | RBBIM_ID;
     info.hwndChild = children[i];
     info.wID = ids[i];
-    ASSERT_TRUE(SendMessageW(rebar.get(), RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&info)));
+    ASSERT_TRUE(SendMessageW(rebar.get(), RB_INSERTBANDW, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(&info)));
   }
   EXPECT_TRUE(QVDeskbandUtil::GetBandIndex(&index, &count));
   EXPECT_EQ(index, 1);
@@ -253,13 +256,15 @@ TEST(DeskbandWindow, ABandContainerOfAnotherProcessIsNotAsked) {
   EXPECT_FALSE(QVDeskbandUtil::GetBandIndex(&index, &count));
   EXPECT_EQ(explorerSide.finish(), 0u) << "band container messages sent to the other process";
   EXPECT_EQ(QVDeskbandUtil::GetDeskBandHWND(), nullptr) << "the window went with its process";
-  EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"QVDeskbandUtil::GetBandIndex: "),
-            std::vector<std::wstring>{L"band container belongs to another process"});
+  EXPECT_EQ(
+      qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"QVDeskbandUtil::GetBandIndex: "),
+      std::vector<std::wstring>{L"band container belongs to another process"});
 }
 
 TEST(DeskbandShow, AnExistingWindowIsDetectedAtOnce) {
   qvtest::ScopedRegistryKey build(HKEY_CURRENT_USER, kBuild2Key);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuild2Key, L"", REG_SZ, qvtest::WideBytes(L"x")));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuild2Key, L"", REG_SZ,
+                                         qvtest::WideBytes(L"x")));
   ScopedInstallation installation(L"qvdeskband_2.dll");
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
@@ -270,14 +275,16 @@ TEST(DeskbandShow, AnExistingWindowIsDetectedAtOnce) {
 
   EXPECT_TRUE(QVDeskbandUtil::Show());
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource),
-            (std::vector<std::wstring>{L"attempt 1", L"detect = 0", L"GetDeskBandHWND returned a value"}));
+            (std::vector<std::wstring>{L"attempt 1", L"detect = 0",
+                                       L"GetDeskBandHWND returned a value"}));
   // The taskbar's announcement of a band was not made.
   EXPECT_EQ(GlobalFindAtomW(kBuild2Text), 0);
 }
 
 TEST(DeskbandShow, WithoutTheTaskbarInterfaceEveryAttemptAnnouncesTheBandAndFails) {
   qvtest::ScopedRegistryKey build(HKEY_CURRENT_USER, kBuild2Key);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuild2Key, L"", REG_SZ, qvtest::WideBytes(L"x")));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kBuild2Key, L"", REG_SZ,
+                                         qvtest::WideBytes(L"x")));
   ScopedInstallation installation(L"qvdeskband_2.dll");
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
@@ -293,8 +300,8 @@ TEST(DeskbandShow, WithoutTheTaskbarInterfaceEveryAttemptAnnouncesTheBandAndFail
     if (announced) GlobalDeleteAtom(announced);
   }
 
-  const std::vector<std::wstring> expected =
-      qvtest::ShowLogAfterTheFirstAttempt({L"attempt 1", L"detect = 0", L"could not detect deskband"});
+  const std::vector<std::wstring> expected = qvtest::ShowLogAfterTheFirstAttempt(
+      {L"attempt 1", L"detect = 0", L"could not detect deskband"});
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource), expected);
 }
 
@@ -318,20 +325,22 @@ TEST(DeskbandShow, TheTaskbarInterfaceIsToldAndTheBandShownIsDetectedByTheNextAt
   }
 
   EXPECT_EQ(qvtest::ReadRecords(record),
-            (std::vector<qvtest::Record>{{L"DeskBandRegistrationChanged", L"", L"0x00000000"},
-                                         {L"ShowDeskBand", L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}", L"0x00000000"}}));
+            (std::vector<qvtest::Record>{
+                {L"DeskBandRegistrationChanged", L"", L"0x00000000"},
+                {L"ShowDeskBand", L"{D23F0824-128B-4F33-8C5C-7FD0A6A3A450}", L"0x00000000"}}));
   // The helper ran from the system's rundll32.exe with the library path quoted once.
-  const auto helper =
-      qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(band.installDir() + L"\\"), L"RunExplorerPromptHelper");
+  const auto helper = qvtest::RecordsOfKind(qvtest::DeskbandRecordPath(band.installDir() + L"\\"),
+                                            L"RunExplorerPromptHelper");
   ASSERT_EQ(helper.size(), 1u);
   ASSERT_EQ(helper[0].size(), 6u);
   EXPECT_EQ(helper[0][4], L"rundll32.exe \"" + band.library() + L"\",RunExplorerPromptHelper");
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource),
             (std::vector<std::wstring>{
-                L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
-                L"notifying tray of deskband registration change", L"started ExplorerPromptHelper",
-                L"TovinExplorerPromptHelperReadyEvent return = 0", L"ITrayDeskBand::ShowDeskBand returned success",
-                L"attempt 2", L"detect = 0", L"GetDeskBandHWND returned a value"}));
+                L"attempt 1", L"detect = 0", L"could not detect deskband",
+                L"installing window hook", L"notifying tray of deskband registration change",
+                L"started ExplorerPromptHelper", L"TovinExplorerPromptHelperReadyEvent return = 0",
+                L"ITrayDeskBand::ShowDeskBand returned success", L"attempt 2", L"detect = 0",
+                L"GetDeskBandHWND returned a value"}));
 }
 
 TEST(DeskbandWindow, CommandsGoToTheDeskbandWindow) {

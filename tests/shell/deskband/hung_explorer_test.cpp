@@ -51,10 +51,12 @@ TEST(HungDeskband, ACommandEndsWithinItsLimitAndIsLoggedAsNotAnswered) {
   EXPECT_EQ(result, 77u) << "no answer to hand out";
   const auto lines = qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kSendSource);
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(qvtest::IsErrorLine(lines[0], L"the deskband window did not answer command 25")) << lines[0];
+  EXPECT_TRUE(qvtest::IsErrorLine(lines[0], L"the deskband window did not answer command 25"))
+      << lines[0];
 
   // No window: nothing to wait for, nothing to log.
-  EXPECT_EQ(SendDeskbandCommand(nullptr, 0, kDeskbandCommandClose, L"", &result, L"", 0), kDeskbandCommandSent);
+  EXPECT_EQ(SendDeskbandCommand(nullptr, 0, kDeskbandCommandClose, L"", &result, L"", 0),
+            kDeskbandCommandSent);
   EXPECT_EQ(result, 0u);
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kSendSource).size(), 1u);
 }
@@ -72,13 +74,17 @@ TEST(HungDeskband, RemovalGivesUpAHungWindowAfterItsRounds) {
   EXPECT_TRUE(RemoveDeskBandFromTaskBar());
   // The rounds with one command limit, three times over, beside the creation's own limit (Wine
   // looks for the missing taskbar object for seconds).
-  EXPECT_LT(Since(start), 3u * (5000 + 500 + kDeskbandCommandTimeoutMs) + TaskbarDeskBand::creationLimitMs());
+  EXPECT_LT(Since(start),
+            3u * (5000 + 500 + kDeskbandCommandTimeoutMs) + TaskbarDeskBand::creationLimitMs());
 
   const std::wstring log = qvtest::TodayLogFile(logDir.path());
-  EXPECT_EQ(qvtest::LogMessagesOf(log, kRemoveSource), std::vector<std::wstring>{L"couldn't close deskband"});
+  EXPECT_EQ(qvtest::LogMessagesOf(log, kRemoveSource),
+            std::vector<std::wstring>{L"couldn't close deskband"});
   const auto sends = qvtest::LogMessagesOf(log, kSendSource);
   ASSERT_FALSE(sends.empty());
-  for (const auto& line : sends) EXPECT_TRUE(qvtest::IsErrorLine(line, L"the deskband window did not answer command 25")) << line;
+  for (const auto& line : sends)
+    EXPECT_TRUE(qvtest::IsErrorLine(line, L"the deskband window did not answer command 25"))
+        << line;
 }
 
 // The taskbar object hangs in HideDeskBand: after its limit it is left alone, and the command to
@@ -139,8 +145,9 @@ TEST(HungTaskbar, ShowAsksAHungTaskbarOnceAndEndsWithinItsAttempts) {
   const std::vector<std::wstring> expected = qvtest::ShowLogAfterTheFirstAttempt(
       {L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
        L"notifying tray of deskband registration change",
-       L"taskbar did not answer DeskBandRegistrationChanged within 5000 ms", L"started ExplorerPromptHelper",
-       L"TovinExplorerPromptHelperReadyEvent return = 0", L"ITrayDeskBand::ShowDeskBand returned failure"});
+       L"taskbar did not answer DeskBandRegistrationChanged within 5000 ms",
+       L"started ExplorerPromptHelper", L"TovinExplorerPromptHelperReadyEvent return = 0",
+       L"ITrayDeskBand::ShowDeskBand returned failure"});
   EXPECT_EQ(qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), kShowSource), expected);
   EXPECT_TRUE(qvtest::ReadRecords(record).empty()) << "no call came back";
 }

@@ -75,10 +75,11 @@ TEST(TaskbarProcess, ShowAndRemovalAreServedByTheTaskbarsProcess) {
   const std::wstring log = qvtest::TodayLogFile(logDir.path());
   EXPECT_EQ(qvtest::LogMessagesOf(log, kShowSource),
             (std::vector<std::wstring>{
-                L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
-                L"notifying tray of deskband registration change", L"started ExplorerPromptHelper",
-                L"TovinExplorerPromptHelperReadyEvent return = 0", L"ITrayDeskBand::ShowDeskBand returned success",
-                L"attempt 2", L"detect = 0", L"GetDeskBandHWND returned a value"}));
+                L"attempt 1", L"detect = 0", L"could not detect deskband",
+                L"installing window hook", L"notifying tray of deskband registration change",
+                L"started ExplorerPromptHelper", L"TovinExplorerPromptHelperReadyEvent return = 0",
+                L"ITrayDeskBand::ShowDeskBand returned success", L"attempt 2", L"detect = 0",
+                L"GetDeskBandHWND returned a value"}));
   EXPECT_TRUE(qvtest::LogMessagesOf(log, kRemoveSource).empty());
 }
 
@@ -101,7 +102,8 @@ TEST(TaskbarProcess, ACallEndsWhenTheTaskbarDiesOrHangsInIt) {
     qvtest::ScopedTempDir dir;
     qvtest::ScopedTempEnv logEnv(dir.path());
     const std::wstring record = dir.path() + L"tray.txt";
-    const std::wstring clsidText = method == L"DeskBandRegistrationChanged" ? L"" : kPlatformBandText;
+    const std::wstring clsidText =
+        method == L"DeskBandRegistrationChanged" ? L"" : kPlatformBandText;
     {
       qvtest::ScopedTaskbarProcess::Misbehaviour misbehaviour;
       (c.dies ? misbehaviour.dieIn : misbehaviour.hangIn) = method;
@@ -120,7 +122,8 @@ TEST(TaskbarProcess, ACallEndsWhenTheTaskbarDiesOrHangsInIt) {
       ASSERT_EQ(lines.size(), 1u);
       if (c.dies) {
         EXPECT_TRUE(qvtest::IsErrorLine(lines[0], L"taskbar gone during " + method)) << lines[0];
-        EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "died";
+        EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0))
+            << "died";
       } else {
         EXPECT_EQ(result, TaskbarDeskBand::kNotAnswered);
         EXPECT_GE(took, TaskbarDeskBand::kCallTimeoutMs - 100) << "the taskbar was given its time";
@@ -179,11 +182,13 @@ TEST(TaskbarProcess, RemovalFinishesWhenTheTaskbarDiesInHideDeskBand) {
 
     const ULONGLONG start = GetTickCount64();
     EXPECT_TRUE(RemoveDeskBandFromTaskBar());
-    EXPECT_LT(Since(start), 3u * (TaskbarDeskBand::creationLimitMs() + TaskbarDeskBand::kCallTimeoutMs));
+    EXPECT_LT(Since(start),
+              3u * (TaskbarDeskBand::creationLimitMs() + TaskbarDeskBand::kCallTimeoutMs));
 
     EXPECT_EQ(qvtest::FindDeskbandWindow(), nullptr);
     EXPECT_TRUE(qvtest::Ended(host, 5000));
-    EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "died";
+    EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0))
+        << "died";
     const auto lines = qvtest::LogMessagesOf(log, kRemoveSource);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(qvtest::IsErrorLine(lines[0], L"taskbar gone during HideDeskBand")) << lines[0];
@@ -215,8 +220,9 @@ TEST(TaskbarProcess, RemovalHoldsToItsFiveSecondsWhenTheTaskbarHangsInCreation) 
   qvtest::ScopedTempDir logDir;
   qvtest::ScopedTempEnv logEnv(logDir.path());
   qvtest::ScopedDeskbandCleanup cleanup;
-  const qvtest::ScopedRegistryValue windowsLimit(HKEY_CURRENT_USER, L"Software\\Wine\\qvnsis test bed",
-                                                 L"TaskbarCreationLimitMs", REG_DWORD, std::string(4, '\0'));
+  const qvtest::ScopedRegistryValue windowsLimit(
+      HKEY_CURRENT_USER, L"Software\\Wine\\qvnsis test bed", L"TaskbarCreationLimitMs", REG_DWORD,
+      std::string(4, '\0'));
   ASSERT_EQ(TaskbarDeskBand::creationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
   const std::wstring library = qvtest::InstallDeskbandLibrary(dir.path(), 0);
   const std::wstring record = dir.path() + L"tray.txt";
@@ -249,8 +255,9 @@ TEST(TaskbarProcess, RemovalHoldsToItsFiveSecondsWhenTheTaskbarHangsInCreation) 
 TEST(TaskbarProcess, TheTestBedsKeyRaisesTheCreationLimitWithinItsBounds) {
   const wchar_t key[] = L"Software\\Wine\\qvnsis test bed";
   auto limitWith = [&](DWORD value) {
-    const qvtest::ScopedRegistryValue setting(HKEY_CURRENT_USER, key, L"TaskbarCreationLimitMs", REG_DWORD,
-                                              std::string(reinterpret_cast<const char*>(&value), 4));
+    const qvtest::ScopedRegistryValue setting(
+        HKEY_CURRENT_USER, key, L"TaskbarCreationLimitMs", REG_DWORD,
+        std::string(reinterpret_cast<const char*>(&value), 4));
     return TaskbarDeskBand::creationLimitMs();
   };
   EXPECT_EQ(limitWith(20000), 20000u);
@@ -258,8 +265,8 @@ TEST(TaskbarProcess, TheTestBedsKeyRaisesTheCreationLimitWithinItsBounds) {
   EXPECT_EQ(limitWith(3600000), TaskbarDeskBand::kTestBedCreateLimitMaxMs);
   {
     // Text is no number of milliseconds.
-    const qvtest::ScopedRegistryValue text(HKEY_CURRENT_USER, key, L"TaskbarCreationLimitMs", REG_SZ,
-                                           qvtest::WideBytes(L"20000"));
+    const qvtest::ScopedRegistryValue text(HKEY_CURRENT_USER, key, L"TaskbarCreationLimitMs",
+                                           REG_SZ, qvtest::WideBytes(L"20000"));
     EXPECT_EQ(TaskbarDeskBand::creationLimitMs(), TaskbarDeskBand::kCreateTimeoutMs);
   }
   {
@@ -296,7 +303,9 @@ TEST(TaskbarProcess, ShowGoesOnWhenTheTaskbarDiesInShowDeskBand) {
     std::thread watcher([&] {
       if (WaitForSingleObject(taskbar.process(), 60000) != WAIT_OBJECT_0) return;
       forgotten = qvtest::ForgetClassesOfEndedServers();
-      if (restarts) next = std::make_unique<qvtest::ScopedTaskbarProcess>(nextRecord, qvtest::ScopedTaskbarProcess::Misbehaviour{});
+      if (restarts)
+        next = std::make_unique<qvtest::ScopedTaskbarProcess>(
+            nextRecord, qvtest::ScopedTaskbarProcess::Misbehaviour{});
     });
 
     const ULONGLONG start = GetTickCount64();
@@ -304,27 +313,32 @@ TEST(TaskbarProcess, ShowGoesOnWhenTheTaskbarDiesInShowDeskBand) {
     const ULONGLONG took = Since(start);
     watcher.join();
     EXPECT_TRUE(forgotten);
-    EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "died";
+    EXPECT_EQ(WaitForSingleObject(taskbar.process(), 0), static_cast<DWORD>(WAIT_OBJECT_0))
+        << "died";
     EXPECT_EQ(qvtest::ReadRecords(record),
               (std::vector<qvtest::Record>{{L"registered", std::to_wstring(taskbar.processId())},
                                            {L"DeskBandRegistrationChanged", L"", L"0x00000000"},
                                            {L"ShowDeskBand", kBuild1Text, L"died"}}));
     const auto lines = qvtest::LogMessagesOf(log, kShowSource);
-    const std::vector<std::wstring> first = {
-        L"attempt 1", L"detect = 0", L"could not detect deskband", L"installing window hook",
-        L"notifying tray of deskband registration change", L"started ExplorerPromptHelper",
-        L"TovinExplorerPromptHelperReadyEvent return = 0"};
+    const std::vector<std::wstring> first = {L"attempt 1",
+                                             L"detect = 0",
+                                             L"could not detect deskband",
+                                             L"installing window hook",
+                                             L"notifying tray of deskband registration change",
+                                             L"started ExplorerPromptHelper",
+                                             L"TovinExplorerPromptHelperReadyEvent return = 0"};
     ASSERT_GT(lines.size(), first.size() + 2);
     EXPECT_EQ(std::vector<std::wstring>(lines.begin(), lines.begin() + first.size()), first);
-    EXPECT_TRUE(qvtest::IsErrorLine(lines[first.size()], L"taskbar gone during ShowDeskBand")) << lines[first.size()];
+    EXPECT_TRUE(qvtest::IsErrorLine(lines[first.size()], L"taskbar gone during ShowDeskBand"))
+        << lines[first.size()];
     EXPECT_EQ(lines[first.size() + 1], L"ITrayDeskBand::ShowDeskBand returned failure");
 
     if (!restarts) {
       EXPECT_FALSE(shown);
       // One creation, one call, a ready wait of 5 s, four attempts of ten 500 ms detections and
       // four creations that find no class.
-      EXPECT_LT(took, 3u * (5 * TaskbarDeskBand::creationLimitMs() + TaskbarDeskBand::kCallTimeoutMs + 5000 +
-                            4 * 5000));
+      EXPECT_LT(took, 3u * (5 * TaskbarDeskBand::creationLimitMs() +
+                            TaskbarDeskBand::kCallTimeoutMs + 5000 + 4 * 5000));
       const std::vector<std::wstring> rest = qvtest::ShowLogAfterTheFirstAttempt({});
       EXPECT_EQ(std::vector<std::wstring>(lines.begin() + first.size() + 2, lines.end()), rest);
       continue;
@@ -338,7 +352,8 @@ TEST(TaskbarProcess, ShowGoesOnWhenTheTaskbarDiesInShowDeskBand) {
     // (which one depends on when it registered), and the attempt after that found the window.
     const std::vector<std::wstring> later(lines.begin() + first.size() + 2, lines.end());
     const std::vector<std::wstring> shownTail = {L"ITrayDeskBand::ShowDeskBand returned success"};
-    EXPECT_NE(std::search(later.begin(), later.end(), shownTail.begin(), shownTail.end()), later.end());
+    EXPECT_NE(std::search(later.begin(), later.end(), shownTail.begin(), shownTail.end()),
+              later.end());
     EXPECT_EQ(later.back(), L"GetDeskBandHWND returned a value");
     next.reset();
   }

@@ -17,7 +17,8 @@
 namespace {
 
 // The recording in-process server of the test fixtures.
-const CLSID kRecordingServer = {0x6a1d3c52, 0x8f0e, 0x4b7a, {0x9c, 0x21, 0x5e, 0x44, 0x0b, 0x93, 0xd7, 0x18}};
+const CLSID kRecordingServer = {
+    0x6a1d3c52, 0x8f0e, 0x4b7a, {0x9c, 0x21, 0x5e, 0x44, 0x0b, 0x93, 0xd7, 0x18}};
 const wchar_t kRecordingServerKey[] =
     L"Software\\Classes\\CLSID\\{6A1D3C52-8F0E-4B7A-9C21-5E440B93D718}";
 
@@ -26,8 +27,8 @@ class ScopedRecordingServer {
  public:
   ScopedRecordingServer() {
     QVRegKey key;
-    key.create(HKEY_LOCAL_MACHINE, (std::wstring(kRecordingServerKey) + L"\\InprocServer32").c_str(),
-               KEY_WRITE);
+    key.create(HKEY_LOCAL_MACHINE,
+               (std::wstring(kRecordingServerKey) + L"\\InprocServer32").c_str(), KEY_WRITE);
     Set(key.get(), nullptr, qvtest::ExecutableDirectory() + L"recording_com_server.dll");
     Set(key.get(), L"ThreadingModel", L"Apartment");
   }
@@ -123,9 +124,10 @@ TEST(ReleaseIfInExplorer, FreesUnusedLibrariesOnlyInExplorerWhileTheHookIsInstal
     qvtest::ScopedTempDir dir;
     qvtest::ChildOptions options;
     options.exeName = c.exeName;
-    EXPECT_EQ(qvtest::RunChild(L"release_if_in_explorer", {c.hook, dir.path() + L"record.txt"}, options)
-                  .exitCode,
-              c.expected);
+    EXPECT_EQ(
+        qvtest::RunChild(L"release_if_in_explorer", {c.hook, dir.path() + L"record.txt"}, options)
+            .exitCode,
+        c.expected);
   }
 }
 
@@ -134,7 +136,8 @@ TEST(ReleaseIfInExplorer, ASecondReleaseFreesWhatTheFirstFoundUnused) {
   qvtest::ScopedTempDir dir;
   qvtest::ChildOptions options;
   options.exeName = L"EXPLORER.EXE";
-  EXPECT_EQ(qvtest::RunChild(L"release_twice_in_explorer", {dir.path() + L"record.txt"}, options).exitCode,
+  EXPECT_EQ(qvtest::RunChild(L"release_twice_in_explorer", {dir.path() + L"record.txt"}, options)
+                .exitCode,
             0u);
 }
 
@@ -157,8 +160,8 @@ struct WindowThread {
   static DWORD WINAPI Run(void* context) {
     auto* self = static_cast<WindowThread*>(context);
     if (SetThreadDesktop(self->desktop)) {
-      self->window = CreateWindowExW(0, self->className, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
+      self->window = CreateWindowExW(0, self->className, L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                     nullptr, GetModuleHandleW(nullptr), nullptr);
     }
     self->threadId = GetCurrentThreadId();
     SetEvent(self->ready.get());
@@ -226,11 +229,13 @@ QV_TEST_CHILD(release_on_explorer_threads) {
     other.className = L"QvTestExplorerWindow";
     ScopedHandle released(CreateEventW(nullptr, TRUE, FALSE, kFreeDeskbandEventName));
     int code = 18;
-    if (released && taskbar.start() && other.start() && FindWindowW(L"Shell_TrayWnd", nullptr) == taskbar.window) {
+    if (released && taskbar.start() && other.start() &&
+        FindWindowW(L"Shell_TrayWnd", nullptr) == taskbar.window) {
       // Returns whether the call on `target`'s thread released.
       auto releasedOn = [&](const WindowThread& target) {
         ResetEvent(released.get());
-        const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, nullptr, target.threadId);
+        const HHOOK hook =
+            SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, nullptr, target.threadId);
         if (!hook) return true;
         SetSharedDeskbandHook(hook);
         DWORD_PTR reply = 0;
@@ -297,13 +302,16 @@ QV_TEST_CHILD(release_nested_on_taskbar_thread) {
       g_nesting.taskbar = taskbar.window;
       g_nesting.released = released.get();
       const HHOOK nest = SetWindowsHookExW(WH_CALLWNDPROC, NestOnce, nullptr, taskbar.threadId);
-      const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, nullptr, taskbar.threadId);
+      const HHOOK hook =
+          SetWindowsHookExW(WH_CALLWNDPROC, UnloadLibrariesHookProc, nullptr, taskbar.threadId);
       if (nest && hook) {
         SetSharedDeskbandHook(hook);
         DWORD_PTR reply = 0;
         SendMessageTimeoutW(taskbar.window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &reply);
         const bool signalledAfter = WaitForSingleObject(released.get(), 0) == WAIT_OBJECT_0;
-        code = !g_nesting.nestedReached ? 19 : (g_nesting.signalledInside ? 1 : 0) | (signalledAfter ? 0 : 2);
+        code = !g_nesting.nestedReached
+                   ? 19
+                   : (g_nesting.signalledInside ? 1 : 0) | (signalledAfter ? 0 : 2);
         // Whatever a broken release left behind.
         if (const HHOOK left = ClaimSharedDeskbandHook()) UnhookWindowsHookEx(left);
       }
@@ -357,7 +365,8 @@ TEST(SharedDeskbandHook, EachHandleIsClaimedOnce) {
       return 0;
     };
     std::vector<ScopedHandle> threads;
-    for (int i = 0; i < kThreads; ++i) threads.emplace_back(CreateThread(nullptr, 0, contender, &race, 0, nullptr));
+    for (int i = 0; i < kThreads; ++i)
+      threads.emplace_back(CreateThread(nullptr, 0, contender, &race, 0, nullptr));
     SetEvent(race.go.get());
     for (const ScopedHandle& thread : threads) WaitForSingleObject(thread.get(), INFINITE);
     roundsWithOneClaim += race.claims == 1;

@@ -38,7 +38,8 @@ bool SameValues(const qvtest::RegistrySnapshot& a, const qvtest::RegistrySnapsho
     }
   }
   for (size_t i = 0; i < a.subkeys.size(); ++i) {
-    if (a.subkeys[i].first != b.subkeys[i].first || !SameValues(a.subkeys[i].second, b.subkeys[i].second)) {
+    if (a.subkeys[i].first != b.subkeys[i].first ||
+        !SameValues(a.subkeys[i].second, b.subkeys[i].second)) {
       return false;
     }
   }
@@ -47,11 +48,13 @@ bool SameValues(const qvtest::RegistrySnapshot& a, const qvtest::RegistrySnapsho
 
 std::vector<qvtest::RegistrySnapshot> SnapshotClasses() {
   std::vector<qvtest::RegistrySnapshot> snapshots;
-  for (const wchar_t* key : kExplorerClassKeys) snapshots.push_back(qvtest::TakeRegistrySnapshot(HKEY_CURRENT_USER, key));
+  for (const wchar_t* key : kExplorerClassKeys)
+    snapshots.push_back(qvtest::TakeRegistrySnapshot(HKEY_CURRENT_USER, key));
   return snapshots;
 }
 
-bool SameClasses(const std::vector<qvtest::RegistrySnapshot>& a, const std::vector<qvtest::RegistrySnapshot>& b) {
+bool SameClasses(const std::vector<qvtest::RegistrySnapshot>& a,
+                 const std::vector<qvtest::RegistrySnapshot>& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), SameValues);
 }
 
@@ -69,7 +72,8 @@ class ExplorerRegistrationTest : public testing::Test {
   }
 
   // The value has this type and exactly the text's characters and a terminating NUL.
-  static void ExpectText(const std::wstring& key, const wchar_t* name, DWORD type, const std::wstring& text) {
+  static void ExpectText(const std::wstring& key, const wchar_t* name, DWORD type,
+                         const std::wstring& text) {
     qvtest::RegistryValue value;
     ASSERT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, key, name ? name : L"", &value))
         << key << " " << (name ? name : L"(default)");
@@ -82,7 +86,9 @@ class ExplorerRegistrationTest : public testing::Test {
     for (const wchar_t* verbKey : kExplorerVerbKeys) ExpectText(verbKey, nullptr, REG_SZ, text);
   }
 
-  std::vector<std::wstring> LogMessages() const { return qvtest::TodaysLogMessages(logDir_.path()); }
+  std::vector<std::wstring> LogMessages() const {
+    return qvtest::TodaysLogMessages(logDir_.path());
+  }
 
   long LogCount(const std::wstring& message) const {
     const auto log = LogMessages();
@@ -154,7 +160,8 @@ TEST_F(ExplorerRegistrationTest, RunningAgainOverwritesTheSameValuesAndCreatesNo
   // What an older registration may have left: other texts and types, and a value of its own.
   ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kExplorerVerbKeys[2], L"", REG_SZ,
                                          qvtest::WideBytes(L"Old text")));
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, CommandKey(kExplorerVerbKeys[2]), L"", REG_SZ,
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, CommandKey(kExplorerVerbKeys[2]), L"",
+                                         REG_SZ,
                                          qvtest::WideBytes(L"\"D:\\old\\tovin.exe\" \"%1\"")));
   ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kProtocolCommandKey, L"", REG_SZ,
                                          qvtest::WideBytes(L"D:\\old\\tovin.exe \"%1\"")));
@@ -165,8 +172,10 @@ TEST_F(ExplorerRegistrationTest, RunningAgainOverwritesTheSameValuesAndCreatesNo
   RegisterBoth(L"Add to Tovin Menu");
   const auto first = SnapshotClasses();
   ExpectText(kExplorerVerbKeys[2], nullptr, REG_SZ, L"Add to Tovin Menu");
-  ExpectText(CommandKey(kExplorerVerbKeys[2]), nullptr, REG_EXPAND_SZ, L"\"C:\\Tovin\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"");
-  ExpectText(kProtocolCommandKey, nullptr, REG_EXPAND_SZ, L"\"C:\\Tovin\\Engine\\tovin.exe\" \"%1\"");
+  ExpectText(CommandKey(kExplorerVerbKeys[2]), nullptr, REG_EXPAND_SZ,
+             L"\"C:\\Tovin\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"");
+  ExpectText(kProtocolCommandKey, nullptr, REG_EXPAND_SZ,
+             L"\"C:\\Tovin\\Engine\\tovin.exe\" \"%1\"");
   qvtest::RegistryValue kept;
   EXPECT_TRUE(qvtest::ReadRegistryValue(HKEY_CURRENT_USER, kProtocolKey, L"EditFlags", &kept));
 
@@ -188,10 +197,12 @@ TEST_F(ExplorerRegistrationTest, RunningAgainOverwritesTheSameValuesAndCreatesNo
   EXPECT_TRUE(SameClasses(SnapshotClasses(), first));
 }
 
-TEST_F(ExplorerRegistrationTest, WithoutAnInstallationNothingIsWrittenAndAnEarlierRegistrationStays) {
+TEST_F(ExplorerRegistrationTest,
+       WithoutAnInstallationNothingIsWrittenAndAnEarlierRegistrationStays) {
   // No settings key at all: no key of the registrations appears.
   RegisterBoth(L"Add to Tovin Menu");
-  for (const wchar_t* key : kExplorerClassKeys) EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << key;
+  for (const wchar_t* key : kExplorerClassKeys)
+    EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, key)) << key;
 
   SetInstallDir(REG_SZ, L"C:\\Tovin");
   RegisterBoth(L"Add to Tovin Menu");
@@ -222,9 +233,10 @@ TEST_F(ExplorerRegistrationTest, WithoutAnInstallationNothingIsWrittenAndAnEarli
 
   EXPECT_EQ(LogCount(std::wstring(kContextSource) + L"installation directory not found"), 4);
   EXPECT_EQ(LogCount(std::wstring(kProtocolSource) + L"installation directory not found"), 4);
-  EXPECT_EQ(LogCount(std::wstring(kContextSource) +
-                     L"engine path not usable in a command line: C:\\x\" /evil \"y\\Engine\\tovin.exe"),
-            1);
+  EXPECT_EQ(
+      LogCount(std::wstring(kContextSource) +
+               L"engine path not usable in a command line: C:\\x\" /evil \"y\\Engine\\tovin.exe"),
+      1);
   EXPECT_EQ(LogCount(std::wstring(kProtocolSource) + L"registering"), 6);
 }
 
@@ -233,8 +245,8 @@ TEST_F(ExplorerRegistrationTest, AKeyThatCannotBeCreatedIsSkippedAndLogged) {
   // A volatile key takes no lasting subkey: its "command" key cannot be created.
   for (const wchar_t* path : {kExplorerVerbKeys[2], L"Software\\Classes\\tovin\\shell"}) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
-                              &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+                              nullptr, &key, nullptr),
               ERROR_SUCCESS);
     QVRegKey owner(key);
   }
@@ -244,13 +256,15 @@ TEST_F(ExplorerRegistrationTest, AKeyThatCannotBeCreatedIsSkippedAndLogged) {
   const std::wstring command = L"\"C:\\Tovin\\Engine\\tovin.exe\" /ADDFAVORITE\"%1\"";
   ExpectMenuText(L"Add to Tovin Menu");  // the command did not land in the verb key left open
   EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, CommandKey(kExplorerVerbKeys[2])));
-  for (size_t i : {0u, 1u, 3u}) ExpectText(CommandKey(kExplorerVerbKeys[i]), nullptr, REG_EXPAND_SZ, command);
+  for (size_t i : {0u, 1u, 3u})
+    ExpectText(CommandKey(kExplorerVerbKeys[i]), nullptr, REG_EXPAND_SZ, command);
 
   ExpectText(kProtocolKey, nullptr, REG_SZ, L"URL:Tovin Protocol");
   ExpectText(kProtocolKey, L"URL Protocol", REG_SZ, L"");
   EXPECT_FALSE(qvtest::RegistryKeyExists(HKEY_CURRENT_USER, kProtocolCommandKey));
 
-  const std::wstring error = L"(err: " + std::to_wstring(ERROR_CHILD_MUST_BE_VOLATILE) + L") could not create key ";
+  const std::wstring error =
+      L"(err: " + std::to_wstring(ERROR_CHILD_MUST_BE_VOLATILE) + L") could not create key ";
   EXPECT_EQ(LogCount(kContextSource + error + CommandKey(kExplorerVerbKeys[2])), 1);
   EXPECT_EQ(LogCount(kProtocolSource + error + kProtocolCommandKey), 1);
 }

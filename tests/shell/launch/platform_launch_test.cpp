@@ -37,8 +37,10 @@ const wchar_t kSource[] = L"RunLaunchPlatformW: ";
 const std::vector<std::wstring> kBuildKeys = qvtest::DeskbandClassKeys();
 // What the Explorer registrations write.
 const wchar_t* const kExplorerKeys[] = {
-    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin", L"Software\\Classes\\Directory\\shell\\tovin",
-    L"Software\\Classes\\Drive\\shell\\tovin",                L"Software\\Classes\\lnkfile\\shell\\tovin",
+    L"Software\\Classes\\AllFileSystemObjects\\shell\\tovin",
+    L"Software\\Classes\\Directory\\shell\\tovin",
+    L"Software\\Classes\\Drive\\shell\\tovin",
+    L"Software\\Classes\\lnkfile\\shell\\tovin",
     L"Software\\Classes\\tovin",
 };
 
@@ -73,8 +75,8 @@ QV_TEST_CHILD(launch_platform) {
 // Plays the desktop shell until the event named by the first argument is set.
 QV_TEST_CHILD(launch_shell) {
   ScopedHandle done(OpenEventW(SYNCHRONIZE, FALSE, args.at(0).c_str()));
-  const HWND window = CreateWindowExW(0, L"STATIC", L"shell", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                      nullptr, nullptr);
+  const HWND window = CreateWindowExW(0, L"STATIC", L"shell", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                      nullptr, nullptr, nullptr);
   if (!window || !SetShellWindow(window)) return 1;
   WaitForSingleObject(done.get(), 120000);
   DestroyWindow(window);
@@ -103,7 +105,8 @@ class SimulatedPlatform {
   }
 
   void setString(const wchar_t* name, const std::wstring& value) const {
-    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, name, REG_SZ, qvtest::WideBytes(value));
+    qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, name, REG_SZ,
+                               qvtest::WideBytes(value));
   }
   const std::wstring& root() const { return root_.path(); }
   const std::wstring& installDir() const { return installDir_; }
@@ -128,7 +131,8 @@ class SimulatedPlatform {
 };
 
 size_t IndexOf(const std::vector<std::wstring>& messages, const std::wstring& message) {
-  return static_cast<size_t>(std::find(messages.begin(), messages.end(), message) - messages.begin());
+  return static_cast<size_t>(std::find(messages.begin(), messages.end(), message) -
+                             messages.begin());
 }
 
 bool HandlersRegistered() {
@@ -139,7 +143,8 @@ bool HandlersRegistered() {
 }
 
 // Polls today's log of `platform` for `message`.
-bool WaitForLogMessage(const SimulatedPlatform& platform, const std::wstring& message, DWORD timeoutMs) {
+bool WaitForLogMessage(const SimulatedPlatform& platform, const std::wstring& message,
+                       DWORD timeoutMs) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {
     const std::vector<std::wstring> log = platform.log();
@@ -155,8 +160,10 @@ void ExpectShownThenHandlersRegistered(const SimulatedPlatform& platform) {
   EXPECT_TRUE(HandlersRegistered());
   const std::vector<std::wstring> log = platform.log();
   const size_t shown = IndexOf(log, L"QVDeskbandUtil::Show: GetDeskBandHWND returned a value");
-  const size_t verb = IndexOf(log, L"PlatformExplorerUtils::RegisterContextMenuHandlers: registering");
-  const size_t protocol = IndexOf(log, L"PlatformExplorerUtils::RegisterProtocolHandler: registering");
+  const size_t verb =
+      IndexOf(log, L"PlatformExplorerUtils::RegisterContextMenuHandlers: registering");
+  const size_t protocol =
+      IndexOf(log, L"PlatformExplorerUtils::RegisterProtocolHandler: registering");
   const size_t done = IndexOf(log, L"RunLaunchPlatformW: registering handlers success");
   EXPECT_LT(shown, verb);
   EXPECT_LT(verb, protocol);
@@ -174,9 +181,9 @@ TEST(PlatformLaunch, WithoutSettingsTheDeskbandPathIsTakenAndAFailedRegistration
 
   ASSERT_EQ(qvtest::RunChild(L"launch_platform", {}).exitCode, 0u);
   EXPECT_EQ(platform.launchLines(),
-            (std::vector<std::wstring>{L"shell process count = 5", L"registering because not registered",
-                                       L"registration required = 1",
-                                       L"could not register deskband; aborting launch"}));
+            (std::vector<std::wstring>{
+                L"shell process count = 5", L"registering because not registered",
+                L"registration required = 1", L"could not register deskband; aborting launch"}));
   const std::vector<std::wstring> log = platform.log();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back(), L"RunLaunchPlatformW: could not register deskband; aborting launch");
@@ -191,7 +198,10 @@ TEST(PlatformLaunch, WithoutSettingsTheDeskbandPathIsTakenAndAFailedRegistration
 TEST(PlatformLaunch, RegistrationRequiredOnWindows7And10ShowsTheDeskbandThenRegistersTheHandlers) {
   qvtest::ChildOptions windows7;
   windows7.windowsVersion = L"win7";
-  const struct { const wchar_t* what; qvtest::ChildOptions options; } releases[] = {
+  const struct {
+    const wchar_t* what;
+    qvtest::ChildOptions options;
+  } releases[] = {
       {L"win7", windows7},
       {L"win10 declared", qvtest::Windows10Child()},
       {L"win10 undeclared", qvtest::UndeclaredWindows10Child()},
@@ -209,10 +219,12 @@ TEST(PlatformLaunch, RegistrationRequiredOnWindows7And10ShowsTheDeskbandThenRegi
     ASSERT_EQ(qvtest::RunChild(L"launch_platform", {}, options).exitCode, 0u);
 
     EXPECT_EQ(platform.launchLines(),
-              (std::vector<std::wstring>{L"shell process count = 5", L"registering because not registered",
-                                         L"registration required = 1", L"registering deskband success",
-                                         L"launching", L"registering handlers success"}));
-    const std::vector<qvtest::Record> registered = qvtest::RecordsOfKind(platform.deskbandRecord(), L"DllRegisterServer");
+              (std::vector<std::wstring>{
+                  L"shell process count = 5", L"registering because not registered",
+                  L"registration required = 1", L"registering deskband success", L"launching",
+                  L"registering handlers success"}));
+    const std::vector<qvtest::Record> registered =
+        qvtest::RecordsOfKind(platform.deskbandRecord(), L"DllRegisterServer");
     ASSERT_EQ(registered.size(), 1u);
     EXPECT_EQ(registered[0][1], L"2");
     EXPECT_TRUE(qvtest::ReadRecords(serviceRecord).empty()) << "the service was not asked";
@@ -227,13 +239,14 @@ TEST(PlatformLaunch, OnWindows11TheEngineStartsAtOnceWithoutTheDeskband) {
   SimulatedPlatform platform;
   qvtest::FakeEngineInstall engine(platform.installDir() + L"Engine");
   engine.setBehaviour(qvtest::EngineQuit::kObey, 0, false);
-  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs", REG_DWORD,
-                                         qvtest::DwordBytes(600000)));
+  ASSERT_TRUE(qvtest::WriteRegistryValue(HKEY_CURRENT_USER, kTovinKey, L"LaunchPlatformDelayMs",
+                                         REG_DWORD, qvtest::DwordBytes(600000)));
 
   ASSERT_EQ(qvtest::RunChild(L"launch_platform", {L"win11"}).exitCode, 0u);
 
-  EXPECT_EQ(platform.launchLines(),
-            std::vector<std::wstring>{L"the Windows 11 taskbar hosts no deskbands; starting the engine"});
+  EXPECT_EQ(
+      platform.launchLines(),
+      std::vector<std::wstring>{L"the Windows 11 taskbar hosts no deskbands; starting the engine"});
   const qvtest::Record start = qvtest::WaitForRecord(engine.recordPath(), L"start");
   ASSERT_EQ(start.size(), 4u);
   EXPECT_EQ(start[2], L"") << "no arguments";
@@ -260,8 +273,9 @@ TEST(PlatformLaunch, AnUndeclaredWindows11StartsTheEngineWithoutTheDeskband) {
   options.timeoutMs = 60000;
   ASSERT_EQ(qvtest::RunChild(L"launch_platform", {}, options).exitCode, 0u);
 
-  EXPECT_EQ(platform.launchLines(),
-            std::vector<std::wstring>{L"the Windows 11 taskbar hosts no deskbands; starting the engine"});
+  EXPECT_EQ(
+      platform.launchLines(),
+      std::vector<std::wstring>{L"the Windows 11 taskbar hosts no deskbands; starting the engine"});
   EXPECT_EQ(qvtest::WaitForRecord(engine.recordPath(), L"start").size(), 4u);
   EXPECT_TRUE(qvtest::ReadRecords(serviceRecord).empty()) << "the service was not asked";
   EXPECT_TRUE(qvtest::ReadRecords(platform.deskbandRecord()).empty()) << "no regsvr32, no helper";
@@ -278,7 +292,8 @@ TEST(PlatformLaunch, RegistrationRequiredOnWindows8WaitsUntilTheStartScreenClose
   qvtest::ChildOptions options;
   options.windowsVersion = L"win8";
   qvtest::RunningChild launch(L"launch_platform", {}, options);
-  ASSERT_TRUE(WaitForLogMessage(platform, L"RunLaunchPlatformW: preparing to detect the modern ui", 60000));
+  ASSERT_TRUE(
+      WaitForLogMessage(platform, L"RunLaunchPlatformW: preparing to detect the modern ui", 60000));
   ASSERT_EQ(qvtest::WaitForRecord(serviceRecord, L"Advise").size(), 2u);
   // Several rounds of the wait go by: still waiting.
   Sleep(1500);
@@ -288,11 +303,12 @@ TEST(PlatformLaunch, RegistrationRequiredOnWindows8WaitsUntilTheStartScreenClose
 
   service.setLauncherVisible(false);
   ASSERT_EQ(launch.wait(), 0u);
-  EXPECT_EQ(platform.launchLines(),
-            (std::vector<std::wstring>{L"shell process count = 5", L"registering because not registered",
-                                       L"registration required = 1", L"registering deskband success",
-                                       L"preparing to detect the modern ui", L"modern ui gone", L"launching",
-                                       L"registering handlers success"}));
+  EXPECT_EQ(
+      platform.launchLines(),
+      (std::vector<std::wstring>{L"shell process count = 5", L"registering because not registered",
+                                 L"registration required = 1", L"registering deskband success",
+                                 L"preparing to detect the modern ui", L"modern ui gone",
+                                 L"launching", L"registering handlers success"}));
   // One subscription, ended before the deskband is shown.
   const std::vector<qvtest::Record> advised = qvtest::RecordsOfKind(serviceRecord, L"Advise");
   const std::vector<qvtest::Record> unadvised = qvtest::RecordsOfKind(serviceRecord, L"Unadvise");
@@ -300,7 +316,8 @@ TEST(PlatformLaunch, RegistrationRequiredOnWindows8WaitsUntilTheStartScreenClose
   ASSERT_EQ(unadvised.size(), 1u);
   EXPECT_EQ(unadvised[0], (qvtest::Record{L"Unadvise", advised[0][1], L"0x00000000"}));
   const std::vector<std::wstring> log = platform.log();
-  EXPECT_LT(IndexOf(log, L"Windows8Manager::Stop: exited"), IndexOf(log, L"RunLaunchPlatformW: launching"));
+  EXPECT_LT(IndexOf(log, L"Windows8Manager::Stop: exited"),
+            IndexOf(log, L"RunLaunchPlatformW: launching"));
   ExpectShownThenHandlersRegistered(platform);
 }
 
@@ -314,12 +331,13 @@ TEST(PlatformLaunch, RegisteredForTheUserRegistersAgainOnlyForAHighIntegrityExpl
   };
   const Case cases[] = {
       {L"medium",
-       {L"shell process count = 0", L"found shell process", L"registration required = 0", L"launching"},
+       {L"shell process count = 0", L"found shell process", L"registration required = 0",
+        L"launching"},
        false},
       {L"high",
-       {L"shell process count = 0", L"found shell process", L"registering because require HKLM but not present",
-        L"registration required = 1", L"registering deskband success", L"launching",
-        L"registering handlers success"},
+       {L"shell process count = 0", L"found shell process",
+        L"registering because require HKLM but not present", L"registration required = 1",
+        L"registering deskband success", L"launching", L"registering handlers success"},
        true},
   };
   for (const Case& c : cases) {
@@ -338,7 +356,8 @@ TEST(PlatformLaunch, RegisteredForTheUserRegistersAgainOnlyForAHighIntegrityExpl
     }
     EXPECT_EQ(platform.launchLines(), c.lines);
     // The registration made by the test, and one more by the launch when it registers.
-    EXPECT_EQ(qvtest::RecordsOfKind(platform.deskbandRecord(), L"DllRegisterServer").size(), c.registers ? 2u : 1u);
+    EXPECT_EQ(qvtest::RecordsOfKind(platform.deskbandRecord(), L"DllRegisterServer").size(),
+              c.registers ? 2u : 1u);
     if (c.registers) {
       ExpectShownThenHandlersRegistered(platform);
     } else {

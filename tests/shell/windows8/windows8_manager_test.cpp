@@ -20,7 +20,8 @@
 
 namespace {
 
-const wchar_t kAppVisibilityKey[] = L"Software\\Classes\\CLSID\\{7E5FE3D9-985F-4908-91F9-EE19F9FD1514}";
+const wchar_t kAppVisibilityKey[] =
+    L"Software\\Classes\\CLSID\\{7E5FE3D9-985F-4908-91F9-EE19F9FD1514}";
 
 // The records of `kind` once there are at least `count` of them (fewer after the timeout).
 std::vector<qvtest::Record> WaitForRecords(const std::wstring& path, const std::wstring& kind,
@@ -78,8 +79,8 @@ TEST(MonitorModeEvents, AnswersForItsTwoInterfacesOnlyAndSendsNothingWithoutADes
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = L"TovinDeskBandClass2";
   ASSERT_TRUE(RegisterClassW(&windowClass));
-  const HWND elsewhere = CreateWindowExW(0, L"TovinDeskBandClass2", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                         nullptr, GetModuleHandleW(nullptr), nullptr);
+  const HWND elsewhere = CreateWindowExW(0, L"TovinDeskBandClass2", L"", WS_POPUP, 0, 0, 10, 10,
+                                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(elsewhere, nullptr);
   g_copyDataMessages = 0;
   EXPECT_EQ(events->LauncherVisibilityChange(TRUE), S_OK);
@@ -109,7 +110,8 @@ TEST(MonitorModeEvents, AHungDeskbandCostsOneCommandLimit) {
   const auto lines =
       qvtest::LogMessagesOf(qvtest::TodayLogFile(logDir.path()), L"SendDeskbandCommand: ");
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find(L"the deskband window did not answer command 60"), std::wstring::npos) << lines[0];
+  EXPECT_NE(lines[0].find(L"the deskband window did not answer command 60"), std::wstring::npos)
+      << lines[0];
 }
 
 // Before Windows 8 (and in Wine) there is no application-visibility service.
@@ -137,10 +139,11 @@ TEST(Windows8Manager, WithoutTheServiceItStartsAndSeesNoModernUi) {
   for (const auto& message : messages) {
     if (message.rfind(L"Windows8Manager::", 0) == 0) managerLines.push_back(message);
   }
-  EXPECT_EQ(managerLines, (std::vector<std::wstring>{
-                              L"Windows8Manager::Stop: entered", L"Windows8Manager::Stop: exited",
-                              L"Windows8Manager::Start: entered", L"Windows8Manager::Start: exited",
-                              L"Windows8Manager::Stop: entered", L"Windows8Manager::Stop: exited"}));
+  EXPECT_EQ(managerLines,
+            (std::vector<std::wstring>{
+                L"Windows8Manager::Stop: entered", L"Windows8Manager::Stop: exited",
+                L"Windows8Manager::Start: entered", L"Windows8Manager::Start: exited",
+                L"Windows8Manager::Stop: entered", L"Windows8Manager::Stop: exited"}));
 }
 
 TEST(Windows8Manager, FollowsTheStartScreenAndImmersiveAppsAndTellsTheDeskband) {

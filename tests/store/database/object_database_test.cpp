@@ -96,12 +96,15 @@ TEST_F(ObjectDatabaseTest, CreateTableStatementsAreLoggedBeforeTheyRun) {
     std::string statement;
     int32_t result;
   } cases[] = {
-      {"features", &features, "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);", DB::kOk},
+      {"features", &features, "CREATE TABLE features (id_or_folder TEXT,feature_list TEXT);",
+       DB::kOk},
       {"tovines", &tovin,
-       "CREATE TABLE tovines (tovin_id TEXT,hash TEXT,hashcheck TEXT,disabled TEXT,install_time INT,"
+       "CREATE TABLE tovines (tovin_id TEXT,hash TEXT,hashcheck TEXT,disabled TEXT,install_time "
+       "INT,"
        "install_source TEXT,install_campaign TEXT);",
        DB::kOk},
-      {"tovinstate", &state, "CREATE TABLE tovinstate (tovin_id TEXT,state_id TEXT,value TEXT);", DB::kOk},
+      {"tovinstate", &state, "CREATE TABLE tovinstate (tovin_id TEXT,state_id TEXT,value TEXT);",
+       DB::kOk},
       {"typed", &typed,
        "CREATE TABLE typed (b TEXT,i64 INT,u8 INT,p INT,d REAL,w TEXT,rowid INT,pt TEXT,l TEXT);",
        DB::kOk},
@@ -140,15 +143,22 @@ TEST_F(ObjectDatabaseTest, CreateTableStatementsAreLoggedBeforeTheyRun) {
 TEST_F(ObjectDatabaseTest, TablesAndColumns) {
   {
     qvtest::SqliteFile setup(File());
-    ASSERT_TRUE(setup.exec("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT);"
-                           "CREATE VIEW settings_view AS SELECT name FROM settings;"));
+    ASSERT_TRUE(
+        setup.exec("CREATE TABLE settings (id_or_folder TEXT, name TEXT, value TEXT);"
+                   "CREATE VIEW settings_view AS SELECT name FROM settings;"));
   }
   DB db;
   ASSERT_EQ(db.open(File()), DB::kOk);
 
-  struct TableCase { const char* table; bool exists; } tables[] = {
-      {"settings", true}, {"SETTINGS", false}, {"settings_view", false} /* a view, not a table */,
-      {"missing", false}, {"set'tings", false} /* the quote breaks the statement: no table */,
+  struct TableCase {
+    const char* table;
+    bool exists;
+  } tables[] = {
+      {"settings", true},
+      {"SETTINGS", false},
+      {"settings_view", false} /* a view, not a table */,
+      {"missing", false},
+      {"set'tings", false} /* the quote breaks the statement: no table */,
       {"", false},
   };
   for (const auto& c : tables) EXPECT_EQ(db.tableExists(c.table), c.exists) << c.table;
@@ -163,9 +173,13 @@ TEST_F(ObjectDatabaseTest, TablesAndColumns) {
   EXPECT_TRUE(names.empty());
   EXPECT_EQ(db.tableColumns("settings x y", &names), DB::kNotOpen) << "does not prepare";
 
-  struct ColumnCase { const char* table; const char* column; bool exists; } columns[] = {
-      {"settings", "name", true},    {"settings", "type", false},  {"settings", "NAME", false},
-      {"settings_view", "name", false}, {"missing", "name", false}, {"settings", "", false},
+  struct ColumnCase {
+    const char* table;
+    const char* column;
+    bool exists;
+  } columns[] = {
+      {"settings", "name", true},       {"settings", "type", false}, {"settings", "NAME", false},
+      {"settings_view", "name", false}, {"missing", "name", false},  {"settings", "", false},
   };
   for (const auto& c : columns) {
     EXPECT_EQ(db.columnExists(c.table, c.column), c.exists) << c.table << "." << c.column;

@@ -11,8 +11,9 @@
 // finalize and close on every way out, and a free keeps the caller's last error.
 TEST(SqliteOwners, StatementsAreFinalizedAndConnectionsClosed) {
   QVSqliteConnection db;
-  ASSERT_EQ(sqlite3_open_v2(":memory:", db.put(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
-            SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_open_v2(":memory:", db.put(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+      SQLITE_OK);
   ASSERT_TRUE(db);
   {
     QVSqliteStatement first;

@@ -56,7 +56,8 @@ std::string Xml(const QVObject& object) {
 
 std::vector<QVObject*> Tree(QVObject* root) {
   std::vector<QVObject*> order;
-  root->visitTree([](QVObject* object, void* user) { static_cast<std::vector<QVObject*>*>(user)->push_back(object); },
+  root->visitTree([](QVObject* object,
+                     void* user) { static_cast<std::vector<QVObject*>*>(user)->push_back(object); },
                   &order);
   return order;
 }
@@ -64,7 +65,8 @@ std::vector<QVObject*> Tree(QVObject* root) {
 std::vector<QVObject*> Ancestors(QVObject* object) {
   std::vector<QVObject*> order;
   object->visitAncestors(
-      [](QVObject* o, void* user) { static_cast<std::vector<QVObject*>*>(user)->push_back(o); }, &order);
+      [](QVObject* o, void* user) { static_cast<std::vector<QVObject*>*>(user)->push_back(o); },
+      &order);
   return order;
 }
 

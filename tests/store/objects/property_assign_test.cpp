@@ -61,8 +61,8 @@ TEST(QVObjectSetProperty, UnknownTypeCodeHoldsNoValue) {
 TEST(QVObjectSetProperty, LocalizableTextKeepsThePropertysKey) {
   struct Case {
     const char* what;
-    std::wstring plain;   // the property's text first
-    bool localized;       // then made localizable by assigning "Old"
+    std::wstring plain;  // the property's text first
+    bool localized;      // then made localizable by assigning "Old"
     std::wstring incoming;
     std::wstring text;
     std::wstring key;

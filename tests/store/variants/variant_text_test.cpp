@@ -219,19 +219,25 @@ TEST(QVVariantCreate, GivesTheZeroValueOfEachCode) {
 }
 
 TEST(QVUtf8, StrictDecodingRefusesEveryInvalidSequence) {
-  struct Case { std::string bytes; bool valid; std::wstring text; } cases[] = {
+  struct Case {
+    std::string bytes;
+    bool valid;
+    std::wstring text;
+  } cases[] = {
       {"", true, L""},
       {"plain", true, L"plain"},
       {"caf\xC3\xA9", true, L"caf\u00E9"},
-      {"\xEF\xBB\xBF" "a", true, L"\uFEFFa"},  // a byte-order mark is a character like any other
+      {"\xEF\xBB\xBF"
+       "a",
+       true, L"\uFEFFa"},  // a byte-order mark is a character like any other
       {"\xF0\x9F\x98\x80", true, L"\xD83D\xDE00"},
       {"\xF4\x8F\xBF\xBF", true, L"\xDBFF\xDFFF"},
-      {"\xC0\xAF", false, L""},              // overlong
-      {"\xE0\x80\xAF", false, L""},         // overlong
-      {"\xED\xA0\x80", false, L""},         // an encoded surrogate
-      {"\xF4\x90\x80\x80", false, L""},     // beyond U+10FFFF
-      {"\x80", false, L""},                  // a lone continuation byte
-      {"ok\xE2\x82", false, L""},            // cut short at the end
+      {"\xC0\xAF", false, L""},          // overlong
+      {"\xE0\x80\xAF", false, L""},      // overlong
+      {"\xED\xA0\x80", false, L""},      // an encoded surrogate
+      {"\xF4\x90\x80\x80", false, L""},  // beyond U+10FFFF
+      {"\x80", false, L""},              // a lone continuation byte
+      {"ok\xE2\x82", false, L""},        // cut short at the end
       {"\xC3(", false, L""},
   };
   for (const Case& c : cases) {

@@ -8,7 +8,9 @@ SqliteFile::SqliteFile(const std::wstring& path) : sqlite_(path) {
   if (!sqlite_.failure().empty()) ADD_FAILURE() << "no stock SQLite: " << sqlite_.failure();
 }
 
-bool SqliteFile::exec(const std::string& sql, std::string* error) { return sqlite_.exec(sql, error); }
+bool SqliteFile::exec(const std::string& sql, std::string* error) {
+  return sqlite_.exec(sql, error);
+}
 
 SqlRows SqliteFile::rows(const std::string& sql) {
   SqlRows result;
