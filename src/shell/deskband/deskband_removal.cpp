@@ -42,15 +42,17 @@ bool RemoveDeskBandFromTaskBar() {
         const DWORD elapsed = GetTickCount() - start;
         return elapsed >= budget ? 0 : budget - elapsed;
       };
-      for (bool first = true; first || left() > 0; first = false) {
+      for (;;) {
         if (haveTray) tray.hideDeskBand(kClsidPlatformDeskband, left());
         if (const HWND deskband = QVDeskbandUtil::GetDeskBandHWND()) {
           SendDeskbandCommand(deskband, 0, kDeskbandCommandClose, std::wstring(), nullptr,
                               std::wstring(), 0);
         }
-        const DWORD sleepMs = left();
-        Sleep(sleepMs < kRoundSleepMs ? sleepMs : kRoundSleepMs);
-        if (!QVDeskbandUtil::GetDeskBandHWND()) break;
+        // A round whose wait takes the rest of the time is the last: the tick count can lag a
+        // short Sleep, and rounds started on a last millisecond or two would each send again.
+        const DWORD remaining = left();
+        Sleep(remaining < kRoundSleepMs ? remaining : kRoundSleepMs);
+        if (!QVDeskbandUtil::GetDeskBandHWND() || remaining <= kRoundSleepMs) break;
       }
     }
   }
